@@ -1,0 +1,50 @@
+// One press of "Далее": create the workspace, read the mode, ask for a file, run the mode,
+// tell the user, open the output, rewrite readme.txt, destroy the workspace. Platform-free:
+// every front-end (FLTK, Win32, the command line) supplies the three services below, and the
+// tests drive it with fakes. The workspace is released on every path, exceptions included.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "workspace/mode_outcome.h"
+#include "workspace/workspace.h"
+
+namespace orven::app {
+
+// The three platform services. Texts handed to them are UTF-8, ready for display.
+class Services {
+ public:
+  enum class MessageKind { info, error };
+
+  virtual ~Services() = default;
+  // Asks the user for an existing input file; nothing when cancelled.
+  virtual std::optional<std::filesystem::path> choose_file() = 0;
+  // Shows a message with its caption and one OK button; returns when it was dismissed.
+  virtual void show_message(std::string_view caption, std::string_view text, MessageKind kind) = 0;
+  // Opens a document with its default application; never blocks, failures are ignored.
+  virtual void open_document(const std::filesystem::path& file) = 0;
+};
+
+enum class Mode { training, expert };
+
+// Mode list index 0 is training mode; any other value, the error value -1 included, expert.
+constexpr Mode mode_for_index(int index) { return index == 0 ? Mode::training : Mode::expert; }
+
+// The two mode entries; the defaults are run_advisor and run_script, tests pass fakes.
+struct ModeEntries {
+  ModeOutcome (*training)(Workspace&, const std::filesystem::path&);
+  ModeOutcome (*expert)(Workspace&, const std::filesystem::path&);
+};
+ModeEntries default_mode_entries();
+
+struct RunResult {
+  bool file_chosen = false;
+  ModeOutcome outcome;  // Status::ok when cancelled
+};
+
+RunResult perform_run(int mode_index, Services& services,
+                      const ModeEntries& modes = default_mode_entries());
+
+}  // namespace orven::app

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything and starts ОРВЕН: the desktop window when there is a display and it was
+# built, otherwise a training run of the command-line program on the sample source.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default
+bin="$root/build/default/bin"
+if [ -n "${DISPLAY:-}" ] && [ -x "$bin/orven" ]; then
+  exec "$bin/orven"
+fi
+out="$root/build/default/sample-run"
+mkdir -p "$out"
+cd "$out"
+"$bin/orven-cli" training "$root/samples/guestbook.php"
+echo "The report is in $out/result.html"

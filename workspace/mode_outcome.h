@@ -1,0 +1,22 @@
+// What a mode tells the run sequence when it returns: whether its input was read and its
+// output written. A small value, so that no failure has to cross the boundary as an exception.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+namespace orven {
+
+struct ModeOutcome {
+  enum class Status {
+    ok,                 // input read, output written in full
+    input_unreadable,   // the chosen file could not be opened or read; outputs untouched
+    output_unwritable,  // result.html / orven_log.txt could not be (fully) written
+    out_of_memory,      // memory ran out; no partial output was left behind
+  };
+  Status status = Status::ok;
+  std::filesystem::path file;    // the file the failure concerns
+  std::uint64_t lines_lost = 0;  // expert mode: log lines that did not reach the disk
+};
+
+}  // namespace orven
