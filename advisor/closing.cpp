@@ -1,0 +1,35 @@
+// The closing chapters: the general advice chapter, the command reference and the footer,
+// appended after both sections whatever they produced. Every text comes from texts/closing.h.
+#include "texts/closing.h"
+
+#include <cstddef>
+#include <string>
+
+#include "advisor/advisor.h"
+
+namespace orven {
+
+void append_closing_chapters(Workspace& w) {
+  namespace text = texts::closing;
+  std::string& report = w.slots[slot::kReport];
+
+  report += text::kChapterOpening;
+  for (std::string_view paragraph : text::kAdviceParagraphs) report += paragraph;
+  report += text::kReferenceIntroduction;
+
+  // The heuristic introduction belongs between the math and the verdict commands.
+  for (std::size_t i = 0; i < text::kCommandReference.size(); ++i) {
+    if (i == text::kMathEntryCount) report += text::kHeuristicIntroduction;
+    append_rule_block(w, text::kCommandReference[i].description,
+                      text::kCommandReference[i].command);
+  }
+
+  report += text::kChapterClosing;
+  report += text::kFooterOpening;
+  report += text::kWarningParagraph;
+  report += text::kCopyrightParagraph;
+  report += text::kFooterClosing;
+  report += text::kDocumentEnd;
+}
+
+}  // namespace orven
