@@ -30,7 +30,9 @@ class Services {
 enum class Mode { training, expert };
 
 // Mode list index 0 is training mode; any other value, the error value -1 included, expert.
-constexpr Mode mode_for_index(int index) { return index == 0 ? Mode::training : Mode::expert; }
+constexpr Mode mode_for_index(int index) {
+  return index == 0 ? Mode::training : Mode::expert;
+}
 
 // The two mode entries; the defaults are run_advisor and run_script, tests pass fakes.
 struct ModeEntries {

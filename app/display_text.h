@@ -1,0 +1,18 @@
+// Display conversion: the fixed texts are windows-1251 bytes, while the screens and
+// terminals the front-ends write to take UTF-8. Files keep their windows-1251 bytes; only
+// what is shown to a person passes through here.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace orven::app {
+
+// windows-1251 bytes to UTF-8; the one unassigned byte (0x98) becomes U+FFFD.
+std::string to_utf8(std::string_view cp1251);
+
+// A path as UTF-8, for a message that names it.
+std::string path_to_utf8(const std::filesystem::path& path);
+
+}  // namespace orven::app

@@ -1,0 +1,30 @@
+#include "app/readme.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "texts/readme.h"
+#include "workspace/crlf.h"
+
+namespace orven::app {
+
+std::string readme_text() {
+  std::string text;
+  for (const std::string_view piece : texts::readme::kPieces) text.append(piece);
+  return text;
+}
+
+void write_readme() noexcept {
+  try {
+    const std::string bytes = with_crlf(readme_text());
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen("readme.txt", "wb"),
+                                                               &std::fclose);
+    if (!file) return;
+    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+  } catch (const std::bad_alloc&) {
+    // Not the run's output: without memory for it, the readme is simply not rewritten.
+  }
+}
+
+}  // namespace orven::app

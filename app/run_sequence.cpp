@@ -1,0 +1,82 @@
+#include "app/run_sequence.h"
+
+#include <new>
+#include <string>
+
+#include "app/display_text.h"
+#include "app/readme.h"
+#include "texts/messages.h"
+#include "texts/window.h"
+
+namespace orven::app {
+namespace {
+
+namespace msg = texts::messages;
+using Status = ModeOutcome::Status;
+
+std::string around_name(const msg::AroundName& around, const std::filesystem::path& file) {
+  return to_utf8(around.before) + path_to_utf8(file) + to_utf8(around.after);
+}
+
+// The error message for a mode's failure; it names the file the failure concerns.
+std::string failure_text(const ModeOutcome& outcome) {
+  switch (outcome.status) {
+    case Status::input_unreadable:
+      return around_name(msg::kInputUnreadable, outcome.file);
+    case Status::output_unwritable:
+      if (outcome.lines_lost == 0) return around_name(msg::kOutputUnwritable, outcome.file);
+      return around_name(msg::kLogLinesLost, outcome.file) + std::to_string(outcome.lines_lost) +
+             to_utf8(msg::kLogLinesLostEnd);
+    case Status::out_of_memory:
+      return around_name(msg::kOutOfMemory, outcome.file);
+    case Status::ok:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes) {
+  RunResult result;
+  // The workspace lives in this owning pointer, so it is released on every way out,
+  // an exception from a mode or a service included.
+  WorkspacePtr workspace;
+  try {
+    workspace = create_workspace();
+  } catch (const std::bad_alloc&) {
+    // No mode ever starts without a workspace; nothing else of the run happens.
+    result.outcome.status = Status::out_of_memory;
+    services.show_message(to_utf8(msg::kErrorCaption), to_utf8(msg::kNoMemoryForRun),
+                          Services::MessageKind::error);
+    return result;
+  }
+
+  const Mode mode = mode_for_index(mode_index);
+  const texts::window::Completion& completion =
+      texts::window::kCompletion[mode == Mode::training ? 0 : 1];
+
+  if (const std::optional<std::filesystem::path> chosen = services.choose_file()) {
+    result.file_chosen = true;
+    const auto entry = mode == Mode::training ? modes.training : modes.expert;
+    try {
+      result.outcome = entry(*workspace, *chosen);
+    } catch (const std::bad_alloc&) {
+      result.outcome = ModeOutcome{Status::out_of_memory, *chosen, 0};
+    }
+  }
+
+  if (result.outcome.status == Status::ok) {
+    services.show_message(to_utf8(texts::window::kDoneCaption), to_utf8(completion.message),
+                          Services::MessageKind::info);
+    services.open_document(std::filesystem::path(completion.output));
+  } else {
+    services.show_message(to_utf8(msg::kErrorCaption), failure_text(result.outcome),
+                          Services::MessageKind::error);
+  }
+  write_readme();
+  destroy_workspace(workspace);
+  return result;
+}
+
+}  // namespace orven::app

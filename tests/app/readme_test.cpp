@@ -1,0 +1,111 @@
+#include "app/readme.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_folder.h"
+#include "texts/cp1251.h"
+#include "texts/product.h"
+
+namespace orven::app {
+namespace {
+
+using namespace orven::texts::literals;
+namespace fs = std::filesystem;
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', from)) {
+    lines.push_back(text.substr(from, lf - from));
+    from = lf + 1;
+  }
+  EXPECT_EQ(from, text.size()) << "the readme ends with a line feed";
+  return lines;
+}
+
+bool starts_with(const std::string& s, std::string_view prefix) {
+  return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string read_bytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The framing of the notice, line by line; the free lines (e-mail, site, certificate,
+// copyright, terms 1 and 6) are checked for what they must carry.
+TEST(Readme, FramingLineByLine) {
+  const std::vector<std::string> lines = lines_of(readme_text());
+  const std::string stars(61, '*');
+  ASSERT_EQ(lines.size(), 23u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2],
+            "ВНИМАНИЕ!!! Документация встроена в программу. Просто запустите программу и "
+            "выберете учебный режим. "_cp);
+  EXPECT_EQ(lines[3], "");
+  EXPECT_EQ(lines[4],
+            std::string("Мнения, советы и сообщения об ошибках направляйте на адрес: "_cp) +
+                std::string(texts::kContactEmail));
+  EXPECT_EQ(lines[5], "");
+  EXPECT_EQ(lines[6], std::string("Официальный сайт: "_cp) + std::string(texts::kSiteAddress));
+  EXPECT_EQ(lines[7], "");
+  EXPECT_EQ(lines[8], stars);
+  EXPECT_EQ(lines[9], "ОРВЕН"_cp);
+  EXPECT_FALSE(lines[10].empty());  // the certificate line
+  EXPECT_NE(lines[11].find(texts::kCopyrightNotice), std::string::npos);
+  EXPECT_EQ(lines[12], stars);
+  EXPECT_EQ(lines[13], "");
+  EXPECT_EQ(lines[14], "ЛИЦЕНЗИОННОЕ СОГЛАШЕНИЕ"_cp);
+  EXPECT_EQ(lines[15], "");
+  EXPECT_TRUE(starts_with(lines[16], "1. "));
+  EXPECT_NE(lines[16].find("ОРВЕН"_cp), std::string::npos);
+  for (int term = 2; term <= 5; ++term) EXPECT_EQ(lines[15 + term], "") << "term " << term;
+  EXPECT_TRUE(starts_with(lines[21], "6. "));
+  EXPECT_NE(lines[21].find(texts::kMaker), std::string::npos);
+  EXPECT_EQ(lines[22], "");
+}
+
+// On disk: windows-1251 bytes, every line feed stored as CR LF, one file rewritten whole.
+TEST(Readme, BytesOnDisk) {
+  testing::TempCurrentFolder folder;
+  {
+    std::ofstream old("readme.txt", std::ios::binary);
+    old << std::string(100000, '\x01');
+  }
+  write_readme();
+  const std::string bytes = read_bytes("readme.txt");
+  ASSERT_FALSE(bytes.empty());
+  EXPECT_EQ(bytes.substr(0, 4), "\r\n\r\n");
+  EXPECT_EQ(bytes.substr(bytes.size() - 4), "\r\n\r\n");
+  // "ВНИМАНИЕ" in windows-1251.
+  EXPECT_EQ(bytes.substr(4, 8), "\xC2\xCD\xC8\xCC\xC0\xCD\xC8\xC5");
+  std::size_t line_feeds = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\n') continue;
+    ++line_feeds;
+    ASSERT_GT(i, 0u);
+    EXPECT_EQ(bytes[i - 1], '\r') << "bare LF at byte " << i;
+  }
+  EXPECT_EQ(line_feeds, 23u);
+  EXPECT_EQ(bytes.size(), readme_text().size() + line_feeds);
+  EXPECT_EQ(bytes.find('\x01'), std::string::npos) << "the old file was not truncated";
+}
+
+// A readme that cannot be created is skipped without a word.
+TEST(Readme, UnwritableIsSkippedSilently) {
+  testing::TempCurrentFolder folder;
+  fs::create_directory("readme.txt");
+  write_readme();
+  EXPECT_TRUE(fs::is_directory("readme.txt"));
+}
+
+}  // namespace
+}  // namespace orven::app

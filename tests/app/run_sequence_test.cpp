@@ -1,0 +1,278 @@
+#include "app/run_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "live_workspaces.h"
+#include "temp_folder.h"
+
+namespace orven::app {
+namespace {
+
+using orven::testing::live_workspaces;
+using Status = ModeOutcome::Status;
+namespace fs = std::filesystem;
+
+// Every step the run takes, as the fakes saw it, with the state of the world at that moment.
+struct Step {
+  std::string what;
+  int live = 0;         // workspaces alive at the time
+  bool readme = false;  // readme.txt existed at the time
+};
+
+std::vector<Step>* g_steps = nullptr;
+std::function<ModeOutcome(Workspace&, const fs::path&)> g_mode_body;
+
+void record(std::string what) {
+  g_steps->push_back({std::move(what), live_workspaces(), fs::exists("readme.txt")});
+}
+
+ModeOutcome fake_training(Workspace& w, const fs::path& file) {
+  record("training " + file.string());
+  return g_mode_body ? g_mode_body(w, file) : ModeOutcome{};
+}
+ModeOutcome fake_expert(Workspace& w, const fs::path& file) {
+  record("expert " + file.string());
+  return g_mode_body ? g_mode_body(w, file) : ModeOutcome{};
+}
+constexpr ModeEntries kFakeModes{&fake_training, &fake_expert};
+
+class FakeServices : public Services {
+ public:
+  std::optional<fs::path> chosen;
+  bool throw_in_message = false;
+
+  std::optional<fs::path> choose_file() override {
+    record("choose");
+    return chosen;
+  }
+  void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
+    record(std::string(kind == MessageKind::info ? "info " : "error ") + std::string(caption) +
+           " | " + std::string(text));
+    if (throw_in_message) throw std::runtime_error("the message service broke");
+  }
+  void open_document(const fs::path& file) override { record("open " + file.string()); }
+};
+
+class RunSequence : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_steps = &steps_;
+    g_mode_body = nullptr;
+  }
+  void TearDown() override {
+    g_steps = nullptr;
+    g_mode_body = nullptr;
+    orven::testing::refuse_workspaces(false);
+  }
+  RunResult run(int index) { return perform_run(index, services_, kFakeModes); }
+  std::vector<std::string> whats() const {
+    std::vector<std::string> out;
+    for (const Step& s : steps_) out.push_back(s.what);
+    return out;
+  }
+
+  orven::testing::TempCurrentFolder folder_;
+  std::vector<Step> steps_;
+  FakeServices services_;
+};
+
+const std::string kTrainingDone = "info Готово! | Готово! Результат в файле «result.html».";
+const std::string kExpertDone = "info Готово! | Готово! Результат в файле «orven_log.txt».";
+
+// The order of the steps: one workspace for the whole run, file, mode, message, open, then
+// the readme, then the workspace goes.
+TEST_F(RunSequence, TrainingRunTakesItsStepsInOrder) {
+  services_.chosen = fs::path("/src/page.php");
+  const RunResult result = run(0);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "training /src/page.php", kTrainingDone,
+                                               "open result.html"}));
+  for (const Step& s : steps_) {
+    EXPECT_EQ(s.live, 1) << s.what;
+    EXPECT_FALSE(s.readme) << s.what;
+  }
+  EXPECT_TRUE(fs::exists("readme.txt"));
+  EXPECT_EQ(live_workspaces(), 0);
+  EXPECT_TRUE(result.file_chosen);
+  EXPECT_EQ(result.outcome.status, Status::ok);
+}
+
+TEST_F(RunSequence, ExpertRunTakesItsStepsInOrder) {
+  services_.chosen = fs::path("script.txt");
+  run(1);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "expert script.txt", kExpertDone,
+                                               "open orven_log.txt"}));
+  EXPECT_TRUE(fs::exists("readme.txt"));
+  EXPECT_EQ(live_workspaces(), 0);
+}
+
+// Any index but 0 is expert mode, the list's error value -1 included.
+TEST_F(RunSequence, EveryIndexButZeroRunsExpertMode) {
+  services_.chosen = fs::path("s.txt");
+  for (const int index : {-1, 2, 1000}) {
+    steps_.clear();
+    run(index);
+    ASSERT_EQ(steps_.size(), 4u) << index;
+    EXPECT_EQ(steps_[1].what, "expert s.txt") << index;
+    EXPECT_EQ(steps_[2].what, kExpertDone) << index;
+  }
+}
+
+// Cancelling the file choice runs no mode, but the message, the open request and the readme
+// still follow.
+TEST_F(RunSequence, CancelStillShowsOpensAndWritesTheReadme) {
+  const RunResult training = run(0);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", kTrainingDone, "open result.html"}));
+  EXPECT_FALSE(training.file_chosen);
+  EXPECT_EQ(training.outcome.status, Status::ok);
+  EXPECT_TRUE(fs::exists("readme.txt"));
+
+  steps_.clear();
+  fs::remove("readme.txt");
+  run(-1);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", kExpertDone, "open orven_log.txt"}));
+  EXPECT_TRUE(fs::exists("readme.txt"));
+  EXPECT_EQ(live_workspaces(), 0);
+}
+
+// A failure the mode reports replaces the completion message with an error that names the
+// file; nothing is opened, the readme is still written.
+TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
+  struct Case {
+    int index;
+    ModeOutcome outcome;
+    std::string message;
+  };
+  const std::vector<Case> cases{
+      {0,
+       {Status::input_unreadable, "/нет/page.php", 0},
+       "error Ошибка | Не удалось прочитать файл «/нет/page.php»."},
+      {0,
+       {Status::output_unwritable, "result.html", 0},
+       "error Ошибка | Не удалось записать файл «result.html»."},
+      {1,
+       {Status::output_unwritable, "orven_log.txt", 3},
+       "error Ошибка | Не удалось дописать файл «orven_log.txt». Потеряно строк журнала: 3."},
+      {1,
+       {Status::out_of_memory, "big.txt", 0},
+       "error Ошибка | Не хватило памяти для обработки файла «big.txt». Результат не записан."},
+  };
+  services_.chosen = fs::path("in.txt");
+  for (const Case& c : cases) {
+    steps_.clear();
+    fs::remove("readme.txt");
+    g_mode_body = [&c](Workspace&, const fs::path&) { return c.outcome; };
+    const RunResult result = run(c.index);
+    ASSERT_EQ(steps_.size(), 3u) << c.message;
+    EXPECT_EQ(steps_[2].what, c.message);
+    EXPECT_EQ(result.outcome.status, c.outcome.status);
+    EXPECT_EQ(result.outcome.lines_lost, c.outcome.lines_lost);
+    EXPECT_TRUE(fs::exists("readme.txt")) << c.message;
+    EXPECT_EQ(live_workspaces(), 0);
+  }
+}
+
+// The workspace is released on every path: memory running out inside a mode is reported
+// like the mode's own failure; any other exception passes through after the release.
+TEST_F(RunSequence, MemoryRunningOutInAModeIsReported) {
+  services_.chosen = fs::path("huge.php");
+  g_mode_body = [](Workspace& w, const fs::path&) -> ModeOutcome {
+    w.slots[slot::kScannedText] = "partial";
+    throw std::bad_alloc();
+  };
+  const RunResult result = run(0);
+  EXPECT_EQ(result.outcome.status, Status::out_of_memory);
+  EXPECT_EQ(result.outcome.file, fs::path("huge.php"));
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "training huge.php",
+                                               "error Ошибка | Не хватило памяти для обработки "
+                                               "файла «huge.php». Результат не записан."}));
+  EXPECT_TRUE(fs::exists("readme.txt"));
+  EXPECT_EQ(live_workspaces(), 0);
+}
+
+TEST_F(RunSequence, OtherExceptionsPassThroughAfterTheRelease) {
+  services_.chosen = fs::path("x.php");
+  g_mode_body = [](Workspace&, const fs::path&) -> ModeOutcome {
+    EXPECT_EQ(live_workspaces(), 1);
+    throw std::runtime_error("mode broke");
+  };
+  EXPECT_THROW(run(1), std::runtime_error);
+  EXPECT_EQ(live_workspaces(), 0);
+
+  g_mode_body = nullptr;
+  services_.throw_in_message = true;
+  EXPECT_THROW(run(0), std::runtime_error);
+  EXPECT_EQ(live_workspaces(), 0);
+}
+
+// Without memory for a workspace the run stops at once: an error, and no later step.
+TEST_F(RunSequence, NoWorkspaceMeansNoRun) {
+  services_.chosen = fs::path("x.php");
+  orven::testing::refuse_workspaces(true);
+  const RunResult result = run(0);
+  orven::testing::refuse_workspaces(false);
+  EXPECT_EQ(whats(),
+            (std::vector<std::string>{
+                "error Ошибка | Не хватило памяти, чтобы начать работу. Ничего не сделано."}));
+  EXPECT_EQ(result.outcome.status, Status::out_of_memory);
+  EXPECT_FALSE(result.file_chosen);
+  EXPECT_FALSE(fs::exists("readme.txt"));
+}
+
+// Every run gets a fresh workspace: nothing a previous run left is visible.
+TEST_F(RunSequence, EveryRunStartsFromAFreshWorkspace) {
+  services_.chosen = fs::path("a.txt");
+  int runs = 0;
+  g_mode_body = [&runs](Workspace& w, const fs::path&) {
+    ++runs;
+    EXPECT_TRUE(w.slots[slot::kReport].empty());
+    EXPECT_TRUE(w.slots[slot::kCommandWord].empty());
+    for (const double a : w.args) EXPECT_EQ(a, 0.0);
+    EXPECT_EQ(w.verdict, 0.0);
+    w.slots[slot::kReport] = "<html>";
+    w.slots[slot::kCommandWord] = "#root::hv::get_cntwordALT";
+    w.args.fill(42.0);
+    w.verdict = 1.0;
+    return ModeOutcome{};
+  };
+  run(0);
+  run(1);
+  run(0);
+  EXPECT_EQ(runs, 3);
+  EXPECT_EQ(live_workspaces(), 0);
+}
+
+// A run started while another one waits in its message (the message has no owner window,
+// so the main window can start one) has a workspace of its own.
+TEST_F(RunSequence, NestedRunHasItsOwnWorkspace) {
+  class NestingServices : public FakeServices {
+   public:
+    bool nested = false;
+    void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
+      FakeServices::show_message(caption, text, kind);
+      if (!nested) {
+        nested = true;
+        perform_run(1, *this, kFakeModes);
+      }
+    }
+  } services;
+  services.chosen = fs::path("n.txt");
+  perform_run(0, services, kFakeModes);
+  ASSERT_EQ(steps_.size(), 8u);
+  EXPECT_EQ(steps_[2].what, kTrainingDone);
+  EXPECT_EQ(steps_[4].what, "expert n.txt");
+  EXPECT_EQ(steps_[4].live, 2);
+  EXPECT_EQ(steps_[6].what, "open orven_log.txt");
+  EXPECT_EQ(steps_[7].what, "open result.html");
+  EXPECT_EQ(steps_[7].live, 1);
+  EXPECT_EQ(live_workspaces(), 0);
+}
+
+}  // namespace
+}  // namespace orven::app

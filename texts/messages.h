@@ -1,0 +1,79 @@
+// The messages a run shows when something went wrong, and the texts of the command-line
+// program. A message that names a file is the text before the name, the name, and the text
+// after it; the run sequence puts them together.
+#pragma once
+
+#include <string_view>
+
+#include "texts/cp1251.h"
+
+namespace orven::texts::messages {
+using namespace literals;
+
+inline constexpr std::string_view kErrorCaption = "Ошибка"_cp;
+
+// A message around a file name: before + name + after.
+struct AroundName {
+  std::string_view before;
+  std::string_view after;
+};
+
+// The chosen file could not be opened or read; no output was touched.
+inline constexpr AroundName kInputUnreadable{"Не удалось прочитать файл «"_cp, "»."_cp};
+// result.html (or the log) could not be written.
+inline constexpr AroundName kOutputUnwritable{"Не удалось записать файл «"_cp, "»."_cp};
+// The log could not take every line: the name, then the number of lines lost.
+inline constexpr AroundName kLogLinesLost{"Не удалось дописать файл «"_cp,
+                                          "». Потеряно строк журнала: "_cp};
+inline constexpr std::string_view kLogLinesLostEnd = "."_cp;
+// Memory ran out while the mode worked on the file; no partial output was left.
+inline constexpr AroundName kOutOfMemory{"Не хватило памяти для обработки файла «"_cp,
+                                         "». Результат не записан."_cp};
+// Memory ran out before the run could start; nothing was done.
+inline constexpr std::string_view kNoMemoryForRun =
+    "Не хватило памяти, чтобы начать работу. Ничего не сделано."_cp;
+
+// The desktop program started where there is no display to show its window on.
+inline constexpr std::string_view kNoDisplay =
+    "orven: нет доступа к графическому дисплею (X11); без окна работает orven-cli, "
+    "например: orven-cli training ФАЙЛ"_cp;
+
+// orven-cli.
+inline constexpr std::string_view kCliUsage =
+    "Использование: orven-cli [--open] training ФАЙЛ\n"
+    "               orven-cli [--open] expert ФАЙЛ\n"
+    "Справка: orven-cli --help\n"_cp;
+
+inline constexpr std::string_view kCliHelp =
+    "ОРВЕН — советы по коду и скрипты ОРВЕН из командной строки.\n"
+    "\n"
+    "Использование:\n"
+    "  orven-cli training ФАЙЛ   учебный режим: отчёт с советами по исходному коду ФАЙЛ\n"
+    "                            записывается в result.html\n"
+    "  orven-cli expert ФАЙЛ     экспертный режим: исполняет скрипт ФАЙЛ и дописывает\n"
+    "                            по строке на команду в orven_log.txt\n"
+    "  orven-cli --help          эта справка\n"
+    "  orven-cli --version       версия программы\n"
+    "\n"
+    "Параметры:\n"
+    "  --open    открыть результат в программе, связанной с ним в системе\n"
+    "  --        всё, что дальше, не параметры (для файла, чьё имя начинается с «-»)\n"
+    "\n"
+    "Результат и readme.txt записываются в текущую папку.\n"
+    "\n"
+    "Код завершения: 0 — готово; 1 — файл не прочитан, результат не записан или не хватило\n"
+    "памяти (сообщение называет файл); 2 — ошибка в параметрах.\n"_cp;
+
+// Usage errors, each followed by the usage text: the argument in question is put between.
+inline constexpr AroundName kCliUnknownOption{"orven-cli: неизвестный параметр «"_cp, "»\n"_cp};
+inline constexpr AroundName kCliUnknownMode{"orven-cli: неизвестный режим «"_cp,
+                                            "» (нужен training или expert)\n"_cp};
+inline constexpr AroundName kCliExtraArgument{"orven-cli: лишний аргумент «"_cp, "»\n"_cp};
+inline constexpr std::string_view kCliNoMode = "orven-cli: не указан режим и файл\n"_cp;
+inline constexpr std::string_view kCliNoFile = "orven-cli: не указан файл\n"_cp;
+// Prefix of every failure orven-cli reports on stderr.
+inline constexpr std::string_view kCliErrorPrefix = "orven-cli: "_cp;
+inline constexpr std::string_view kCliInternalError =
+    "orven-cli: внутренняя ошибка, работа прервана: "_cp;
+
+}  // namespace orven::texts::messages
