@@ -1,0 +1,180 @@
+#include "script/script.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "script/numbers.h"
+#include "texts/commands.h"
+
+namespace orven {
+namespace {
+
+namespace names = texts::commands;
+
+// The script is read in pieces of this size, so memory follows the longest line only.
+constexpr std::size_t kChunkSize = 64 * 1024;
+
+// The line and then the argument filler, read as one stream. No token spans the two: the
+// filler begins with a blank.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view line) : rest_(line) {}
+
+  // Moves to the next non-whitespace byte, into the filler once the line is used up;
+  // false at the end of the filler.
+  bool at_token() {
+    for (;;) {
+      std::size_t i = 0;
+      while (i < rest_.size() && script::is_space(rest_[i])) ++i;
+      rest_.remove_prefix(i);
+      if (!rest_.empty()) return true;
+      if (in_filler_) return false;
+      rest_ = names::kArgumentFiller;
+      in_filler_ = true;
+    }
+  }
+
+  std::string_view word() {
+    std::size_t n = 0;
+    while (n < rest_.size() && !script::is_space(rest_[n])) ++n;
+    const std::string_view w = rest_.substr(0, n);
+    rest_.remove_prefix(n);
+    return w;
+  }
+
+  // One formatted extraction of a double; false once the stream has failed.
+  bool number(double& value) {
+    if (!at_token()) return false;
+    const script::Extraction e = script::extract_number(rest_, value);
+    rest_.remove_prefix(e.consumed);
+    return !e.failed;
+  }
+
+ private:
+  std::string_view rest_;
+  bool in_filler_ = false;
+};
+
+// The log of one line: opened for appending, closed again before execute_line returns.
+class LogFile {
+ public:
+  LogFile() : file_(std::fopen(names::kLogName.data(), "ab")) {
+    // Unbuffered: the line goes out in one write, and no buffer is sized or allocated.
+    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
+  }
+  LogFile(const LogFile&) = delete;
+  LogFile& operator=(const LogFile&) = delete;
+  ~LogFile() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+
+  bool is_open() const { return file_ != nullptr; }
+
+  // Writes text and closes the file; false when any of it failed.
+  bool write_and_close(std::string_view text) {
+    const bool written =
+        text.empty() || std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return written && closed;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+ModeOutcome failure(ModeOutcome::Status status, std::filesystem::path file) {
+  ModeOutcome outcome;
+  outcome.status = status;
+  outcome.file = std::move(file);
+  return outcome;
+}
+
+}  // namespace
+
+bool passes_gate(std::string_view command_word) {
+  return command_word.find(names::kMathGate) != std::string_view::npos ||
+         command_word.find(names::kVerdictGate) != std::string_view::npos;
+}
+
+void parse_line(Workspace& w, std::string_view line) {
+  LineReader reader(line);
+  reader.at_token();  // the filler always holds a token
+  const std::string_view word = reader.word();
+  for (double& argument : w.args) {
+    if (!reader.number(argument)) break;
+  }
+  // Assigned last, so that a line held in slot 23 itself is read whole first.
+  w.slots[slot::kCommandWord].assign(word);
+}
+
+LineLog execute_line(Workspace& w, std::string_view line) {
+  LogFile log;
+  parse_line(w, line);
+  std::string text;
+  if (passes_gate(w.slots[slot::kCommandWord])) evaluate_command(w, text);
+
+  LineLog result;
+  if (!log.is_open() || !log.write_and_close(text)) {
+    result.failed = true;
+    result.line_lost = !text.empty();
+  }
+  return result;
+}
+
+ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
+  // A directory opens as a stream on some systems; it is no script.
+  std::error_code error;
+  if (std::filesystem::is_directory(script, error)) {
+    return failure(ModeOutcome::Status::input_unreadable, script);
+  }
+  std::ifstream in(script, std::ios::binary);
+  if (!in.is_open()) return failure(ModeOutcome::Status::input_unreadable, script);
+
+  try {
+    const auto chunk = std::make_unique<char[]>(kChunkSize);
+    std::string& line = w.slots[slot::kScriptLine];
+    line.clear();
+    bool log_failed = false;
+    std::uint64_t lines_lost = 0;
+    const auto run = [&] {
+      const LineLog r = execute_line(w, line);
+      log_failed = log_failed || r.failed;
+      lines_lost += r.line_lost ? 1 : 0;
+    };
+
+    // Every line feed ends a pass, and the bytes after the last one (perhaps none) make
+    // one more: a final line feed gives an empty last pass, an empty file one empty pass.
+    for (bool more = true; more;) {
+      in.read(chunk.get(), static_cast<std::streamsize>(kChunkSize));
+      const auto got = static_cast<std::size_t>(in.gcount());
+      // A read error ends the run; the lines before it have run and stay in the log.
+      if (in.bad()) return failure(ModeOutcome::Status::input_unreadable, script);
+      more = got == kChunkSize;
+      std::string_view piece(chunk.get(), got);
+      for (std::size_t lf = piece.find('\n'); lf != std::string_view::npos; lf = piece.find('\n')) {
+        line.append(piece.substr(0, lf));
+        run();
+        line.clear();
+        piece.remove_prefix(lf + 1);
+      }
+      line.append(piece);
+    }
+    run();
+
+    if (log_failed) {
+      ModeOutcome outcome = failure(ModeOutcome::Status::output_unwritable,
+                                    std::filesystem::path(std::string(names::kLogName)));
+      outcome.lines_lost = lines_lost;
+      return outcome;
+    }
+    return {};
+  } catch (const std::bad_alloc&) {
+    return failure(ModeOutcome::Status::out_of_memory, script);
+  }
+}
+
+}  // namespace orven

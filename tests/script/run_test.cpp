@@ -1,0 +1,205 @@
+// Whole runs on disk, each in a fresh folder that becomes the current directory: the line
+// loop and its end-of-file pass, line ends, the log on disk, and the failures of a run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "script/script.h"
+#include "workspace/workspace.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Status = orven::ModeOutcome::Status;
+
+class Run : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device seed;
+    folder_ = fs::temp_directory_path() /
+              ("orven_script_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+               std::to_string(seed()));
+    fs::create_directories(folder_);
+    previous_ = fs::current_path();
+    fs::current_path(folder_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+
+  static void write(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+  }
+  static std::string read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // Runs a script holding bytes on a fresh workspace.
+  orven::ModeOutcome run(const std::string& bytes) {
+    write("script.txt", bytes);
+    ws = orven::create_workspace();
+    return orven::run_script(*ws, "script.txt");
+  }
+  std::string log() const { return read("orven_log.txt"); }
+  const std::string& word() const { return ws->slots[orven::slot::kCommandWord]; }
+
+  orven::WorkspacePtr ws;
+
+ private:
+  fs::path folder_;
+  fs::path previous_;
+};
+
+// The loop tests end-of-file before each pass: a final line feed gives one more, empty,
+// pass (command word "-1"); without it the last line is the last pass.
+TEST_F(Run, FinalLineFeedGivesAnEmptyLastPass) {
+  EXPECT_EQ(run("#root::hv::get_ajax 5\n#root::hv::get_ajax 9\n").status, Status::ok);
+  EXPECT_EQ(log(), "#root::hv::get_ajax = 1\r\n#root::hv::get_ajax = 0\r\n");
+  EXPECT_EQ(word(), "-1");
+  EXPECT_EQ(ws->args[0], 0);
+  EXPECT_EQ(ws->args[9], 9);
+  EXPECT_TRUE(ws->slots[orven::slot::kScriptLine].empty());
+
+  fs::remove("orven_log.txt");
+  run("#root::hv::get_ajax 5\n#root::hv::get_ajax 9");
+  EXPECT_EQ(log(), "#root::hv::get_ajax = 1\r\n#root::hv::get_ajax = 0\r\n");
+  EXPECT_EQ(word(), "#root::hv::get_ajax");
+  EXPECT_EQ(ws->args[0], 9);
+}
+
+TEST_F(Run, EmptyScriptRunsOneEmptyLineThatCreatesTheLog) {
+  EXPECT_EQ(run("").status, Status::ok);
+  EXPECT_TRUE(fs::exists("orven_log.txt"));
+  EXPECT_EQ(log(), "");
+  EXPECT_EQ(word(), "-1");
+
+  write("orven_log.txt", "earlier\r\n");
+  run("");
+  EXPECT_EQ(log(), "earlier\r\n");
+}
+
+// An empty line in the middle leaves arguments 0 to 9 behind: the failed third number of
+// the next line makes oerp read argument 4 = 3 from it.
+TEST_F(Run, EmptyLinesInTheMiddleRunAsEmptyLines) {
+  run("#root::math::oerp 2 3 4 1\n\n#root::math::oerp 10 20 x");
+  EXPECT_EQ(log(), "#root::math::oerp << 5\r\n#root::math::oerp << 197\r\n");
+  fs::remove("orven_log.txt");
+  run("#root::math::oerp 2 3 4 1\n#root::math::oerp 10 20 x");
+  EXPECT_EQ(log(), "#root::math::oerp << 5\r\n#root::math::oerp << 199\r\n");
+}
+
+// Lines across the pieces in which the script is read.
+TEST_F(Run, ManyLinesAndLongLines) {
+  std::string script;
+  std::string expected;
+  for (int n = 0; n < 8000; ++n) {
+    script += "#root::math::get_aimcost " + std::to_string(n * 37) + " 1" +
+              std::string(n % 50, ' ') + "\n";
+    expected += "#root::math::get_aimcost << " + std::to_string(n * 37) + "\r\n";
+  }
+  const std::string long_word = "#root::hv::get_" + std::string(3'000'000, 'a');
+  script += long_word + " 5\n" + std::string(200'000, ' ') + "#root::hv::get_ajax 5";
+  expected += long_word + " = 0\r\n#root::hv::get_ajax = 1\r\n";
+  EXPECT_EQ(run(script).status, Status::ok);
+  EXPECT_TRUE(log() == expected);
+}
+
+// CR LF line ends read like bare line feeds; the log stores every line end as CR LF.
+TEST_F(Run, LineEndsOnDisk) {
+  run("#root::math::vptya 1000\r\n#root::hv::get_needcms 20\r\n#root::math::get_ctr 7 100\r\n");
+  EXPECT_EQ(log(),
+            "#root::math::vptya <<  980\r\n#root::hv::get_needcms = 1\r\n"
+            "#root::math::get_ctr << 7\r\n");
+}
+
+// Any bytes: a byte-order mark hides the first command, other bytes go through unchanged.
+TEST_F(Run, AnyBytes) {
+  run("\xEF\xBB\xBF#root::math::vptya 5\n#root::math::vptya 5\n" +
+      std::string("\0\0#root::hv::get_\0\x01 5\n", 22) + "#root::hv::get_\xD0\xA2\xCF 7\n");
+  EXPECT_EQ(log(), "#root::math::vptya <<  5\r\n" +
+                       std::string("\0\0#root::hv::get_\0\x01 = 0\r\n", 25) +
+                       "#root::hv::get_\xD0\xA2\xCF = 0\r\n");
+}
+
+// The log is appended to, line by line, and never truncated.
+TEST_F(Run, LogOnlyGrows) {
+  write("orven_log.txt", "kept\r\n");
+  const std::string script =
+      "#root::math::pkss 1500\n#root::hv::get_ajax 5\n#root::math::pbtscp 437\n";
+  const std::string lines =
+      "#root::math::pkss << 180\r\n#root::hv::get_ajax = 1\r\n#root::math::pbtscp << 53\r\n";
+  run(script);
+  EXPECT_EQ(log(), "kept\r\n" + lines);
+  run(script);
+  EXPECT_EQ(log(), "kept\r\n" + lines + lines);
+}
+
+TEST_F(Run, EachLineIsOnDiskWhenExecuteLineReturns) {
+  ws = orven::create_workspace();
+  const orven::LineLog none = orven::execute_line(*ws, "not a command");
+  EXPECT_FALSE(none.failed);
+  EXPECT_TRUE(fs::exists("orven_log.txt"));
+  EXPECT_EQ(fs::file_size("orven_log.txt"), 0u);
+  orven::execute_line(*ws, "#root::math::vptga 1000");
+  EXPECT_EQ(log(), "#root::math::vptga << 970\r\n");
+}
+
+TEST_F(Run, ScriptWithAWidePathName) {
+  const fs::path name = fs::path(u8"сценарий №1.txt");
+  write(name, "#root::math::get_cnvr 1000 10\n");
+  ws = orven::create_workspace();
+  EXPECT_EQ(orven::run_script(*ws, name).status, Status::ok);
+  EXPECT_EQ(log(), "#root::math::get_cnvr << 100\r\n");
+}
+
+// A script that cannot be opened runs nothing and leaves the log alone.
+TEST_F(Run, UnreadableScript) {
+  ws = orven::create_workspace();
+  orven::ModeOutcome missing = orven::run_script(*ws, "missing.txt");
+  EXPECT_EQ(missing.status, Status::input_unreadable);
+  EXPECT_EQ(missing.file, fs::path("missing.txt"));
+  EXPECT_FALSE(fs::exists("orven_log.txt"));
+
+  fs::create_directory("folder");
+  EXPECT_EQ(orven::run_script(*ws, "folder").status, Status::input_unreadable);
+  EXPECT_FALSE(fs::exists("orven_log.txt"));
+  write("orven_log.txt", "kept\r\n");
+  EXPECT_EQ(orven::run_script(*ws, "folder").status, Status::input_unreadable);
+  EXPECT_EQ(log(), "kept\r\n");
+  EXPECT_TRUE(word().empty());
+}
+
+TEST_F(Run, ScriptWithoutReadPermission) {
+  write("locked.txt", "#root::hv::get_ajax 5\n");
+  fs::permissions("locked.txt", fs::perms::none);
+  if (std::ifstream("locked.txt").is_open()) GTEST_SKIP() << "permissions do not bind this user";
+  ws = orven::create_workspace();
+  EXPECT_EQ(orven::run_script(*ws, "locked.txt").status, Status::input_unreadable);
+  EXPECT_FALSE(fs::exists("orven_log.txt"));
+}
+
+// A log that cannot be opened: the run goes on and counts the log lines it lost.
+TEST_F(Run, UnwritableLogCountsLostLines) {
+  fs::create_directory("orven_log.txt");
+  const orven::ModeOutcome outcome =
+      run("#root::hv::get_ajax 5\nnothing here\n#root::math::vptya 1000\n#root::math::none\n");
+  EXPECT_EQ(outcome.status, Status::output_unwritable);
+  EXPECT_EQ(outcome.file, fs::path("orven_log.txt"));
+  EXPECT_EQ(outcome.lines_lost, 2u);
+  EXPECT_EQ(word(), "-1");  // every line ran
+  EXPECT_TRUE(fs::is_empty("orven_log.txt"));
+
+  // A script with no log line still cannot create its log: reported, nothing lost.
+  const orven::ModeOutcome empty = run("");
+  EXPECT_EQ(empty.status, Status::output_unwritable);
+  EXPECT_EQ(empty.lines_lost, 0u);
+}
+
+}  // namespace
