@@ -1,0 +1,106 @@
+// The training run as a whole, and the walk over the two rule lists.
+#include "advisor/advisor.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <string_view>
+
+#include "advisor/keyword_scan.h"
+#include "texts/cpp_rules.h"
+#include "texts/report.h"
+#include "texts/rule.h"
+#include "texts/web_rules.h"
+
+namespace orven {
+
+namespace {
+
+template <std::size_t N>
+constexpr std::array<std::string_view, 3 * N> keywords_of(const std::array<texts::Rule, N>& rules) {
+  std::array<std::string_view, 3 * N> all{};
+  for (std::size_t i = 0; i < 3 * N; ++i) all[i] = rules[i / 3].keywords[i % 3];
+  return all;
+}
+
+// Every keyword the run tests: both gates and both lists (unused places stay empty).
+constexpr auto kAllKeywords = [] {
+  constexpr auto web = keywords_of(texts::kWebRules);
+  constexpr auto cpp = keywords_of(texts::kCppRules);
+  std::array<std::string_view, 4 + web.size() + cpp.size()> all{};
+  auto out = std::copy(texts::kWebGate.begin(), texts::kWebGate.end(), all.begin());
+  out = std::copy(texts::kCppGate.begin(), texts::kCppGate.end(), out);
+  out = std::copy(web.begin(), web.end(), out);
+  std::copy(cpp.begin(), cpp.end(), out);
+  return all;
+}();
+
+// A rule fires when one of its keywords occurs (tested in order), or when it has none.
+bool fires(const texts::Rule& rule, const KeywordScan& scan) {
+  bool has_keyword = false;
+  for (const std::string_view keyword : rule.keywords) {
+    if (keyword.empty()) continue;
+    if (scan.contains(keyword)) return true;
+    has_keyword = true;
+  }
+  return !has_keyword;
+}
+
+void run_rules(Workspace& w, std::span<const texts::Rule> rules, const KeywordScan& scan) {
+  for (const texts::Rule& rule : rules) {
+    if (fires(rule, scan)) append_rule_block(w, rule.advice, rule.example);
+  }
+}
+
+bool gate_holds(std::span<const std::string_view> gate, const KeywordScan& scan) {
+  for (const std::string_view keyword : gate) {
+    if (scan.contains(keyword)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void run_web_rules(Workspace& w, const KeywordScan& scan) {
+  run_rules(w, texts::kWebRules, scan);
+}
+
+void run_web_rules(Workspace& w) {
+  run_web_rules(w, KeywordScan(w.slots[slot::kScannedText], keywords_of(texts::kWebRules)));
+}
+
+void run_cpp_rules(Workspace& w, const KeywordScan& scan) {
+  run_rules(w, texts::kCppRules, scan);
+}
+
+void run_cpp_rules(Workspace& w) {
+  run_cpp_rules(w, KeywordScan(w.slots[slot::kScannedText], keywords_of(texts::kCppRules)));
+}
+
+ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source) {
+  using Status = ModeOutcome::Status;
+  try {
+    if (!load_source(w, source)) return {Status::input_unreadable, source};
+    begin_report(w);
+    const KeywordScan scan(w.slots[slot::kScannedText], kAllKeywords);
+    if (gate_holds(texts::kWebGate, scan)) {
+      w.slots[slot::kReport] += texts::kWebHeading;
+      run_web_rules(w, scan);
+    }
+    if (gate_holds(texts::kCppGate, scan)) {
+      w.slots[slot::kReport] += texts::kCppHeading;
+      run_cpp_rules(w, scan);
+    }
+    append_closing_chapters(w);
+    if (!write_report(w)) return {Status::output_unwritable, "result.html"};
+    return {};
+  } catch (const std::bad_alloc&) {
+    return {Status::out_of_memory, source};
+  } catch (const std::length_error&) {  // a source larger than a string can hold
+    return {Status::out_of_memory, source};
+  }
+}
+
+}  // namespace orven

@@ -1,0 +1,156 @@
+// The single pass is an Aho–Corasick automaton stored as a full transition table: one table
+// look-up per byte of the text, whatever the number of keywords.
+#include "advisor/keyword_scan.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "advisor/advisor.h"
+
+namespace orven {
+
+namespace {
+
+// State numbers are 16 bits wide, which keeps the table small enough for the cache.
+constexpr std::size_t kMaxStates = 65535;
+
+class Automaton {
+ public:
+  explicit Automaton(const std::vector<std::string>& keywords);
+
+  // Sets found[k] for every keyword k that occurs in text; stops once all are found.
+  void find_all(std::string_view text, std::vector<bool>& found) const;
+
+ private:
+  std::vector<std::uint16_t> next_;                  // next_[state * 256 + byte]
+  std::vector<std::vector<std::uint16_t>> matches_;  // the keywords that end in each state
+  std::size_t longest_ = 0;
+};
+
+Automaton::Automaton(const std::vector<std::string>& keywords) : next_(256, 0), matches_(1) {
+  // The trie of the keywords; 0 marks a missing edge, since no edge leads back to the root.
+  for (std::size_t k = 0; k < keywords.size(); ++k) {
+    std::size_t state = 0;
+    for (const unsigned char c : keywords[k]) {
+      if (next_[state * 256 + c] == 0) {
+        next_[state * 256 + c] = static_cast<std::uint16_t>(matches_.size());
+        matches_.emplace_back();
+        next_.resize(next_.size() + 256, 0);
+      }
+      state = next_[state * 256 + c];
+    }
+    matches_[state].push_back(static_cast<std::uint16_t>(k));
+    longest_ = std::max(longest_, keywords[k].size());
+  }
+  // Breadth first, every missing edge is borrowed from the state of the longest proper
+  // suffix that is also a keyword prefix, and each state also reports that state's keywords.
+  std::vector<std::uint16_t> suffix(matches_.size(), 0);
+  std::vector<std::uint16_t> queue;
+  for (std::size_t c = 0; c < 256; ++c) {
+    if (next_[c] != 0) queue.push_back(next_[c]);
+  }
+  for (std::size_t i = 0; i < queue.size(); ++i) {
+    const std::size_t state = queue[i];
+    const std::size_t fallback = suffix[state];
+    matches_[state].insert(matches_[state].end(), matches_[fallback].begin(),
+                           matches_[fallback].end());
+    for (std::size_t c = 0; c < 256; ++c) {
+      std::uint16_t& edge = next_[state * 256 + c];
+      if (edge != 0) {
+        suffix[edge] = next_[fallback * 256 + c];
+        queue.push_back(edge);
+      } else {
+        edge = next_[fallback * 256 + c];
+      }
+    }
+  }
+}
+
+void Automaton::find_all(std::string_view text, std::vector<bool>& found) const {
+  std::size_t missing = std::count(found.begin(), found.end(), false);
+  std::vector<char> pending(matches_.size());  // states whose keywords are not yet marked
+  for (std::size_t s = 0; s < matches_.size(); ++s) pending[s] = !matches_[s].empty();
+  const auto reach = [&](std::size_t state) {  // true once every keyword is found
+    for (const std::uint16_t k : matches_[state]) {
+      if (!found[k]) {
+        found[k] = true;
+        --missing;
+      }
+    }
+    pending[state] = 0;
+    return missing == 0;
+  };
+  if (missing == 0) return;
+
+  // Each step waits for the one before it, so two walks over the two halves of the text,
+  // side by side, keep the processor twice as busy. The second walk starts a keyword's
+  // length early, so that no occurrence across the middle is missed.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t half = text.size() / 2;
+  const unsigned char* first = bytes;
+  const unsigned char* const first_end = bytes + half;
+  const unsigned char* second = bytes + half - std::min(half, longest_ - 1);
+  const unsigned char* const second_end = bytes + text.size();
+  const std::uint16_t* const next = next_.data();
+  std::size_t a = 0;
+  std::size_t b = 0;
+  while (first != first_end) {  // the first walk is never the longer one
+    a = next[a * 256 + *first++];
+    b = next[b * 256 + *second++];
+    if (pending[a] | pending[b]) {
+      if (pending[a] && reach(a)) return;
+      if (pending[b] && reach(b)) return;
+    }
+  }
+  while (second != second_end) {
+    b = next[b * 256 + *second++];
+    if (pending[b] && reach(b)) return;
+  }
+}
+
+}  // namespace
+
+std::string without_whitespace(std::string_view keyword) {
+  std::string bare(keyword);
+  std::erase_if(bare, [](char c) { return is_whitespace(static_cast<unsigned char>(c)); });
+  return bare;
+}
+
+std::string_view searchable_part(std::string_view scanned) {
+  return scanned.substr(0, scanned.find('\0'));
+}
+
+KeywordScan::KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords)
+    : text_(searchable_part(scanned)) {
+  for (const std::string_view keyword : keywords) {
+    std::string bare = without_whitespace(keyword);
+    if (!bare.empty()) settled_.push_back(std::move(bare));
+  }
+  std::sort(settled_.begin(), settled_.end());
+  settled_.erase(std::unique(settled_.begin(), settled_.end()), settled_.end());
+  // Keywords beyond the automaton's capacity are left to the direct search.
+  std::size_t states = 1;
+  for (std::size_t i = 0; i < settled_.size(); ++i) {
+    states += settled_[i].size();
+    if (states > kMaxStates) {
+      settled_.resize(i);
+      break;
+    }
+  }
+  found_.assign(settled_.size(), false);
+  Automaton(settled_).find_all(text_, found_);
+}
+
+bool KeywordScan::contains(std::string_view keyword) const {
+  const std::string bare = without_whitespace(keyword);
+  const auto it = std::lower_bound(settled_.begin(), settled_.end(), bare);
+  if (it != settled_.end() && *it == bare) return found_[it - settled_.begin()];
+  return text_.find(bare) != std::string_view::npos;
+}
+
+bool scanned_contains(const Workspace& w, std::string_view keyword) {
+  return searchable_part(w.slots[slot::kScannedText]).find(without_whitespace(keyword)) !=
+         std::string_view::npos;
+}
+
+}  // namespace orven

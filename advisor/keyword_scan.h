@@ -1,0 +1,48 @@
+// Answers many keyword tests on one scanned text with a single pass over it, instead of one
+// search per test. Built by the training run over the gates and both rule lists; a KeywordScan
+// borrows the text and must not outlive it or see it change.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orven {
+
+// The bytes that separate words: blank, tab, line feed, vertical tab, form feed, CR. A table,
+// since the loading loop asks once per byte of the source.
+inline constexpr std::array<bool, 256> kWhitespace = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) table[c] = true;
+  return table;
+}();
+
+constexpr bool is_whitespace(unsigned char c) {
+  return kWhitespace[c];
+}
+
+// A keyword as the scanned text can hold it: without whitespace ("class " → "class").
+std::string without_whitespace(std::string_view keyword);
+
+// The part of a scanned text that keyword tests see: everything before its first zero byte.
+std::string_view searchable_part(std::string_view scanned);
+
+class KeywordScan {
+ public:
+  // One walk over the searchable part of `scanned` that settles every keyword of `keywords`.
+  KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords);
+
+  // The same answer as scanned_contains on the same text, for any keyword; one outside the
+  // settled set is searched for directly.
+  bool contains(std::string_view keyword) const;
+
+ private:
+  std::string_view text_;             // the searchable part
+  std::vector<std::string> settled_;  // whitespace-free, sorted, unique
+  std::vector<bool> found_;           // found_[i] answers settled_[i]
+};
+
+}  // namespace orven
