@@ -33,6 +33,9 @@ inline constexpr AroundName kOutOfMemory{"Не хватило памяти дл�
 inline constexpr std::string_view kNoMemoryForRun =
     "Не хватило памяти, чтобы начать работу. Ничего не сделано."_cp;
 
+// Something the run did not expect went wrong; the reason follows.
+inline constexpr std::string_view kInternalError = "Внутренняя ошибка, работа прервана: "_cp;
+
 // The desktop program started where there is no display to show its window on.
 inline constexpr std::string_view kNoDisplay =
     "orven: нет доступа к графическому дисплею (X11); без окна работает orven-cli, "
@@ -73,7 +76,5 @@ inline constexpr std::string_view kCliNoMode = "orven-cli: не указан р�
 inline constexpr std::string_view kCliNoFile = "orven-cli: не указан файл\n"_cp;
 // Prefix of every failure orven-cli reports on stderr.
 inline constexpr std::string_view kCliErrorPrefix = "orven-cli: "_cp;
-inline constexpr std::string_view kCliInternalError =
-    "orven-cli: внутренняя ошибка, работа прервана: "_cp;
 
 }  // namespace orven::texts::messages

@@ -1,0 +1,275 @@
+#!/usr/bin/env bash
+# End to end, as a person uses the desktop window: starts Xvfb, launches the real orven in a
+# temporary folder, checks the painted colours, runs training and expert mode through the
+# file chooser (typing the file's path), dismisses the message with Return, compares the
+# outputs with orven-cli's and checks the open request (a stub xdg-open records it); then a
+# cancelled chooser and "Выход". The second pass does the same with FLTK's own chooser.
+#
+# usage: run.sh ORVEN ORVEN_CLI SOURCE_ROOT ARTIFACT_DIR
+set -uo pipefail
+
+mkdir -p "$4"
+orven=$(realpath "$1")
+cli=$(realpath "$2")
+source_root=$(realpath "$3")
+artifacts=$(realpath "$4")
+
+for tool in Xvfb xdotool xwininfo xprop import convert; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+orven_pid=""
+cleanup() {
+  [ -n "$orven_pid" ] && kill "$orven_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+step="start"
+fail() {
+  local shot="$artifacts/e2e-failure.png"
+  import -window root "$shot" 2>/dev/null && echo "screenshot: $shot"
+  echo "FAIL ($step): $*"
+  exit 1
+}
+
+# Polls a command until it succeeds, for at most $1 seconds.
+wait_until() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.05
+  done
+}
+
+# --- without a display -------------------------------------------------------------------
+step="no display"
+env -u DISPLAY "$orven" >"$work/out" 2>"$work/err"
+status=$?
+[ $status -eq 1 ] || fail "exit status $status without a display, expected 1"
+[ "$(wc -l <"$work/err")" -eq 1 ] || fail "expected one line on stderr: $(cat "$work/err")"
+grep -q "orven-cli" "$work/err" || fail "the line does not point to orven-cli: $(cat "$work/err")"
+[ ! -s "$work/out" ] || fail "unexpected stdout: $(cat "$work/out")"
+
+# --- the X server ------------------------------------------------------------------------
+step="Xvfb"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+display_known() { [ -s "$work/display" ]; }
+wait_until 15 display_known || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+# A display that cannot be opened says the same as no display at all.
+step="unreachable display"
+DISPLAY=":$((${DISPLAY#:} + 50))" "$orven" >/dev/null 2>"$work/err"
+status=$?
+[ $status -eq 1 ] || fail "exit status $status with an unreachable display, expected 1"
+grep -q "orven-cli" "$work/err" || fail "the line does not point to orven-cli: $(cat "$work/err")"
+
+# The stub that stands for the desktop's opener.
+mkdir -p "$work/bin" "$work/inputs"
+cat >"$work/bin/xdg-open" <<STUB
+#!/bin/sh
+printf '%s\n' "\$*" >>"$work/open.log"
+STUB
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
+touch "$work/open.log"
+cp "$source_root/samples/guestbook.php" "$work/inputs/guestbook.php"
+printf '%s\n' '#root::math::get_ctr 100 10' '#root::math::vptya 3' '#root::hv::get_strlenTITLE 40' \
+  'note #root::math::pkss 1500' '' >"$work/inputs/script.txt"
+
+# What orven-cli writes for the same inputs.
+step="orven-cli"
+mkdir -p "$work/cli-training" "$work/cli-expert"
+(cd "$work/cli-training" && "$cli" training "$work/inputs/guestbook.php" >/dev/null) ||
+  fail "orven-cli training failed"
+(cd "$work/cli-expert" && "$cli" expert "$work/inputs/script.txt" >/dev/null) ||
+  fail "orven-cli expert failed"
+
+visible_ids() { xdotool search --onlyvisible --classname "$1" 2>/dev/null; }
+is_visible() { [ "$(xwininfo -id "$1" 2>/dev/null | awk '/Map State/ {print $3}')" = IsViewable ]; }
+not_visible() { ! is_visible "$1"; }
+size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
+
+# The chooser: the largest visible window of ours that is neither the main window nor a
+# message box (GTK's dialog and FLTK's own both carry the class "orven").
+chooser=""
+find_chooser() {
+  chooser=""
+  local best=0 id wh area
+  for id in $(visible_ids '^orven$'); do
+    [ "$id" = "$main" ] && continue
+    wh=$(size_of "$id")
+    area=$((${wh%x*} * ${wh#*x}))
+    if [ $area -gt $best ] && [ $area -gt 20000 ]; then
+      best=$area
+      chooser=$id
+    fi
+  done
+  [ -n "$chooser" ]
+}
+
+message=""
+find_message() {
+  message=$(visible_ids '^orven-message$' | head -n1)
+  [ -n "$message" ]
+}
+
+message_caption() { xprop -id "$message" _NET_WM_NAME | sed -n 's/.*= "\(.*\)"$/\1/p'; }
+
+# Presses "Далее", types the file's path into the chooser and presses Return, or cancels
+# the chooser when no path is given; then waits for the message box. GTK's chooser takes the
+# absolute path ("/" opens its location field). FLTK's starts with the path of its folder
+# (the current directory, $2) in its name field and completes names as they are typed, so
+# only the rest of the path is typed after it.
+run_with() {
+  local path=${1:-} start=${2:-}
+  xdotool mousemove --window "$main" 677 534 click 1
+  wait_until 20 find_chooser || fail "no file chooser appeared"
+  xdotool windowraise "$chooser" windowfocus --sync "$chooser"
+  if [ -z "$path" ]; then
+    xdotool key --clearmodifiers Escape
+  elif xprop -id "$chooser" WM_WINDOW_ROLE 2>/dev/null | grep -q GtkFileChooserDialog; then
+    xdotool type --delay 10 "$path"
+  else
+    xdotool type --delay 10 "${path#"$start"/}"
+  fi
+  [ -n "${E2E_DEBUG:-}" ] && import -window root "$artifacts/typed-${step/: /-}.png"
+  [ -n "$path" ] && xdotool key --clearmodifiers Return
+  wait_until 20 find_message || fail "no message box appeared"
+}
+
+dismiss_message() {
+  xdotool windowraise "$message" windowfocus --sync "$message" key --clearmodifiers Return
+  wait_until 10 not_visible "$message" || fail "Return did not close the message box"
+}
+
+opened() { grep -qxF "$1" "$work/open.log"; }
+
+# One whole session: $1 names the pass, $2 is the HOME it runs with.
+session() {
+  local pass=$1
+  export HOME=$2
+  mkdir -p "$HOME/.local/share" "$work/$pass"
+  : >"$work/open.log"
+
+  step="$pass: start"
+  local started=$SECONDS
+  (cd "$work/$pass" && exec "$orven") &
+  orven_pid=$!
+  main=""
+  find_main() { main=$(visible_ids '^orven$' | head -n1) && [ -n "$main" ]; }
+  wait_until 15 find_main || fail "the main window did not appear"
+  [ "$(size_of "$main")" = "794x571" ] || fail "client area $(size_of "$main"), expected 794x571"
+  xprop -id "$main" _NET_WM_NAME | grep -qF '"ОРВЕН (версия 10.4.1.)"' ||
+    fail "caption: $(xprop -id "$main" _NET_WM_NAME)"
+
+  step="$pass: colours"
+  local shot="$work/$pass-window.png" expect spot got
+  panel_painted() {
+    import -window "$main" "$shot" 2>/dev/null &&
+      [ "$(convert "$shot" -crop 1x1+5+300 +repage -depth 8 -format '%[hex:p{0,0}]' info:)" = 2C3AC1 ]
+  }
+  wait_until 10 panel_painted || fail "the panel was not painted"
+  for expect in 0+0=2C3AC1 5+300=2C3AC1 238+570=2C3AC1 225+100=2C3AC1 239+0=000000 \
+    239+300=000000 239+570=000000 240+300=FFFFFF 500+300=FFFFFF 793+0=FFFFFF 793+570=FFFFFF; do
+    spot=${expect%=*}
+    got=$(convert "$shot" -crop "1x1+${spot%+*}+${spot#*+}" +repage -depth 8 \
+      -format '%[hex:p{0,0}]' info:)
+    [ "$got" = "${expect#*=}" ] || fail "pixel ($spot) is $got, expected ${expect#*=}"
+  done
+  # Something is drawn: white digits on the panel, black introduction text on the white.
+  [ "$(convert "$shot" -crop 160x571+0+0 +repage -fill black +opaque white -format '%[fx:mean>0]' info:)" = 1 ] ||
+    fail "no digits on the panel"
+  [ "$(convert "$shot" -crop 500x200+260+40 +repage -fill white +opaque black -format '%[fx:mean<1]' info:)" = 1 ] ||
+    fail "no introduction text"
+  cp "$shot" "$artifacts/$pass-window.png"
+
+  # The inputs lie in folders below the one orven starts in; each chosen file's folder
+  # becomes the current directory, where its outputs land and the next chooser starts.
+  local top="$work/$pass"
+  mkdir -p "$top/src/scripts/bad/orven_log.txt"
+  cp "$work/inputs/guestbook.php" "$top/src/"
+  cp "$work/inputs/script.txt" "$top/src/scripts/"
+  cp "$work/inputs/script.txt" "$top/src/scripts/bad/"
+
+  step="$pass: training"
+  run_with "$top/src/guestbook.php" "$top"
+  [ "$(message_caption)" = "Готово!" ] || fail "message caption '$(message_caption)'"
+  dismiss_message
+  cmp -s "$top/src/result.html" "$work/cli-training/result.html" ||
+    fail "result.html differs from orven-cli training's"
+  cmp -s "$top/src/readme.txt" "$work/cli-training/readme.txt" || fail "readme.txt differs"
+  wait_until 10 opened "file://$top/src/result.html" ||
+    fail "no open request for result.html: $(cat "$work/open.log")"
+
+  step="$pass: expert"
+  xdotool mousemove --window "$main" 500 391 click 1
+  sleep 0.3  # the list's menu pops up under the pointer
+  xdotool key --clearmodifiers Down Return
+  run_with "$top/src/scripts/script.txt" "$top/src"
+  [ "$(message_caption)" = "Готово!" ] || fail "message caption '$(message_caption)'"
+  dismiss_message
+  cmp -s "$top/src/scripts/orven_log.txt" "$work/cli-expert/orven_log.txt" ||
+    fail "orven_log.txt differs from orven-cli expert's"
+  wait_until 10 opened "file://$top/src/scripts/orven_log.txt" ||
+    fail "no open request for orven_log.txt: $(cat "$work/open.log")"
+
+  step="$pass: cancel"
+  rm -f "$top/src/scripts/readme.txt"
+  : >"$work/open.log"
+  run_with ""
+  [ "$(message_caption)" = "Готово!" ] || fail "message caption '$(message_caption)'"
+  dismiss_message
+  wait_until 10 test -f "$top/src/scripts/readme.txt" ||
+    fail "no fresh readme.txt after a cancelled chooser"
+  wait_until 10 opened "file://$top/src/scripts/orven_log.txt" ||
+    fail "no open request after cancel: $(cat "$work/open.log")"
+
+  # A failure the mode reports (here the log being a folder) shows "Ошибка" and opens
+  # nothing; the readme is still written.
+  step="$pass: failure"
+  : >"$work/open.log"
+  run_with "$top/src/scripts/bad/script.txt" "$top/src/scripts"
+  [ "$(message_caption)" = "Ошибка" ] || fail "message caption '$(message_caption)'"
+  dismiss_message
+  wait_until 10 test -f "$top/src/scripts/bad/readme.txt" || fail "no readme.txt after a failure"
+  [ ! -s "$work/open.log" ] || fail "a failed run asked to open: $(cat "$work/open.log")"
+
+  step="$pass: exit"
+  xdotool mousemove --window "$main" 577 534 click 1
+  local waited=0
+  while kill -0 "$orven_pid" 2>/dev/null && [ $waited -lt 100 ]; do
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  kill -0 "$orven_pid" 2>/dev/null && fail "\"Выход\" did not end the program"
+  wait "$orven_pid"
+  status=$?
+  orven_pid=""
+  [ $status -eq 0 ] || fail "exit status $status after \"Выход\""
+  echo "pass $pass: ok ($((SECONDS - started)) s)"
+}
+
+# orven's own leaks are covered by the unit tests; GTK's and fontconfig's are not ours.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+
+session native-chooser "$work/home-native"
+
+# FLTK's own chooser, as on a machine without GTK: switched on by FLTK's user preferences.
+mkdir -p "$work/home-fltk/.fltk/fltk.org"
+printf '%s\n' '; FLTK preferences file format 1.0' '; vendor: fltk.org' '; application: fltk' '' \
+  '[.]' '' '[./options]' 'FNFCUsesGTK:0' >"$work/home-fltk/.fltk/fltk.org/fltk.prefs"
+session fltk-chooser "$work/home-fltk"
+
+echo "e2e: all passes ok"
