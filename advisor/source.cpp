@@ -1,6 +1,7 @@
 // Loading the source: every word of the file, joined without separator, into slot 200. The
 // file is read in large chunks and stripped of whitespace in one tight loop; the result is
 // the same as reading it word by word, which a large source could not afford.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -63,7 +64,9 @@ bool load_source(Workspace& w, const std::filesystem::path& source) {
   if (!error && size <= scanned.max_size() - scanned.size()) {
     scanned.reserve(scanned.size() + static_cast<std::size_t>(size));
   }
-  std::vector<char> chunk(kChunkSize);
+  // A small file needs no large chunk.
+  std::vector<char> chunk(error ? kChunkSize
+                                : std::clamp<std::uintmax_t>(size + 1, 4096, kChunkSize));
   LastWord last_word;
   while (true) {
     in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
