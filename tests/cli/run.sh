@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The contract of orven-cli: exit status, what goes to stdout and stderr, which files appear
+# in the current folder, and that nothing is opened without --open (a stub xdg-open first in
+# PATH records every request).
+#
+# usage: run.sh ORVEN_CLI SOURCE_ROOT
+set -uo pipefail
+cli=$(realpath "$1")
+source_root=$(realpath "$2")
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if ! "$@"; then
+    echo "FAIL: $what"
+    failures=$((failures + 1))
+  fi
+}
+
+mkdir -p "$work/bin"
+cat >"$work/bin/xdg-open" <<STUB
+#!/bin/sh
+printf '%s\n' "\$*" >>"$work/open.log"
+STUB
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
+: >"$work/open.log"
+
+# Runs orven-cli in a fresh folder $work/$1 with the remaining arguments; leaves the exit
+# status in $status and the two streams in $work/$1.out and $work/$1.err.
+run_in() {
+  local name=$1
+  shift
+  mkdir -p "$work/$name"
+  (cd "$work/$name" && "$cli" "$@" >"$work/$name.out" 2>"$work/$name.err")
+  status=$?
+}
+out_is() { [ "$(cat "$work/$1.out")" = "$2" ] && [ "$(tail -c1 "$work/$1.out" | od -An -c | tr -d ' ')" = '\n' ]; }
+empty() { [ ! -s "$1" ]; }
+contains() { grep -qF -- "$2" "$1"; }
+files_are() { [ "$(cd "$work/$1" && ls -A | tr '\n' ' ')" = "$2" ]; }
+ends_with() { [ "$(tail -c ${#2} "$1")" = "$2" ]; }
+nothing_opened() { sleep 0.3; empty "$work/open.log"; }  # the opener runs detached
+
+src="$work/guestbook.php"
+cp "$source_root/samples/guestbook.php" "$src"
+script="$work/script.txt"
+printf '#root::math::get_ctr 100 10\n' >"$script"
+
+# Training: the completion message on stdout, result.html and readme.txt in the folder.
+run_in training training "$src"
+check "training exits 0" [ $status -eq 0 ]
+check "training prints the completion message" out_is training "Готово! Результат в файле «result.html»."
+check "training says nothing on stderr" empty "$work/training.err"
+check "training writes result.html and readme.txt" files_are training "readme.txt result.html "
+check "the report ends the document" ends_with "$work/training/result.html" "</div></body></html>"
+check "the readme starts with two CR LF" [ "$(head -c4 "$work/training/readme.txt" | od -An -tx1 | tr -d ' ')" = 0d0a0d0a ]
+check "training opens nothing without --open" nothing_opened
+
+# Expert: one log line per command; the log only grows.
+run_in expert expert "$script"
+check "expert exits 0" [ $status -eq 0 ]
+check "expert prints the completion message" out_is expert "Готово! Результат в файле «orven_log.txt»."
+check "expert says nothing on stderr" empty "$work/expert.err"
+check "expert writes orven_log.txt and readme.txt" files_are expert "orven_log.txt readme.txt "
+check "the log holds the command's line" [ "$(cat "$work/expert/orven_log.txt")" = $'#root::math::get_ctr << 1000\r' ]
+(cd "$work/expert" && "$cli" expert "$script" >/dev/null 2>&1)
+check "a second run appends" [ "$(cat "$work/expert/orven_log.txt")" = $'#root::math::get_ctr << 1000\r\n#root::math::get_ctr << 1000\r' ]
+check "expert opens nothing without --open" nothing_opened
+
+# --open hands the output, by its absolute path, to the desktop's opener.
+run_in open-training --open training "$src"
+check "--open training exits 0" [ $status -eq 0 ]
+opened() { grep -qxF "$1" "$work/open.log"; }
+wait_opened() {
+  local i
+  for i in $(seq 50); do opened "$1" && return 0; sleep 0.1; done
+  return 1
+}
+check "--open opens result.html" wait_opened "$work/open-training/result.html"
+: >"$work/open.log"
+run_in open-expert expert "$script" --open
+check "--open after the file opens orven_log.txt" wait_opened "$work/open-expert/orven_log.txt"
+: >"$work/open.log"
+
+# Failures: exit 1, an error naming the file on stderr, nothing on stdout, nothing opened,
+# no output touched; the readme is still written.
+run_in missing --open training "$work/нет такого файла.php"
+check "a missing source exits 1" [ $status -eq 1 ]
+check "the error names the source" contains "$work/missing.err" "$work/нет такого файла.php"
+check "a failure prints nothing on stdout" empty "$work/missing.out"
+check "a missing source leaves no report" files_are missing "readme.txt "
+check "a failure opens nothing" nothing_opened
+
+run_in missing-script expert "$work/missing.txt"
+check "a missing script exits 1" [ $status -eq 1 ]
+check "the error names the script" contains "$work/missing-script.err" "$work/missing.txt"
+check "a missing script creates no log" files_are missing-script "readme.txt "
+
+run_in folder-source training "$work"
+check "a folder as the source exits 1" [ $status -eq 1 ]
+
+mkdir -p "$work/report-folder/result.html"
+run_in report-folder --open training "$src"
+check "an unwritable report exits 1" [ $status -eq 1 ]
+check "the error names result.html" contains "$work/report-folder.err" "result.html"
+check "an unwritable report is not reported done" empty "$work/report-folder.out"
+check "an unwritable report opens nothing" nothing_opened
+
+mkdir -p "$work/log-folder/orven_log.txt"
+run_in log-folder expert "$script"
+check "an unwritable log exits 1" [ $status -eq 1 ]
+check "the error names orven_log.txt" contains "$work/log-folder.err" "orven_log.txt"
+check "the error counts the lost line" contains "$work/log-folder.err" ": 1."
+
+# Usage errors: exit 2, the usage on stderr, nothing on stdout, nothing written.
+for args in "" "training" "teaching $src" "training $src extra" "--bogus training $src" "expert"; do
+  # shellcheck disable=SC2086
+  run_in usage $args
+  check "'$args' exits 2" [ $status -eq 2 ]
+  check "'$args' shows the usage on stderr" contains "$work/usage.err" "orven-cli [--open] training"
+  check "'$args' prints nothing on stdout" empty "$work/usage.out"
+  check "'$args' writes nothing" files_are usage ""
+done
+
+# --help and --version.
+run_in help --help
+check "--help exits 0" [ $status -eq 0 ]
+check "--help names both modes" contains "$work/help.out" "orven-cli expert"
+check "--help says nothing on stderr" empty "$work/help.err"
+run_in version --version
+check "--version exits 0" [ $status -eq 0 ]
+check "--version prints the version" out_is version "ОРВЕН 10.4.1"
+
+# "--" ends the options, for a file whose name starts with "-".
+cp "$src" "$work/-page.php"
+(cd "$work" && "$cli" training -- -page.php >/dev/null 2>&1)
+check "-- lets a file named -page.php through" [ $? -eq 0 ]
+
+if [ $failures -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "orven-cli contract: all checks passed"

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# `cmake --install` puts both programs, the menu entry and the icon where a desktop finds
+# them.
+#
+# usage: install.sh BUILD_DIR
+set -euo pipefail
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$1" --prefix "$prefix" >/dev/null
+for file in bin/orven bin/orven-cli share/applications/orven.desktop \
+  share/icons/hicolor/scalable/apps/orven.svg; do
+  [ -e "$prefix/$file" ] || { echo "FAIL: $file was not installed"; exit 1; }
+done
+[ -x "$prefix/bin/orven" ] && [ -x "$prefix/bin/orven-cli" ] || { echo "FAIL: not executable"; exit 1; }
+entry="$prefix/share/applications/orven.desktop"
+for line in '[Desktop Entry]' 'Type=Application' 'Exec=orven' 'Icon=orven' 'Categories=Development;'; do
+  grep -qxF "$line" "$entry" || { echo "FAIL: the menu entry lacks $line"; exit 1; }
+done
+"$prefix/bin/orven-cli" --version >/dev/null
+echo "install: ok"
