@@ -1,10 +1,10 @@
 #include "app/fltk/fonts.h"
 
 #include <fontconfig/fontconfig.h>
-#include <strings.h>
 
 #include <cmath>
 #include <string>
+#include <string_view>
 
 #include "app/fltk/fl.h"
 #include "texts/window.h"
@@ -12,52 +12,60 @@
 namespace orven::fltk {
 namespace {
 
-// True when fontconfig has the family itself, not merely a substitute for it.
+// True when a font of the family itself is installed, not merely a substitute for it. A
+// plain listing, without fontconfig's substitution rules, which would cost more than the
+// rest of the start-up.
 bool installed(const std::string& family) {
-  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
-  if (pattern == nullptr) return false;
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  bool same = false;
-  if (match != nullptr) {
-    FcChar8* found = nullptr;
-    if (FcPatternGetString(match, FC_FAMILY, 0, &found) == FcResultMatch) {
-      same = strcasecmp(reinterpret_cast<const char*>(found), family.c_str()) == 0;
-    }
-    FcPatternDestroy(match);
+  FcPattern* pattern = FcPatternCreate();
+  FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+  bool found = false;
+  if (pattern != nullptr && objects != nullptr &&
+      FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()))) {
+    FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+    found = fonts != nullptr && fonts->nfont > 0;
+    if (fonts != nullptr) FcFontSetDestroy(fonts);
   }
-  FcPatternDestroy(pattern);
-  return same;
+  if (objects != nullptr) FcObjectSetDestroy(objects);
+  if (pattern != nullptr) FcPatternDestroy(pattern);
+  return found;
 }
 
-// Registers the face (or its stand-in) under the slot and sizes it to the cell height.
-FontChoice choose(Fl_Font slot, const texts::window::FontSpec& spec, const char* stand_in) {
-  const std::string face(spec.face);
-  // A leading blank asks FLTK's Xft layer for the regular (medium) weight.
-  static std::string names[3];
-  std::string& name = names[slot - FL_FREE_FONT];
-  name = " " + (installed(face) ? face : std::string(stand_in));
-  Fl::set_font(slot, name.c_str());
+// A face registered under an FLTK font slot, with its cell height per pixel of font size.
+struct Face {
+  Fl_Font slot;
+  double cell_per_pixel;
+};
 
+// Registers the face, or its stand-in when it is not installed, and measures its cell.
+Face register_face(Fl_Font slot, std::string_view face, const char* stand_in) {
+  // A leading blank asks FLTK's Xft layer for the regular (medium) weight. FLTK keeps the
+  // pointer, so the name lives as long as the program.
+  static std::string names[2];
+  std::string& name = names[slot - FL_FREE_FONT];
+  const std::string wanted(face);
+  name = " " + (installed(wanted) ? wanted : std::string(stand_in));
+  Fl::set_font(slot, name.c_str());
   constexpr int kProbe = 100;
   fl_font(slot, kProbe);
-  const double cell_per_pixel = static_cast<double>(fl_height()) / kProbe;
-  const auto size = static_cast<Fl_Fontsize>(std::lround(spec.height / cell_per_pixel));
-  fl_font(slot, size);
-  return {slot, size, fl_height() - fl_descent()};
+  return {slot, static_cast<double>(fl_height()) / kProbe};
+}
+
+// The size whose character cell is the given height in pixels.
+FontChoice sized(const Face& face, int cell_height) {
+  const auto size = static_cast<Fl_Fontsize>(std::lround(cell_height / face.cell_per_pixel));
+  fl_font(face.slot, size);
+  return {face.slot, size, fl_height() - fl_descent()};
 }
 
 }  // namespace
 
 Fonts load_fonts() {
   namespace w = texts::window;
-  Fonts fonts{};
-  fonts.title = choose(FL_FREE_FONT, w::kTitleFont, "DejaVu Sans");
-  fonts.body = choose(FL_FREE_FONT + 1, w::kBodyFont, "DejaVu Sans");
-  fonts.control = choose(FL_FREE_FONT + 2, w::kControlFont, "Liberation Sans");
-  return fonts;
+  static_assert(w::kTitleFont.face == w::kBodyFont.face, "title and body share one face");
+  const Face verdana = register_face(FL_FREE_FONT, w::kBodyFont.face, "DejaVu Sans");
+  const Face arial = register_face(FL_FREE_FONT + 1, w::kControlFont.face, "Liberation Sans");
+  return {sized(verdana, w::kTitleFont.height), sized(verdana, w::kBodyFont.height),
+          sized(arial, w::kControlFont.height)};
 }
 
 }  // namespace orven::fltk
