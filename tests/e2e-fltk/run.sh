@@ -99,6 +99,14 @@ mkdir -p "$work/cli-training" "$work/cli-expert"
 visible_ids() { xdotool search --onlyvisible --classname "$1" 2>/dev/null; }
 is_visible() { [ "$(xwininfo -id "$1" 2>/dev/null | awk '/Map State/ {print $3}')" = IsViewable ]; }
 not_visible() { ! is_visible "$1"; }
+# How many top-level windows are on the screen (the mode list's menu has no class).
+viewable_windows() {
+  local id count=0
+  for id in $(xwininfo -root -children | awk '$1 ~ /^0x/ {print $1}'); do
+    is_visible "$id" && count=$((count + 1))
+  done
+  echo $count
+}
 size_of() { xwininfo -id "$1" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'; }
 
 # The chooser: the largest visible window of ours that is neither the main window nor a
@@ -214,9 +222,14 @@ session() {
     fail "no open request for result.html: $(cat "$work/open.log")"
 
   step="$pass: expert"
+  local before
+  before=$(viewable_windows)
   xdotool mousemove --window "$main" 500 391 click 1
-  sleep 0.3  # the list's menu pops up under the pointer
+  menu_open() { [ "$(viewable_windows)" -gt "$before" ]; }
+  wait_until 10 menu_open || fail "the mode list did not open"
   xdotool key --clearmodifiers Down Return
+  menu_closed() { [ "$(viewable_windows)" -eq "$before" ]; }
+  wait_until 10 menu_closed || fail "the mode list did not close"
   run_with "$top/src/scripts/script.txt" "$top/src"
   [ "$(message_caption)" = "Готово!" ] || fail "message caption '$(message_caption)'"
   dismiss_message
