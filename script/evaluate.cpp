@@ -45,12 +45,13 @@ double math_value(const script::MathCommand& c, const std::array<double, kArgume
 
 void append_log_line(std::string& log, std::string_view word, std::string_view separator,
                      double number) {
-  std::string line;
-  line.reserve(word.size() + separator.size() + script::kNumberTextMax + 1);
-  line.append(word).append(separator);
-  script::append_number(line, number);
-  line.push_back('\n');
-  append_with_crlf(log, line);
+  char value[script::kNumberTextMax];
+  const std::size_t value_size = script::format_number(number, value);
+  log.reserve(log.size() + word.size() + separator.size() + value_size + 2);
+  append_with_crlf(log, word);
+  append_with_crlf(log, separator);
+  log.append(value, value_size);
+  append_with_crlf(log, "\n");
 }
 
 }  // namespace

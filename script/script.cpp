@@ -1,5 +1,6 @@
 #include "script/script.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -61,7 +62,12 @@ class LineReader {
 // The log of one line: opened for appending, closed again before execute_line returns.
 class LogFile {
  public:
-  LogFile() : file_(std::fopen(names::kLogName.data(), "ab")) {
+  // Update mode: a write-only append stream makes some C libraries (glibc) seek to the
+  // end on opening, a system call per line that the appending writes do not need. A log
+  // that may be written but not read falls back to the plain append mode.
+  LogFile() {
+    file_ = std::fopen(names::kLogName.data(), "ab+");
+    if (file_ == nullptr) file_ = std::fopen(names::kLogName.data(), "ab");
     // Unbuffered: the line goes out in one write, and no buffer is sized or allocated.
     if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
   }
@@ -148,12 +154,22 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
 
     // Every line feed ends a pass, and the bytes after the last one (perhaps none) make
     // one more: a final line feed gives an empty last pass, an empty file one empty pass.
+    // A script that is the log itself would read its own new lines and never end: of it,
+    // only the bytes it held when the run began are read.
+    std::uintmax_t left = static_cast<std::uintmax_t>(-1);
+    const std::filesystem::path log_name(names::kLogName);
+    if (std::filesystem::equivalent(script, log_name, error)) {
+      left = std::filesystem::file_size(script, error);
+      if (error) left = static_cast<std::uintmax_t>(-1);
+    }
     for (bool more = true; more;) {
-      in.read(chunk.get(), static_cast<std::streamsize>(kChunkSize));
+      const std::size_t want = left < kChunkSize ? static_cast<std::size_t>(left) : kChunkSize;
+      in.read(chunk.get(), static_cast<std::streamsize>(want));
       const auto got = static_cast<std::size_t>(in.gcount());
       // A read error ends the run; the lines before it have run and stay in the log.
       if (in.bad()) return failure(ModeOutcome::Status::input_unreadable, script);
-      more = got == kChunkSize;
+      left -= got;
+      more = got == want && left > 0;
       std::string_view piece(chunk.get(), got);
       for (std::size_t lf = piece.find('\n'); lf != std::string_view::npos; lf = piece.find('\n')) {
         line.append(piece.substr(0, lf));
@@ -166,8 +182,7 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
     run();
 
     if (log_failed) {
-      ModeOutcome outcome = failure(ModeOutcome::Status::output_unwritable,
-                                    std::filesystem::path(std::string(names::kLogName)));
+      ModeOutcome outcome = failure(ModeOutcome::Status::output_unwritable, log_name);
       outcome.lines_lost = lines_lost;
       return outcome;
     }

@@ -9,7 +9,7 @@
 
 namespace {
 
-class Commands : public ::testing::Test {
+class ScriptCommands : public ::testing::Test {
  protected:
   orven::WorkspacePtr ws = orven::create_workspace();
   orven::Workspace& w = *ws;
@@ -24,7 +24,7 @@ class Commands : public ::testing::Test {
 };
 
 // The gate looks for a prefix anywhere in the word; the commands need the whole name.
-TEST_F(Commands, GateAgainstNames) {
+TEST_F(ScriptCommands, GateAgainstNames) {
   EXPECT_EQ(log_of("note #root::math::vptya 5"), "");
   EXPECT_EQ(log_of("x#root::hv::get_ajax 5"), "x#root::hv::get_ajax = 0\r\n");
   EXPECT_EQ(log_of("#root::math::VPTYA 5"), "");
@@ -43,7 +43,7 @@ TEST_F(Commands, GateAgainstNames) {
 }
 
 // Every gated line resets the verdict, math lines too; other lines leave it alone.
-TEST_F(Commands, VerdictIsResetOnEveryGatedLine) {
+TEST_F(ScriptCommands, VerdictIsResetOnEveryGatedLine) {
   log_of("#root::hv::get_ajax 5");
   EXPECT_EQ(w.verdict, 1.0);
   log_of("note 5");
@@ -55,7 +55,7 @@ TEST_F(Commands, VerdictIsResetOnEveryGatedLine) {
   EXPECT_EQ(w.verdict, 0.0);
 }
 
-TEST_F(Commands, DocumentedMathExamples) {
+TEST_F(ScriptCommands, DocumentedMathExamples) {
   EXPECT_EQ(log_of("#root::math::vptya 1000"), "#root::math::vptya <<  980\r\n");
   EXPECT_EQ(log_of("#root::math::vptga 1000"), "#root::math::vptga << 970\r\n");
   EXPECT_EQ(log_of("#root::math::oerp 10 20 500"), "#root::math::oerp << 201\r\n");
@@ -67,7 +67,7 @@ TEST_F(Commands, DocumentedMathExamples) {
   EXPECT_EQ(log_of("#root::math::get_aimcost 100 15"), "#root::math::get_aimcost << 1500\r\n");
 }
 
-TEST_F(Commands, MathEdgeCases) {
+TEST_F(ScriptCommands, MathEdgeCases) {
   EXPECT_EQ(log_of("#root::math::vptya"), "#root::math::vptya <<  -0\r\n");
   EXPECT_EQ(log_of("#root::math::pkss -1"), "#root::math::pkss << -0\r\n");
   EXPECT_EQ(log_of("#root::math::pkss -10"), "#root::math::pkss << -1\r\n");
@@ -82,13 +82,13 @@ TEST_F(Commands, MathEdgeCases) {
 }
 
 // Extended precision, rounded once to double: double arithmetic would give 8 and 221.
-TEST_F(Commands, ExtendedPrecision) {
+TEST_F(ScriptCommands, ExtendedPrecision) {
   EXPECT_EQ(log_of("#root::math::get_ctr 7 100"), "#root::math::get_ctr << 7\r\n");
   EXPECT_EQ(log_of("#root::math::get_ctr 11 5"), "#root::math::get_ctr << 220\r\n");
 }
 
 // The 1 000 000 boundary of the number format.
-TEST_F(Commands, NumberFormatInLogLines) {
+TEST_F(ScriptCommands, NumberFormatInLogLines) {
   EXPECT_EQ(log_of("#root::math::vptya 1234567"), "#root::math::vptya <<  1.20988e+006\r\n");
   EXPECT_EQ(log_of("#root::math::get_aimcost 1000 2000"), "#root::math::get_aimcost << 2e+006\r\n");
   EXPECT_EQ(log_of("#root::math::get_aimcost 999 1000"), "#root::math::get_aimcost << 999000\r\n");
@@ -102,7 +102,7 @@ TEST_F(Commands, NumberFormatInLogLines) {
 
 // Every verdict command: the value inside its range logs 1, each side of each bound as
 // the bound is inclusive or exclusive.
-TEST_F(Commands, EveryVerdictBoundOnBothSides) {
+TEST_F(ScriptCommands, EveryVerdictBoundOnBothSides) {
   struct Case {
     const char* name;
     double inside;
@@ -148,7 +148,7 @@ TEST_F(Commands, EveryVerdictBoundOnBothSides) {
   }
 }
 
-TEST_F(Commands, DocumentedVerdictExamples) {
+TEST_F(ScriptCommands, DocumentedVerdictExamples) {
   EXPECT_EQ(log_of("#root::hv::get_needcms 20"), "#root::hv::get_needcms = 1\r\n");
   EXPECT_EQ(log_of("#root::hv::get_needcms 15"), "#root::hv::get_needcms = 0\r\n");
   EXPECT_EQ(log_of("#root::hv::get_ajax 5"), "#root::hv::get_ajax = 1\r\n");
@@ -180,7 +180,7 @@ TEST_F(Commands, DocumentedVerdictExamples) {
 }
 
 // Alone, a verdict command has argument 1 = -1: only ajax and jqanimate hold then.
-TEST_F(Commands, VerdictCommandsWithoutNumber) {
+TEST_F(ScriptCommands, VerdictCommandsWithoutNumber) {
   const char* names[] = {
       "needcms",      "ajax",          "jqanimate", "jqappend",        "domcss",
       "domtoggle",    "sgmsricms",     "dagcn",     "strlenTITLE",     "strlenH1",

@@ -15,7 +15,7 @@ using orven::kArgumentCount;
 using orven::parse_line;
 using Args = std::array<double, kArgumentCount>;
 
-class LineParsing : public ::testing::Test {
+class ScriptLineParsing : public ::testing::Test {
  protected:
   orven::WorkspacePtr ws = orven::create_workspace();
   orven::Workspace& w = *ws;
@@ -23,7 +23,7 @@ class LineParsing : public ::testing::Test {
 };
 
 // The filler: after k numbers, argument j (j > k) is j - k - 2.
-TEST_F(LineParsing, FillerValuesAfterKNumbers) {
+TEST_F(ScriptLineParsing, FillerValuesAfterKNumbers) {
   parse_line(w, "#root::math::vptya 100");
   EXPECT_EQ(word(), "#root::math::vptya");
   EXPECT_EQ(w.args, (Args{100, -1, 0, 1, 2, 3, 4, 5, 6, 7}));
@@ -47,7 +47,7 @@ TEST_F(LineParsing, FillerValuesAfterKNumbers) {
   EXPECT_EQ(w.args, (Args{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
-TEST_F(LineParsing, EmptyOrBlankLineReadsTheFillerAlone) {
+TEST_F(ScriptLineParsing, EmptyOrBlankLineReadsTheFillerAlone) {
   for (const char* line : {"", "   ", "\t\r", "\r"}) {
     parse_line(w, line);
     EXPECT_EQ(word(), "-1");
@@ -56,7 +56,7 @@ TEST_F(LineParsing, EmptyOrBlankLineReadsTheFillerAlone) {
 }
 
 // A bad number sets its argument to 0.0; the later ones keep the previous line's values.
-TEST_F(LineParsing, BadNumbersCarryOverLaterArguments) {
+TEST_F(ScriptLineParsing, BadNumbersCarryOverLaterArguments) {
   const Args previous{41, 42, 43, 44, 45, 46, 47, 48, 49, 50};
   const auto after = [&](const char* line) {
     parse_line(w, "w 41 42 43 44 45 46 47 48 49 50");
@@ -90,7 +90,7 @@ TEST_F(LineParsing, BadNumbersCarryOverLaterArguments) {
 }
 
 // Whitespace is the six classic bytes; a carriage return never reaches a token.
-TEST_F(LineParsing, WhitespaceAndLineEnds) {
+TEST_F(ScriptLineParsing, WhitespaceAndLineEnds) {
   parse_line(w, "  #root::hv::get_ajax\t5");
   EXPECT_EQ(word(), "#root::hv::get_ajax");
   EXPECT_EQ(w.args[0], 5);
@@ -107,7 +107,7 @@ TEST_F(LineParsing, WhitespaceAndLineEnds) {
 }
 
 // Any bytes: a byte-order mark, windows-1251 and zero bytes belong to the word.
-TEST_F(LineParsing, AnyBytesBelongToTokens) {
+TEST_F(ScriptLineParsing, AnyBytesBelongToTokens) {
   parse_line(w, "\xEF\xBB\xBF#root::math::vptya 5");
   EXPECT_EQ(word(), "\xEF\xBB\xBF#root::math::vptya");
   const std::string zero("#root::\0math:: 5", 16);
@@ -121,7 +121,7 @@ TEST_F(LineParsing, AnyBytesBelongToTokens) {
   EXPECT_EQ(w.args[0], 0);
 }
 
-TEST_F(LineParsing, LineHeldInTheCommandWordSlotIsReadWhole) {
+TEST_F(ScriptLineParsing, LineHeldInTheCommandWordSlotIsReadWhole) {
   w.slots[orven::slot::kCommandWord] = "#root::math::oerp 10 20 500 30";
   parse_line(w, w.slots[orven::slot::kCommandWord]);
   EXPECT_EQ(word(), "#root::math::oerp");

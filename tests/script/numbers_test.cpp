@@ -76,7 +76,7 @@ std::string our_format(double v) {
 }
 
 // Reading: the documented cases, then tricky tokens and random ones against the stream.
-TEST(NumberReading, DocumentedCases) {
+TEST(ScriptNumberReading, DocumentedCases) {
   double v = 7;
   EXPECT_FALSE(extract_number("100abc", v).failed);
   EXPECT_EQ(v, 100.0);
@@ -103,7 +103,7 @@ TEST(NumberReading, DocumentedCases) {
   EXPECT_EQ(v, 7.0);
 }
 
-TEST(NumberReading, UnderflowGivesTheNearestDoubleWithoutFailing) {
+TEST(ScriptNumberReading, UnderflowGivesTheNearestDoubleWithoutFailing) {
   double v = 7;
   EXPECT_FALSE(extract_number("1e-400", v).failed);
   EXPECT_EQ(bits(v), bits(0.0));
@@ -113,7 +113,7 @@ TEST(NumberReading, UnderflowGivesTheNearestDoubleWithoutFailing) {
   EXPECT_EQ(v, std::numeric_limits<double>::denorm_min());
 }
 
-TEST(NumberReading, TrickyTokensMatchTheStream) {
+TEST(ScriptNumberReading, TrickyTokensMatchTheStream) {
   const std::vector<std::string> tokens = {"",
                                            " ",
                                            "0",
@@ -217,7 +217,7 @@ TEST(NumberReading, TrickyTokensMatchTheStream) {
   for (const std::string& t : tokens) expect_same_read(t);
 }
 
-TEST(NumberReading, RandomTokensMatchTheStream) {
+TEST(ScriptNumberReading, RandomTokensMatchTheStream) {
   std::mt19937_64 random(20240611);
   const std::string alphabet = "0123456789012345678901234567890..eE+-+- x,a\t";
   for (int n = 0; n < 100000; ++n) {
@@ -240,7 +240,7 @@ TEST(NumberReading, RandomTokensMatchTheStream) {
 }
 
 // Writing: the documented texts first, then printf's digits for every kind of double.
-TEST(NumberWriting, DocumentedTexts) {
+TEST(ScriptNumberWriting, DocumentedTexts) {
   EXPECT_EQ(our_format(980), "980");
   EXPECT_EQ(our_format(-5), "-5");
   EXPECT_EQ(our_format(0), "0");
@@ -263,7 +263,7 @@ TEST(NumberWriting, DocumentedTexts) {
   EXPECT_EQ(our_format(-std::numeric_limits<double>::denorm_min()), "-4.94066e-324");
 }
 
-TEST(NumberWriting, EdgeValuesMatchPrintf) {
+TEST(ScriptNumberWriting, EdgeValuesMatchPrintf) {
   const double edges[] = {999999.5,
                           999999.49999999994,
                           9999995,
@@ -314,7 +314,7 @@ TEST(NumberWriting, EdgeValuesMatchPrintf) {
   }
 }
 
-TEST(NumberWriting, RandomValuesMatchPrintf) {
+TEST(ScriptNumberWriting, RandomValuesMatchPrintf) {
   std::mt19937_64 random(7);
   for (int n = 0; n < 200000; ++n) {
     std::uint64_t b = random();

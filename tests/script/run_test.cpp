@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using Status = orven::ModeOutcome::Status;
 
-class Run : public ::testing::Test {
+class ScriptRun : public ::testing::Test {
  protected:
   void SetUp() override {
     std::random_device seed;
@@ -59,7 +59,7 @@ class Run : public ::testing::Test {
 
 // The loop tests end-of-file before each pass: a final line feed gives one more, empty,
 // pass (command word "-1"); without it the last line is the last pass.
-TEST_F(Run, FinalLineFeedGivesAnEmptyLastPass) {
+TEST_F(ScriptRun, FinalLineFeedGivesAnEmptyLastPass) {
   EXPECT_EQ(run("#root::hv::get_ajax 5\n#root::hv::get_ajax 9\n").status, Status::ok);
   EXPECT_EQ(log(), "#root::hv::get_ajax = 1\r\n#root::hv::get_ajax = 0\r\n");
   EXPECT_EQ(word(), "-1");
@@ -74,7 +74,7 @@ TEST_F(Run, FinalLineFeedGivesAnEmptyLastPass) {
   EXPECT_EQ(ws->args[0], 9);
 }
 
-TEST_F(Run, EmptyScriptRunsOneEmptyLineThatCreatesTheLog) {
+TEST_F(ScriptRun, EmptyScriptRunsOneEmptyLineThatCreatesTheLog) {
   EXPECT_EQ(run("").status, Status::ok);
   EXPECT_TRUE(fs::exists("orven_log.txt"));
   EXPECT_EQ(log(), "");
@@ -87,7 +87,7 @@ TEST_F(Run, EmptyScriptRunsOneEmptyLineThatCreatesTheLog) {
 
 // An empty line in the middle leaves arguments 0 to 9 behind: the failed third number of
 // the next line makes oerp read argument 4 = 3 from it.
-TEST_F(Run, EmptyLinesInTheMiddleRunAsEmptyLines) {
+TEST_F(ScriptRun, EmptyLinesInTheMiddleRunAsEmptyLines) {
   run("#root::math::oerp 2 3 4 1\n\n#root::math::oerp 10 20 x");
   EXPECT_EQ(log(), "#root::math::oerp << 5\r\n#root::math::oerp << 197\r\n");
   fs::remove("orven_log.txt");
@@ -96,7 +96,7 @@ TEST_F(Run, EmptyLinesInTheMiddleRunAsEmptyLines) {
 }
 
 // Lines across the pieces in which the script is read.
-TEST_F(Run, ManyLinesAndLongLines) {
+TEST_F(ScriptRun, ManyLinesAndLongLines) {
   std::string script;
   std::string expected;
   for (int n = 0; n < 8000; ++n) {
@@ -112,7 +112,7 @@ TEST_F(Run, ManyLinesAndLongLines) {
 }
 
 // CR LF line ends read like bare line feeds; the log stores every line end as CR LF.
-TEST_F(Run, LineEndsOnDisk) {
+TEST_F(ScriptRun, LineEndsOnDisk) {
   run("#root::math::vptya 1000\r\n#root::hv::get_needcms 20\r\n#root::math::get_ctr 7 100\r\n");
   EXPECT_EQ(log(),
             "#root::math::vptya <<  980\r\n#root::hv::get_needcms = 1\r\n"
@@ -120,7 +120,7 @@ TEST_F(Run, LineEndsOnDisk) {
 }
 
 // Any bytes: a byte-order mark hides the first command, other bytes go through unchanged.
-TEST_F(Run, AnyBytes) {
+TEST_F(ScriptRun, AnyBytes) {
   run("\xEF\xBB\xBF#root::math::vptya 5\n#root::math::vptya 5\n" +
       std::string("\0\0#root::hv::get_\0\x01 5\n", 22) + "#root::hv::get_\xD0\xA2\xCF 7\n");
   EXPECT_EQ(log(), "#root::math::vptya <<  5\r\n" +
@@ -129,7 +129,7 @@ TEST_F(Run, AnyBytes) {
 }
 
 // The log is appended to, line by line, and never truncated.
-TEST_F(Run, LogOnlyGrows) {
+TEST_F(ScriptRun, LogOnlyGrows) {
   write("orven_log.txt", "kept\r\n");
   const std::string script =
       "#root::math::pkss 1500\n#root::hv::get_ajax 5\n#root::math::pbtscp 437\n";
@@ -141,7 +141,17 @@ TEST_F(Run, LogOnlyGrows) {
   EXPECT_EQ(log(), "kept\r\n" + lines + lines);
 }
 
-TEST_F(Run, EachLineIsOnDiskWhenExecuteLineReturns) {
+// A script that is the log itself runs the lines it held at the start, and ends.
+TEST_F(ScriptRun, ScriptThatIsTheLogItself) {
+  write("orven_log.txt", "#root::hv::get_x = 0\n#root::math::pkss -10\n");
+  ws = orven::create_workspace();
+  EXPECT_EQ(orven::run_script(*ws, "orven_log.txt").status, Status::ok);
+  EXPECT_EQ(log(),
+            "#root::hv::get_x = 0\n#root::math::pkss -10\n"
+            "#root::hv::get_x = 0\r\n#root::math::pkss << -1\r\n");
+}
+
+TEST_F(ScriptRun, EachLineIsOnDiskWhenExecuteLineReturns) {
   ws = orven::create_workspace();
   const orven::LineLog none = orven::execute_line(*ws, "not a command");
   EXPECT_FALSE(none.failed);
@@ -151,7 +161,7 @@ TEST_F(Run, EachLineIsOnDiskWhenExecuteLineReturns) {
   EXPECT_EQ(log(), "#root::math::vptga << 970\r\n");
 }
 
-TEST_F(Run, ScriptWithAWidePathName) {
+TEST_F(ScriptRun, ScriptWithAWidePathName) {
   const fs::path name = fs::path(u8"сценарий №1.txt");
   write(name, "#root::math::get_cnvr 1000 10\n");
   ws = orven::create_workspace();
@@ -160,7 +170,7 @@ TEST_F(Run, ScriptWithAWidePathName) {
 }
 
 // A script that cannot be opened runs nothing and leaves the log alone.
-TEST_F(Run, UnreadableScript) {
+TEST_F(ScriptRun, UnreadableScript) {
   ws = orven::create_workspace();
   orven::ModeOutcome missing = orven::run_script(*ws, "missing.txt");
   EXPECT_EQ(missing.status, Status::input_unreadable);
@@ -176,7 +186,7 @@ TEST_F(Run, UnreadableScript) {
   EXPECT_TRUE(word().empty());
 }
 
-TEST_F(Run, ScriptWithoutReadPermission) {
+TEST_F(ScriptRun, ScriptWithoutReadPermission) {
   write("locked.txt", "#root::hv::get_ajax 5\n");
   fs::permissions("locked.txt", fs::perms::none);
   if (std::ifstream("locked.txt").is_open()) GTEST_SKIP() << "permissions do not bind this user";
@@ -186,7 +196,7 @@ TEST_F(Run, ScriptWithoutReadPermission) {
 }
 
 // A log that cannot be opened: the run goes on and counts the log lines it lost.
-TEST_F(Run, UnwritableLogCountsLostLines) {
+TEST_F(ScriptRun, UnwritableLogCountsLostLines) {
   fs::create_directory("orven_log.txt");
   const orven::ModeOutcome outcome =
       run("#root::hv::get_ajax 5\nnothing here\n#root::math::vptya 1000\n#root::math::none\n");
