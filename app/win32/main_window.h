@@ -1,0 +1,25 @@
+// The main window of orven.exe: the window class "vrx27", the fixed-size window with its
+// two buttons and mode list, the painting of the panel, introduction and digit columns, and
+// the command handler that performs a run. The window owns the three control fonts; every
+// font and brush of a paint lives only within that paint.
+#pragma once
+
+#include <windows.h>
+
+namespace orven::win32 {
+
+inline constexpr wchar_t kClassName[] = L"vrx27";
+
+// Registers the window class; false when the system refuses it.
+bool register_main_class(HINSTANCE instance);
+
+// Creates the main window (not yet shown), its controls with their fonts, and the mode
+// list's items with item 0 selected; returns the main window.
+HWND create_main_window(HINSTANCE instance);
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Gets, translates and dispatches messages until the quit message; returns its code.
+int run_message_loop();
+
+}  // namespace orven::win32

@@ -1,0 +1,58 @@
+#include "app/win32/services.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/win32/wide_text.h"
+#include "texts/window.h"
+
+namespace orven::win32 {
+namespace {
+
+// "XHTML\0*.html\0PHP\0*.php\0...\0\0": name and pattern of each filter, each ended by a
+// zero, and one more zero after the last.
+std::wstring filter_list() {
+  std::wstring list;
+  for (const texts::window::Filter& filter : texts::window::kFilters) {
+    list += wide_from_cp1251(filter.name);
+    list += L'\0';
+    list += wide_from_cp1251(filter.pattern);
+    list += L'\0';
+  }
+  list += L'\0';
+  return list;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> Win32Services::choose_file() {
+  const std::wstring filters = filter_list();
+  wchar_t name[MAX_PATH] = {};  // 260 characters, an empty name at first
+  // The classic request without the fields later systems added; everything else zero, so
+  // no title, no initial folder, and the current directory is left where the user browsed.
+  OPENFILENAMEW request{};
+  request.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+  request.hwndOwner = owner_;
+  request.lpstrFilter = filters.c_str();
+  request.nFilterIndex = 1;
+  request.lpstrFile = name;
+  request.nMaxFile = MAX_PATH;
+  request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (!GetOpenFileNameW(&request)) return std::nullopt;
+  return std::filesystem::path(std::wstring(name));
+}
+
+void Win32Services::show_message(std::string_view caption, std::string_view text,
+                                 MessageKind kind) {
+  // No owner: the main window stays enabled while the message is shown.
+  const UINT type = kind == MessageKind::info ? MB_OK : MB_OK | MB_ICONERROR;
+  MessageBoxW(nullptr, wide_from_utf8(text).c_str(), wide_from_utf8(caption).c_str(), type);
+}
+
+void Win32Services::open_document(const std::filesystem::path& file) {
+  ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace orven::win32

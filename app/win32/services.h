@@ -1,0 +1,23 @@
+// The three services of a run on Win32: the system's open-file dialog owned by the main
+// window, a message box without owner, and the shell's "open" verb.
+#pragma once
+
+#include <windows.h>
+
+#include "app/run_sequence.h"
+
+namespace orven::win32 {
+
+class Win32Services : public app::Services {
+ public:
+  explicit Win32Services(HWND owner) : owner_(owner) {}
+
+  std::optional<std::filesystem::path> choose_file() override;
+  void show_message(std::string_view caption, std::string_view text, MessageKind kind) override;
+  void open_document(const std::filesystem::path& file) override;
+
+ private:
+  HWND owner_;
+};
+
+}  // namespace orven::win32
