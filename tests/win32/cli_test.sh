@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# orven-cli.exe under Wine: files whose folder and name are Cyrillic reach the modes intact
+# (wide command line, wide paths), the messages reach redirected output as UTF-8, and a file
+# that cannot be read is named on stderr with exit status 1.
+#
+# usage: cli_test.sh EMULATOR... -- ORVEN_CLI_EXE SOURCE_ROOT
+set -uo pipefail
+emulator=()
+while [ $# -gt 0 ] && [ "$1" != "--" ]; do
+  emulator+=("$1")
+  shift
+done
+shift
+cli=$1
+source_root=$2
+# Wine takes the command line and file names as UTF-8 under this locale.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+cli() { "${emulator[@]}" "$cli" "$@" >"$work/stdout" 2>"$work/stderr"; }
+
+mkdir -p "$work/Исходники" "$work/ascii" "$work/out" "$work/out-ascii"
+cp "$source_root/samples/guestbook.php" "$work/Исходники/гостевая книга.php"
+cp "$source_root/samples/guestbook.php" "$work/ascii/guestbook.php"
+
+# Training: the Cyrillic path gives the same report as the same file under a plain name.
+cd "$work/out-ascii" && cli training "$work/ascii/guestbook.php"
+[ $? -eq 0 ] || fail "training on a plain path: $(cat "$work/stderr")"
+cd "$work/out" && cli training "$work/Исходники/гостевая книга.php"
+status=$?
+[ $status -eq 0 ] || fail "training on a Cyrillic path: exit $status: $(cat "$work/stderr")"
+printf 'Готово! Результат в файле «result.html».\n' | cmp -s - "$work/stdout" ||
+  fail "stdout is not the UTF-8 completion message: $(od -c "$work/stdout" | head -5)"
+[ ! -s "$work/stderr" ] || fail "unexpected stderr: $(cat "$work/stderr")"
+[ -s result.html ] || fail "no result.html"
+cmp -s result.html "$work/out-ascii/result.html" ||
+  fail "the report differs between the Cyrillic and the plain path"
+[ -s readme.txt ] || fail "no readme.txt"
+
+# Expert: extended precision as on Linux, CR LF on disk.
+mkdir -p "$work/Скрипты"
+printf '#root::math::get_ctr 7 100\n#root::math::get_ctr 11 5\n' >"$work/Скрипты/скрипт.txt"
+cli expert "$work/Скрипты/скрипт.txt"
+[ $? -eq 0 ] || fail "expert on a Cyrillic path: $(cat "$work/stderr")"
+printf 'Готово! Результат в файле «orven_log.txt».\n' | cmp -s - "$work/stdout" ||
+  fail "stdout is not the expert completion message: $(cat "$work/stdout")"
+printf '#root::math::get_ctr << 7\r\n#root::math::get_ctr << 220\r\n' | cmp -s - orven_log.txt ||
+  fail "orven_log.txt: $(od -c orven_log.txt | head -5)"
+
+# A file that does not exist: named (in UTF-8) on stderr, exit 1, the report untouched.
+before=$(md5sum <result.html)
+cli training "$work/Исходники/нет такого.php"
+status=$?
+[ $status -eq 1 ] || fail "a missing file gave exit $status"
+grep -q 'нет такого.php' "$work/stderr" || fail "stderr does not name the file: $(cat "$work/stderr")"
+[ ! -s "$work/stdout" ] || fail "stdout after a failure: $(cat "$work/stdout")"
+[ "$(md5sum <result.html)" = "$before" ] || fail "result.html changed after a failed run"
+echo "orven-cli.exe: wide paths, UTF-8 output and failures as expected"
