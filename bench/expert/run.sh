@@ -21,7 +21,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/floor" "$work/expert" "$work/iostreams"
 echo "script: $lines lines, $(stat -c %s "$work/script.txt") bytes; log folder on $(df -P "$work" | awk 'NR==2 {print $1}')"
 
-# best wall time of the rounds, in seconds
+# best time of the rounds, in seconds (CPU time = user + system, steadier on a busy machine)
 best() { sort -g "$1" | head -1; }
 for ((r = 1; r <= rounds; r++)); do
   for who in floor expert iostreams; do
@@ -31,9 +31,10 @@ for ((r = 1; r <= rounds; r++)); do
       expert) cmd=("$bin/expert_bench_run" "$work/script.txt") ;;
       iostreams) cmd=("$bin/expert_bench_iostreams" "$work/script.txt") ;;
     esac
-    (cd "$work/$who" && /usr/bin/time -f "%e %M" -o "$work/$who.last" "${cmd[@]}" >/dev/null)
-    cut -d' ' -f1 "$work/$who.last" >>"$work/$who.times"
-    cut -d' ' -f2 "$work/$who.last" >>"$work/$who.peak"
+    (cd "$work/$who" && /usr/bin/time -f "%e %U %S %M" -o "$work/$who.last" "${cmd[@]}" >/dev/null)
+    awk '{print $1}' "$work/$who.last" >>"$work/$who.times"
+    awk '{print $2 + $3}' "$work/$who.last" >>"$work/$who.cpu"
+    awk '{print $4}' "$work/$who.last" >>"$work/$who.peak"
   done
 done
 
@@ -41,15 +42,16 @@ cmp "$work/floor/orven_log.txt" "$work/expert/orven_log.txt"
 cmp "$work/floor/orven_log.txt" "$work/iostreams/orven_log.txt"
 log_lines=$(grep -c $'\r$' "$work/expert/orven_log.txt" || true)
 
-floor=$(best "$work/floor.times")
-expert=$(best "$work/expert.times")
-iostreams=$(best "$work/iostreams.times")
+floor=$(best "$work/floor.times") floor_cpu=$(best "$work/floor.cpu")
+expert=$(best "$work/expert.times") expert_cpu=$(best "$work/expert.cpu")
+iostreams=$(best "$work/iostreams.times") iostreams_cpu=$(best "$work/iostreams.cpu")
 peak=$(sort -g "$work/expert.peak" | tail -1)
 echo "logs identical: $log_lines log lines each"
-echo "best of $rounds rounds (wall seconds):"
-awk -v f="$floor" -v e="$expert" -v i="$iostreams" -v p="$peak" 'BEGIN {
-  printf "  floor (open+write+close)  %6.2f s\n", f
-  printf "  expert run                %6.2f s   %.2fx floor (target <= 1.3x)\n", e, e / f
-  printf "  plain iostreams           %6.2f s   %.2fx floor\n", i, i / f
+echo "best of $rounds rounds:            wall             CPU (user+system)"
+awk -v f="$floor" -v e="$expert" -v i="$iostreams" -v fc="$floor_cpu" -v ec="$expert_cpu" \
+  -v ic="$iostreams_cpu" -v p="$peak" 'BEGIN {
+  printf "  floor (open+write+close)  %6.2f s           %6.2f s\n", f, fc
+  printf "  expert run                %6.2f s  %.2fx    %6.2f s  %.2fx   (target <= 1.3x)\n", e, e / f, ec, ec / fc
+  printf "  plain iostreams           %6.2f s  %.2fx    %6.2f s  %.2fx\n", i, i / f, ic, ic / fc
   printf "  expert peak memory        %6.1f MiB (target < 16 MiB)\n", p / 1024
 }'
