@@ -27,7 +27,7 @@ inline constexpr std::array<std::string_view, 20> kPieces{
     "\n\n"_cp,
     kStars,
     "ОРВЕН\n"
-    "Свидетельство о государственной регистрации программы для ЭВМ № 2012610410\n"_cp,
+    "Свидетельство о регистрации программы № ОРВЕН-10.4.1\n"_cp,
     kCopyrightNotice,
     ". Все права защищены.\n"_cp,
     kStars,
