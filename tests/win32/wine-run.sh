@@ -6,8 +6,9 @@
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name the prefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-# No Mono or Gecko installer prompts on a fresh prefix.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Mono or Gecko installer prompts on a fresh prefix, and no menu entries or file
+# associations written into the desktop of the user who runs the tests.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 loader="${WINELOADER:-}"
 if [ -z "$loader" ]; then
   for candidate in /usr/lib/wine/wine64 /usr/bin/wine64 /usr/bin/wine; do

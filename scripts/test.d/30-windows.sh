@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The Windows programs: the 64-bit cross-build and its whole test suite under wine64, the
+# 32-bit cross-build of orven.exe and orven-cli.exe with their link checks, and orven.exe
+# end to end under Xvfb + wine64 against the Linux orven-cli.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+
+cmake --preset mingw64
+cmake --build --preset mingw64
+# Create the test prefix (once) and start Wine's helpers before CTest times anything.
+WINEPREFIX="$root/build/mingw64/wineprefix" tests/win32/wine-run.sh cmd /c exit >/dev/null
+ctest --preset mingw64
+
+cmake --preset mingw32
+cmake --build --preset mingw32 --target orven orven-cli
+ctest --preset mingw32
+
+linux_cli="$root/build/default/bin/orven-cli"
+if [ ! -x "$linux_cli" ]; then
+  cmake --preset default
+  cmake --build --preset default --target orven-cli
+fi
+bash tests/win32/e2e.sh build/mingw64/bin/orven.exe build/mingw64/bin/orven-cli.exe \
+  "$linux_cli" . build/mingw64/e2e
+
+for bits in 64 32; do
+  for exe in build/mingw$bits/bin/orven.exe build/mingw$bits/bin/orven-cli.exe; do
+    echo "$exe: $(stat -c %s "$exe") bytes"
+  done
+done
+# The lingering wineserver of the test prefix ends now rather than a minute later.
+WINEPREFIX="$root/build/mingw64/wineprefix" wineserver -k 2>/dev/null || true
