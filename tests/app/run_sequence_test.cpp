@@ -151,7 +151,7 @@ TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
   };
   const std::vector<Case> cases{
       {0,
-       {Status::input_unreadable, "/нет/page.php", 0},
+       {Status::input_unreadable, fs::path(u8"/нет/page.php"), 0},
        "error Ошибка | Не удалось прочитать файл «/нет/page.php»."},
       {0,
        {Status::output_unwritable, "result.html", 0},
