@@ -30,4 +30,6 @@ for bits in 64 32; do
   done
 done
 # The lingering wineserver of the test prefix ends now rather than a minute later.
-WINEPREFIX="$root/build/mingw64/wineprefix" wineserver -k 2>/dev/null || true
+server=/usr/lib/wine/wineserver64
+[ -x "$server" ] || server=wineserver
+WINEPREFIX="$root/build/mingw64/wineprefix" "$server" -k 2>/dev/null || true

@@ -24,6 +24,8 @@ source_root=$(realpath "$4")
 mkdir -p "$5"
 artifacts=$(realpath "$5")
 wine_run="$here/wine-run.sh"
+server=/usr/lib/wine/wineserver64
+[ -x "$server" ] || server=wineserver
 
 for tool in Xvfb xdotool xwininfo xclip import convert; do
   if ! command -v "$tool" >/dev/null; then
@@ -43,7 +45,7 @@ xvfb_pid=""
 orven_pid=""
 cleanup() {
   [ -n "$orven_pid" ] && kill "$orven_pid" 2>/dev/null
-  [ -d "$WINEPREFIX" ] && WINEPREFIX="$WINEPREFIX" "${server:-wineserver}" -k 2>/dev/null
+  [ -d "$WINEPREFIX" ] && WINEPREFIX="$WINEPREFIX" "$server" -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
@@ -111,8 +113,6 @@ if [ ! -f "$WINEPREFIX/.orven-e2e-v2" ]; then
 else
   "$wine_run" cmd /c exit >/dev/null 2>&1
 fi
-server=$(dirname "${WINELOADER:-/usr/lib/wine/wine64}")/wineserver64
-[ -x "$server" ] || server=wineserver
 echo "wine prefix ready in $(seconds_since "$prefix_started") s"
 
 # --- inputs and the Linux reference outputs ----------------------------------------------
