@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # End to end under Xvfb and wine64, as a person uses orven.exe: starts it in a Wine virtual
-# desktop, checks the painted panel, line and background from a screenshot, runs training
-# mode by typing a source path into the Open dialog and expert mode on a script in a folder
-# with a Cyrillic name (pasted), dismisses "Готово!" with Return, and compares the outputs
-# byte for byte with what the Linux orven-cli writes for the same files; then a cancelled
-# dialog, and "Выход". A stub xdg-open first in PATH records what Wine hands to the desktop.
+# desktop and checks the painted panel, line and background from a screenshot; a run whose
+# report cannot be written shows "Ошибка" and opens nothing; training mode by typing a source
+# path into the Open dialog, expert mode on a script in a folder with a Cyrillic name
+# (pasted), "Готово!" dismissed with Return, the outputs byte for byte what the Linux
+# orven-cli writes for the same files; a cancelled dialog; "Выход". A stub xdg-open first in
+# PATH records what Wine hands to the desktop.
 #
 # usage: e2e.sh ORVEN_EXE ORVEN_CLI_EXE LINUX_ORVEN_CLI SOURCE_ROOT WORK_DIR
 # WORK_DIR keeps the Wine prefix from one run to the next (it is created once, about 20 s)
@@ -160,6 +161,7 @@ window_origin() {
 }
 main_title='^ОРВЕН \(версия 10\.4\.1\.\)$'
 done_title='^Готово!$'
+error_title='^Ошибка$'
 open_title='^Open$'
 
 step="launch"
@@ -230,9 +232,10 @@ activate() {
 }
 opened() { [ -f "$work/opened.log" ] && grep -q "$1" "$work/opened.log"; }
 
-# "Далее", then the Open dialog: $1 is how the name gets in (type, paste or cancel).
+# "Далее", then the Open dialog: $1 is how the name gets in (type, paste or cancel), $2 the
+# path, $3 the title of the message box expected at the end ("Готово!" unless given).
 run_once() {
-  local how=$1 path=${2:-}
+  local how=$1 path=${2:-} message=${3:-$done_title}
   click_client 677 534
   wait_until 20 window_shown "$open_title" || fail "no Open dialog"
   activate "$open_title"
@@ -245,11 +248,11 @@ run_once() {
       ;;
   esac
   if [ "$how" = cancel ]; then xdotool key Escape; else xdotool key Return; fi
-  wait_until 30 window_shown "$done_title" || fail "no \"Готово!\" message"
-  activate "$done_title"
+  wait_until 30 window_shown "$message" || fail "no message box titled $message"
+  activate "$message"
   sleep 0.2
   xdotool key Return
-  wait_until 15 window_gone "$done_title" || fail "Return did not dismiss \"Готово!\""
+  wait_until 15 window_gone "$message" || fail "Return did not dismiss $message"
 }
 
 # Where the outputs landed: the folder orven started in, or the one the dialog left as the
@@ -265,6 +268,16 @@ output_folder() {
   return 1
 }
 have_output() { output_folder "$1" >/dev/null; }
+
+# A report that cannot be written (a folder stands in its place): the error message instead
+# of "Готово!", and nothing is handed to the desktop.
+step="failure"
+mkdir "$work/run/result.html"
+run_once type "$(windows_path "$source_file")" "$error_title"
+sleep 1
+! opened result.html || fail "a failed run handed result.html to the desktop"
+[ -z "$(ls -A "$work/run/result.html")" ] || fail "the failed run wrote into the folder"
+rmdir "$work/run/result.html"
 
 step="training"
 run_once type "$(windows_path "$source_file")"
@@ -304,5 +317,5 @@ exited() { ! kill -0 "$orven_pid" 2>/dev/null; }
 wait_until 20 exited || fail "the program did not end after \"Выход\""
 orven_pid=""
 
-echo "e2e.win32: window, training, expert, cancel and exit passed" \
+echo "e2e.win32: window, failure, training, expert, cancel and exit passed" \
   "(window part $(seconds_since "$gui_started") s, whole run $(seconds_since "$started") s)"
