@@ -1,0 +1,192 @@
+// The training pipeline on arbitrary bytes: the bytes become a source file, run_advisor
+// writes result.html, and the report on disk must keep its shape: the head template and
+// header first, then at most the two section headings with rule blocks in list order (each
+// rule at most once), then the closing chapters ending "</div></body></html>", every LF
+// stored as CR LF. The blocks must also be exactly those whose keywords a plain substring
+// search finds in the whitespace-free text before its first zero byte, which checks the
+// one-pass keyword scan against the direct definition.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "advisor/advisor.h"
+#include "fuzz_common.h"
+#include "texts/cpp_rules.h"
+#include "texts/report.h"
+#include "texts/rule.h"
+#include "texts/web_rules.h"
+
+namespace {
+
+using namespace orven;
+using fuzz::fail;
+
+constexpr std::size_t kWebRuleCount = 28;
+constexpr std::size_t kCppRuleCount = 40;
+constexpr std::size_t kReferenceBlockCount = 39;
+constexpr std::string_view kReportEnd = "</div></body></html>";
+constexpr std::string_view kBlockMark = "</p><div class=\"code_b1\"><p>";
+
+std::string head_and_header;  // what every report starts with
+std::string closing;          // what every report ends with: the closing chapters
+std::size_t closing_blocks = 0;
+
+std::string block_of(const texts::Rule& rule) {
+  return std::string(texts::kAdviceOpener) + std::string(rule.advice) +
+         std::string(texts::kExampleOpener) + std::string(rule.example) +
+         std::string(texts::kBlockCloser);
+}
+
+std::size_t count(std::string_view text, std::string_view what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
+    ++n;
+  return n;
+}
+
+// The text the keyword tests see, built the plain way.
+std::string searchable(std::string_view source) {
+  std::string text;
+  for (const char c : source) {
+    if (c == '\0') break;
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\v' && c != '\f' && c != '\r') text += c;
+  }
+  return text;
+}
+
+std::string bare(std::string_view keyword) {
+  std::string text;
+  for (const char c : keyword) {
+    if (c != ' ') text += c;
+  }
+  return text;
+}
+
+bool any_found(std::string_view text, std::span<const std::string_view> keywords) {
+  for (const std::string_view k : keywords) {
+    if (!k.empty() && text.find(bare(k)) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+bool fires(std::string_view text, const texts::Rule& rule) {
+  bool has_keyword = false;
+  for (const std::string_view k : rule.keywords) has_keyword = has_keyword || !k.empty();
+  return !has_keyword || any_found(text, rule.keywords);
+}
+
+// Consumes the blocks of one rule list from the front of rest: each rule at most once and
+// in list order. Returns how many blocks were taken.
+template <std::size_t N>
+std::size_t take_blocks(std::string_view& rest, const std::array<texts::Rule, N>& rules) {
+  std::size_t taken = 0;
+  for (const texts::Rule& rule : rules) {
+    const std::string block = block_of(rule);
+    if (rest.starts_with(block)) {
+      rest.remove_prefix(block.size());
+      ++taken;
+    }
+  }
+  return taken;
+}
+
+// The last word of the source, as slot 0 holds it after loading.
+std::string_view last_word(std::string_view source) {
+  const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  std::size_t end = source.size();
+  while (end > 0 && space(source[end - 1])) --end;
+  std::size_t begin = end;
+  while (begin > 0 && !space(source[begin - 1])) --begin;
+  return source.substr(begin, end - begin);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::enter_scratch_folder("orven-fuzz-training");
+  Workspace& w = fuzz::fresh_workspace();
+  begin_report(w);
+  head_and_header = w.slots[slot::kReport];
+  append_closing_chapters(w);
+  closing = w.slots[slot::kReport].substr(head_and_header.size());
+  closing_blocks = count(closing, kBlockMark);
+  ORVEN_FUZZ_CHECK(closing_blocks == kReferenceBlockCount);
+  ORVEN_FUZZ_CHECK(closing.ends_with(kReportEnd));
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view source(reinterpret_cast<const char*>(data), size);
+  fuzz::write_file("source", source);
+
+  Workspace& w = fuzz::fresh_workspace();
+  const ModeOutcome outcome = run_advisor(w, "source");
+  ORVEN_FUZZ_CHECK(outcome.status == ModeOutcome::Status::ok);
+  const std::string on_disk = fuzz::read_file("result.html");
+
+  // Every LF is stored as CR LF: taking the CR of each CR LF away gives the report text.
+  std::string report;
+  for (std::size_t i = 0; i < on_disk.size(); ++i) {
+    if (on_disk[i] == '\n') {
+      ORVEN_FUZZ_CHECK(i > 0 && on_disk[i - 1] == '\r');
+      report.back() = '\n';
+    } else {
+      report += on_disk[i];
+    }
+  }
+  ORVEN_FUZZ_CHECK(report == w.slots[slot::kReport]);
+
+  // The shape: head, header, sections, closing chapters.
+  std::string_view rest = report;
+  ORVEN_FUZZ_CHECK(rest.starts_with(head_and_header));
+  rest.remove_prefix(head_and_header.size());
+  ORVEN_FUZZ_CHECK(rest.ends_with(closing));
+  ORVEN_FUZZ_CHECK(rest.ends_with(kReportEnd));
+  rest.remove_suffix(closing.size());
+  const bool web = rest.starts_with(texts::kWebHeading);
+  std::size_t web_blocks = 0;
+  if (web) {
+    rest.remove_prefix(texts::kWebHeading.size());
+    web_blocks = take_blocks(rest, texts::kWebRules);
+  }
+  const bool cpp = rest.starts_with(texts::kCppHeading);
+  std::size_t cpp_blocks = 0;
+  if (cpp) {
+    rest.remove_prefix(texts::kCppHeading.size());
+    cpp_blocks = take_blocks(rest, texts::kCppRules);
+  }
+  if (!rest.empty()) fail("sections hold something other than rule blocks in list order", rest);
+  ORVEN_FUZZ_CHECK(web_blocks <= kWebRuleCount && cpp_blocks <= kCppRuleCount);
+  ORVEN_FUZZ_CHECK(count(report, kBlockMark) == web_blocks + cpp_blocks + closing_blocks);
+
+  // The same decisions by plain substring search.
+  const std::string text = searchable(source);
+  ORVEN_FUZZ_CHECK(web == any_found(text, texts::kWebGate), text);
+  ORVEN_FUZZ_CHECK(cpp == any_found(text, texts::kCppGate), text);
+  std::string expected = head_and_header;
+  if (web) {
+    expected += texts::kWebHeading;
+    for (const texts::Rule& rule : texts::kWebRules) {
+      if (fires(text, rule)) expected += block_of(rule);
+    }
+  }
+  if (cpp) {
+    expected += texts::kCppHeading;
+    for (const texts::Rule& rule : texts::kCppRules) {
+      if (fires(text, rule)) expected += block_of(rule);
+    }
+  }
+  expected += closing;
+  ORVEN_FUZZ_CHECK(report == expected, text);
+
+  // Slot 0 holds the last word; slot 200 every word, joined.
+  ORVEN_FUZZ_CHECK(w.slots[slot::kCurrentWord] == last_word(source));
+  std::string joined;
+  for (const char c : source) {
+    if (c != ' ' && (c < '\t' || c > '\r')) joined += c;
+  }
+  ORVEN_FUZZ_CHECK(w.slots[slot::kScannedText] == joined);
+  return 0;
+}
