@@ -42,10 +42,10 @@ constexpr COLORREF kDigitColour = RGB(255, 255, 255);
 // The one piece of shell state: the mode list, read when "Далее" is pressed.
 HWND mode_list = nullptr;
 
-HFONT make_font(const window_texts::FontSpec& spec, BYTE charset) {
-  return CreateFontW(spec.height, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, charset,
+HFONT make_font(const window_texts::FontSpec& font, BYTE charset) {
+  return CreateFontW(font.height, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, charset,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, wide_from_cp1251(spec.face).c_str());
+                     DEFAULT_PITCH | FF_DONTCARE, wide_from_cp1251(font.face).c_str());
 }
 
 void text_out(HDC dc, int x, int y, std::string_view cp1251) {
