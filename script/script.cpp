@@ -79,13 +79,20 @@ class LogFile {
 
   bool is_open() const { return file_ != nullptr; }
 
-  // Writes text and closes the file; false when any of it failed.
+  // Writes text and closes the file; false when any of it failed. A line that reached the
+  // disk only in part (a full disk) is cut off again, so that the log holds whole lines
+  // and the next line does not run on from a broken one.
   bool write_and_close(std::string_view text) {
-    const bool written =
-        text.empty() || std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+    const std::size_t written = text.empty() ? 0 : std::fwrite(text.data(), 1, text.size(), file_);
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    return written && closed;
+    if (written != 0 && written != text.size()) {
+      const std::filesystem::path log{std::string(names::kLogName)};
+      std::error_code error;
+      const std::uintmax_t size = std::filesystem::file_size(log, error);
+      if (!error && size >= written) std::filesystem::resize_file(log, size - written, error);
+    }
+    return written == text.size() && closed;
   }
 
  private:
@@ -132,9 +139,11 @@ LineLog execute_line(Workspace& w, std::string_view line) {
 }
 
 ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
-  // A directory opens as a stream on some systems; it is no script.
+  // Only a regular file is a script: a directory opens as a stream on some systems, a
+  // device has no end and a pipe would block until someone writes to it.
   std::error_code error;
-  if (std::filesystem::is_directory(script, error)) {
+  const std::filesystem::file_type type = std::filesystem::status(script, error).type();
+  if (!error && type != std::filesystem::file_type::regular) {
     return failure(ModeOutcome::Status::input_unreadable, script);
   }
   std::ifstream in(script, std::ios::binary);
