@@ -55,11 +55,15 @@ struct LastWord {
 }  // namespace
 
 bool load_source(Workspace& w, const std::filesystem::path& source) {
+  // Only a regular file is a source: a device has no end and a pipe would block until
+  // someone writes to it.
+  std::error_code error;
+  const std::filesystem::file_type type = std::filesystem::status(source, error).type();
+  if (!error && type != std::filesystem::file_type::regular) return false;
   std::ifstream in(source, std::ios::binary);
   if (!in) return false;
   std::string& scanned = w.slots[slot::kScannedText];
   // Room for the whole file at once: growing by doubling would need twice its size.
-  std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(source, error);
   if (!error && size <= scanned.max_size() - scanned.size()) {
     scanned.reserve(scanned.size() + static_cast<std::size_t>(size));
