@@ -8,28 +8,13 @@
 #include <string_view>
 
 #include "texts/cp1251.h"
+#include "texts/join.h"
 #include "texts/product.h"
 
 namespace orven::texts::closing {
 using namespace literals;
 
 namespace detail {
-
-// Several texts into one constant at compile time, so that a paragraph that quotes the
-// site address is still appended as one whole text. Parts are constants with static storage.
-template <const std::string_view&... Parts>
-struct Joined {
-  static constexpr std::size_t kSize = (Parts.size() + ...);
-  static constexpr std::array<char, kSize + 1> kBytes = [] {
-    std::array<char, kSize + 1> out{};
-    std::size_t o = 0;
-    for (std::string_view part : {Parts...}) {
-      for (char c : part) out[o++] = c;
-    }
-    return out;
-  }();
-  static constexpr std::string_view kText{kBytes.data(), kSize};
-};
 
 inline constexpr std::string_view kLinkOpen = "<a href=\""_cp;
 inline constexpr std::string_view kLinkMiddle = "\">"_cp;
@@ -167,13 +152,13 @@ inline constexpr std::string_view kFooterOpening = "<div class=\"b1\">\n"_cp;
 
 // Sends the reader to the product's site for the current version.
 inline constexpr std::string_view kWarningParagraph =
-    detail::Joined<detail::kWarningHead, detail::kLinkOpen, kSiteAddress, detail::kLinkMiddle,
-                   detail::kWarningLinkText, detail::kLinkClose, detail::kWarningTail>::kText;
+    Joined<detail::kWarningHead, detail::kLinkOpen, kSiteAddress, detail::kLinkMiddle,
+           detail::kWarningLinkText, detail::kLinkClose, detail::kWarningTail>::kText;
 
 // The years and the author, whose name links to the product's site.
 inline constexpr std::string_view kCopyrightParagraph =
-    detail::Joined<detail::kCopyrightHead, detail::kLinkOpen, kSiteAddress, detail::kLinkMiddle,
-                   kMaker, detail::kLinkClose, detail::kCopyrightTail>::kText;
+    Joined<detail::kCopyrightHead, detail::kLinkOpen, kSiteAddress, detail::kLinkMiddle, kMaker,
+           detail::kLinkClose, detail::kCopyrightTail>::kText;
 
 // Closes the footer division.
 inline constexpr std::string_view kFooterClosing = "</div>\n\n"_cp;

@@ -7,10 +7,51 @@
 #include <array>
 
 #include "texts/cp1251.h"
+#include "texts/join.h"
 #include "texts/rule.h"
 
 namespace orven::texts {
 using namespace literals;
+
+// clang-format off
+namespace web_detail {
+// The seven character-set lines that web rules 3 and 25 share.
+inline constexpr std::string_view kCharsetLines =
+     R"(mysql_query ("SET NAMES 'utf8'");<br/>)"
+     R"(mysql_query ("SET collation_connection='utf8_general_ci'");<br/>)"
+     R"(mysql_query ("SET collation_server='utf8_general_ci'");<br/>)"
+     R"(mysql_query ("SET character_set_client='utf8'");<br/>)"
+     R"(mysql_query ("SET character_set_connection='utf8'");<br/>)"
+     R"(mysql_query ("SET character_set_results='utf8'");<br/>)"
+     R"(mysql_query ("SET character_set_server='utf8'");<br/>)"_cp;
+inline constexpr std::string_view kRule3Tail =
+     "<br/>"
+     R"~( $query = sprintf("INSERT INTO `download_site`.`download` (`url`, `cnt`) VALUES ('$url', '%s')", <br/>)~"
+     "mysql_real_escape_string($site));<br/>"
+     "mysql_query($query);"_cp;
+inline constexpr std::string_view kRule3Example = Joined<kCharsetLines, kRule3Tail>::kText;
+inline constexpr std::string_view kRule25Head =
+     R"(if(!isset($_GET["id"])) $_GET["id"] = "main";<br/>)"
+     "<br/>"
+     R"($query = sprintf("SELECT `cache` FROM `morvash` WHERE `name` = '%s' LIMIT 1",  <br/>)"
+     R"(mysql_real_escape_string($_GET["id"]));<br/>)"
+     "<br/>"
+     "// Вместо имени локального хоста можно указать сокет: /tmp/45.sock<br/>"
+     R"($morvash_cms_db = mysql_connect("localhost", "only_select", "735") or die(mysql_error());<br/>)"_cp;
+inline constexpr std::string_view kRule25Tail =
+     "<br/>"
+     R"(mysql_select_db("t1", $morvash_cms_db);<br/>)"
+     "$morvash_cms_data = mysql_query($query);<br/>"
+     "$morvash_cms_print = mysql_fetch_array($morvash_cms_data);<br/>"
+     "<br/>"
+     "mysql_free_result($morvash_cms_data);<br>"
+     "mysql_close($morvash_cms_db);<br/>"
+     "<br/>"
+     "echo $morvash_cms_print[0];"_cp;
+inline constexpr std::string_view kRule25Example =
+    Joined<kRule25Head, kCharsetLines, kRule25Tail>::kText;
+}  // namespace web_detail
+// clang-format on
 
 // Example line breaks are the markup "<br/>" ("<br>" in rules 26 and 28 and once in rule 25);
 // the three header lines of rule 21 hold a real CR LF.
@@ -34,17 +75,7 @@ inline constexpr std::array<Rule, 28> kWebRules{{
      "В запросах к базе данных установите кодировку и используйте безопасный способ ввода "
      "данных или запроса по шаблону. Это поможет избежать различных атак хакеров на ваш "
      "сайт."_cp,
-     R"(mysql_query ("SET NAMES 'utf8'");<br/>)"
-     R"(mysql_query ("SET collation_connection='utf8_general_ci'");<br/>)"
-     R"(mysql_query ("SET collation_server='utf8_general_ci'");<br/>)"
-     R"(mysql_query ("SET character_set_client='utf8'");<br/>)"
-     R"(mysql_query ("SET character_set_connection='utf8'");<br/>)"
-     R"(mysql_query ("SET character_set_results='utf8'");<br/>)"
-     R"(mysql_query ("SET character_set_server='utf8'");<br/>)"
-     "<br/>"
-     R"~( $query = sprintf("INSERT INTO `download_site`.`download` (`url`, `cnt`) VALUES ('$url', '%s')", <br/>)~"
-     "mysql_real_escape_string($site));<br/>"
-     "mysql_query($query);"_cp},
+     web_detail::kRule3Example},
     // web rule 4
     {{"class "_cp},
      "Все повторяющееся операции при создании и удалении класса лучше помещать в "
@@ -178,29 +209,7 @@ inline constexpr std::array<Rule, 28> kWebRules{{
      "Можно использовать специальную отказоустойчивую систему, которая очень хорошо "
      "подойдёт для простых сайтов, управляемых из phpMyAdmin. Такая система очень надёжна "
      "и позволяет использовать универсальный шаблон:"_cp,
-     R"(if(!isset($_GET["id"])) $_GET["id"] = "main";<br/>)"
-     "<br/>"
-     R"($query = sprintf("SELECT `cache` FROM `morvash` WHERE `name` = '%s' LIMIT 1",  <br/>)"
-     R"(mysql_real_escape_string($_GET["id"]));<br/>)"
-     "<br/>"
-     "// Вместо имени локального хоста можно указать сокет: /tmp/45.sock<br/>"
-     R"($morvash_cms_db = mysql_connect("localhost", "only_select", "735") or die(mysql_error());<br/>)"
-     R"(mysql_query ("SET NAMES 'utf8'");<br/>)"
-     R"(mysql_query ("SET collation_connection='utf8_general_ci'");<br/>)"
-     R"(mysql_query ("SET collation_server='utf8_general_ci'");<br/>)"
-     R"(mysql_query ("SET character_set_client='utf8'");<br/>)"
-     R"(mysql_query ("SET character_set_connection='utf8'");<br/>)"
-     R"(mysql_query ("SET character_set_results='utf8'");<br/>)"
-     R"(mysql_query ("SET character_set_server='utf8'");<br/>)"
-     "<br/>"
-     R"(mysql_select_db("t1", $morvash_cms_db);<br/>)"
-     "$morvash_cms_data = mysql_query($query);<br/>"
-     "$morvash_cms_print = mysql_fetch_array($morvash_cms_data);<br/>"
-     "<br/>"
-     "mysql_free_result($morvash_cms_data);<br>"
-     "mysql_close($morvash_cms_db);<br/>"
-     "<br/>"
-     "echo $morvash_cms_print[0];"_cp},
+     web_detail::kRule25Example},
     // web rule 26
     {{},
      "Можно сделать (файл «.htaccess») красивые адреса страниц:"_cp,
