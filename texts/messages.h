@@ -20,6 +20,10 @@ struct AroundName {
 
 // The chosen file could not be opened or read; no output was touched.
 inline constexpr AroundName kInputUnreadable{"Не удалось прочитать файл «"_cp, "»."_cp};
+// The chosen name is a folder, a device or a pipe, which is never read: a device has no end
+// and a pipe waits for a writer.
+inline constexpr AroundName kInputNotRegularFile{
+    "Не удалось прочитать «"_cp, "» — не обычный файл, а папка, устройство или канал."_cp};
 // result.html (or the log) could not be written.
 inline constexpr AroundName kOutputUnwritable{"Не удалось записать файл «"_cp, "»."_cp};
 // The log could not take every line: the name, then the number of lines lost.
