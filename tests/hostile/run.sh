@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# orven-cli against hostile files, one case per CTest test:
+#   big_source     a 1 GiB source, made on the fly and removed after, within the source's
+#                  size plus 64 MiB of memory; a 1 GiB source that is a single word
+#   long_line      a 200 MiB script line with no line feed; long lines, memory per line
+#   devices        devices and a pipe as source or script: refused at once, exit 1
+#   odd_path       blanks, Cyrillic letters and quotes in the name, both modes
+#   out_of_memory  ulimit -v below what the file needs: the message, exit 1, no output
+#   full_disk      a full file system while the log is appended (a small tmpfs; needs root)
+# Exit 77 skips a case that cannot run here, with the reason on stdout.
+#
+# usage: run.sh CASE ORVEN_CLI plain|sanitized
+set -uo pipefail
+case_name=$1
+cli=$(realpath "$2")
+build=${3:-plain}
+
+work=$(mktemp -d)
+mounted=""
+cleanup() {
+  cd /
+  [ -n "$mounted" ] && umount "$mounted" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work" || exit 1
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then
+    echo "ok: $what"
+  else
+    echo "FAIL: $what"
+    failures=$((failures + 1))
+  fi
+}
+skip() {
+  echo "SKIP: $*"
+  exit 77
+}
+mib=$((1024 * 1024))
+
+# Runs orven-cli MODE FILE in the current folder under /usr/bin/time; leaves the exit status
+# in $status, the peak resident memory in bytes in $peak, the streams in out.txt / err.txt.
+run_cli() {
+  /usr/bin/time -f %M -o "$work/time.txt" "$cli" "$@" >"$work/out.txt" 2>"$work/err.txt"
+  status=$?
+  peak=$(($(tail -1 "$work/time.txt") * 1024))
+}
+say_peak() { echo "peak memory: $((peak / mib)) MiB ($1)"; }
+stderr_has() { grep -qF -- "$1" "$work/err.txt"; }
+no_file() { [ ! -e "$1" ]; }
+no_temporaries() { [ -z "$(find . -maxdepth 1 -name '*.tmp' -print -quit)" ]; }
+log_is() { [ "$(od -An -c orven_log.txt | tr -s ' \n' ' ')" = "$(printf '%s' "$1" | od -An -c | tr -s ' \n' ' ')" ]; }
+
+case $case_name in
+big_source)
+  [ "$build" = plain ] || skip "memory is only measured in the plain build"
+  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  size=$((1024 * mib))
+  # Words and whitespace, with keywords of both sections, streamed straight to disk.
+  yes '<?php echo $x; for ($i = 0; $i < 10; ++$i) #include <windows.h> sprintf(buf, "%d", i);' |
+    head -c $size >big.php
+  run_cli training big.php
+  say_peak "1 GiB source of words"
+  check "a 1 GiB source gives a report" [ $status -eq 0 ]
+  check "the report has both sections" grep -q 'C++</h2>' result.html
+  check "peak memory within the source's size plus 64 MiB" [ $peak -le $((size + 64 * mib)) ]
+  rm -f big.php result.html
+
+  # One word of a gigabyte (no whitespace at all): the scanned text and the last word, which
+  # slot 0 keeps, are each that large.
+  truncate -s $size word.bin
+  run_cli training word.bin
+  say_peak "1 GiB source that is one word"
+  check "a 1 GiB single word gives a report" [ $status -eq 0 ]
+  check "peak memory within twice the source's size plus 64 MiB" [ $peak -le $((2 * size + 64 * mib)) ]
+  ;;
+
+long_line)
+  size=$((200 * mib))
+  { printf '#root::hv::get_ajax 5 '; head -c $size /dev/zero | tr '\0' '7'; } >line.txt
+  run_cli expert line.txt
+  say_peak "one 200 MiB line"
+  check "a 200 MiB line without a line feed runs" [ $status -eq 0 ]
+  check "it logs its one line" log_is $'#root::hv::get_ajax = 1\r\n'
+  if [ "$build" = plain ]; then
+    check "memory within twice the line plus 64 MiB" [ $peak -le $((2 * size + 64 * mib)) ]
+  fi
+  rm -f line.txt orven_log.txt
+
+  # A command word of 200 MiB is logged whole.
+  { printf '#root::hv::get_'; head -c $size /dev/zero | tr '\0' 'w'; printf ' 5'; } >word.txt
+  run_cli expert word.txt
+  say_peak "a 200 MiB command word"
+  check "a 200 MiB command word runs" [ $status -eq 0 ]
+  check "its verdict line is logged whole" [ "$(stat -c %s orven_log.txt)" -eq $((15 + size + 6)) ]
+  check "and ends as a verdict line" [ "$(tail -c 5 orven_log.txt | od -An -c | tr -d ' \n')" = '=0\r\n' ]
+  if [ "$build" = plain ]; then
+    # The line, the word taken from it and the log line made of the word.
+    check "memory within four times the line plus 64 MiB" [ $peak -le $((4 * size + 64 * mib)) ]
+  fi
+  rm -f word.txt orven_log.txt
+
+  # Memory follows the longest line, not the script: 100 lines of 2 MiB.
+  for i in $(seq 100); do
+    printf '#root::math::vptya %d ' "$i"
+    head -c $((2 * mib)) /dev/zero | tr '\0' '1'
+    printf '\n'
+  done >lines.txt
+  run_cli expert lines.txt
+  say_peak "100 lines of 2 MiB"
+  check "a script of long lines runs" [ $status -eq 0 ]
+  check "one log line per line" [ "$(grep -c '<<  ' orven_log.txt)" -eq 100 ]
+  if [ "$build" = plain ]; then
+    check "memory stays far below the script's size" [ $peak -le $((32 * mib)) ]
+  fi
+  ;;
+
+devices)
+  mkfifo pipe
+  for mode in training expert; do
+    for file in /dev/zero /dev/urandom pipe; do
+      # A mode that read on would run for ever (or wait for a writer): ten seconds is plenty.
+      timeout 10 "$cli" "$mode" "$file" >out.txt 2>err.txt
+      status=$?
+      check "$mode $file: refused with exit 1 (got $status)" [ $status -eq 1 ]
+      check "$mode $file: the message names it and says why" \
+        stderr_has "«$file» — не обычный файл"
+      check "$mode $file: no output" eval '[ ! -e result.html ] && [ ! -e orven_log.txt ]'
+    done
+  done
+  ;;
+
+odd_path)
+  dir="$work/папка с пробелами/и 'кавычками'"
+  file="$dir/«исходник» \"двойные\".php"
+  mkdir -p "$dir" out
+  printf '<?php echo 1;\n#root::math::get_ctr 100 10\n' >"$file"
+  printf '<?php echo 1;\n#root::math::get_ctr 100 10\n' >plain.php
+  (cd out && "$cli" training ../plain.php >/dev/null) && mv out/result.html plain.html
+  cd out || exit 1
+  run_cli training "$file"
+  check "training reads the oddly named file" [ $status -eq 0 ]
+  check "its report is that of the same text under a plain name" cmp -s result.html ../plain.html
+  run_cli expert "$file"
+  check "expert reads the oddly named file" [ $status -eq 0 ]
+  check "and logs its command" log_is $'#root::math::get_ctr << 1000\r\n'
+  run_cli expert "$dir/нет такого «файла».txt"
+  check "a missing odd name: exit 1" [ $status -eq 1 ]
+  check "the message names it exactly" stderr_has "Не удалось прочитать файл «$dir/нет такого «файла».txt»."
+  ;;
+
+out_of_memory)
+  [ "$build" = plain ] || skip "the sanitizers reserve far more address space than ulimit -v allows"
+  # 64 MiB of address space starts orven-cli but cannot hold a 256 MiB file (sparse: zero
+  # bytes, one long word in training mode, one long line in expert mode).
+  truncate -s $((256 * mib)) big.bin
+  for mode in training expert; do
+    (ulimit -v $((64 * 1024)) && exec "$cli" $mode big.bin) >out.txt 2>err.txt
+    status=$?
+    check "$mode: out of memory gives exit 1 (got $status)" [ $status -eq 1 ]
+    check "$mode: the message says so and names the file" \
+      stderr_has "Не хватило памяти для обработки файла «big.bin». Результат не записан."
+    check "$mode: no completion message" [ ! -s out.txt ]
+    check "$mode: no output, no temporary file" eval '[ ! -e result.html ] && [ ! -e orven_log.txt ] && no_temporaries'
+  done
+  ;;
+
+full_disk)
+  [ "$(id -u)" -eq 0 ] || skip "mounting a small tmpfs needs root"
+  mkdir disk
+  mount -t tmpfs -o size=64k orven-full disk 2>/dev/null || skip "mount -t tmpfs is not permitted here"
+  mounted="$work/disk"
+  for i in $(seq 3000); do echo "#root::math::get_aimcost $i 1000"; done >script.txt
+  cd disk || exit 1
+  printf 'earlier line\r\n' >orven_log.txt
+  run_cli expert ../script.txt
+  check "a full disk gives exit 1" [ $status -eq 1 ]
+  check "the message counts the lost lines" stderr_has "Не удалось дописать файл «orven_log.txt». Потеряно строк журнала: "
+  check "no completion message" [ ! -s "$work/out.txt" ]
+  check "the earlier line is still first" [ "$(head -c 14 orven_log.txt | od -An -c | tr -d ' \n')" = 'earlierline\r\n' ]
+  check "the log holds whole lines only" [ "$(tail -c 2 orven_log.txt | od -An -c | tr -d ' \n')" = '\r\n' ]
+  lines=$(grep -c '' orven_log.txt)
+  lost=$(sed -n 's/.*Потеряно строк журнала: \([0-9]*\)\..*/\1/p' "$work/err.txt")
+  check "lines written and lines lost add up ($lines - 1 + $lost = 3000)" [ $((lines - 1 + lost)) -eq 3000 ]
+  # With room again, the next run appends cleanly after the last whole line.
+  mount -o remount,size=128k "$mounted" || skip "the tmpfs cannot be made larger"
+  before=$(stat -c %s orven_log.txt)
+  printf '#root::hv::get_ajax 5' >../again.txt
+  run_cli expert ../again.txt
+  check "with room again the run succeeds" [ $status -eq 0 ]
+  check "its line follows the last whole line" \
+    [ "$(tail -c +$((before + 1)) orven_log.txt | od -An -c | tr -d ' \n')" = '#root::hv::get_ajax=1\r\n' ]
+  ;;
+
+*)
+  echo "unknown case $case_name"
+  exit 2
+  ;;
+esac
+
+[ $failures -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
