@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "advisor/advisor.h"
 #include "fuzz_common.h"
@@ -39,6 +40,15 @@ std::string block_of(const texts::Rule& rule) {
          std::string(texts::kBlockCloser);
 }
 
+// The block of every rule, made once: web rules first, then the C++ rules.
+std::vector<std::string> blocks;
+const std::string& block(const texts::Rule& rule) {
+  const bool web =
+      &rule >= texts::kWebRules.data() && &rule < texts::kWebRules.data() + kWebRuleCount;
+  return blocks[web ? &rule - texts::kWebRules.data()
+                    : kWebRuleCount + (&rule - texts::kCppRules.data())];
+}
+
 std::size_t count(std::string_view text, std::string_view what) {
   std::size_t n = 0;
   for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1))
@@ -46,12 +56,17 @@ std::size_t count(std::string_view text, std::string_view what) {
   return n;
 }
 
-// The text the keyword tests see, built the plain way.
-std::string searchable(std::string_view source) {
+// Every word of the source joined, and the part of that the keyword tests see: up to the
+// first zero byte. Built the plain way.
+constexpr bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string joined_words(std::string_view source) {
   std::string text;
+  text.reserve(source.size());
   for (const char c : source) {
-    if (c == '\0') break;
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\v' && c != '\f' && c != '\r') text += c;
+    if (!is_space(c)) text += c;
   }
   return text;
 }
@@ -83,7 +98,7 @@ template <std::size_t N>
 std::size_t take_blocks(std::string_view& rest, const std::array<texts::Rule, N>& rules) {
   std::size_t taken = 0;
   for (const texts::Rule& rule : rules) {
-    const std::string block = block_of(rule);
+    const std::string& block = ::block(rule);
     if (rest.starts_with(block)) {
       rest.remove_prefix(block.size());
       ++taken;
@@ -94,11 +109,10 @@ std::size_t take_blocks(std::string_view& rest, const std::array<texts::Rule, N>
 
 // The last word of the source, as slot 0 holds it after loading.
 std::string_view last_word(std::string_view source) {
-  const auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
   std::size_t end = source.size();
-  while (end > 0 && space(source[end - 1])) --end;
+  while (end > 0 && is_space(source[end - 1])) --end;
   std::size_t begin = end;
-  while (begin > 0 && !space(source[begin - 1])) --begin;
+  while (begin > 0 && !is_space(source[begin - 1])) --begin;
   return source.substr(begin, end - begin);
 }
 
@@ -112,6 +126,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   append_closing_chapters(w);
   closing = w.slots[slot::kReport].substr(head_and_header.size());
   closing_blocks = count(closing, kBlockMark);
+  for (const texts::Rule& rule : texts::kWebRules) blocks.push_back(block_of(rule));
+  for (const texts::Rule& rule : texts::kCppRules) blocks.push_back(block_of(rule));
   ORVEN_FUZZ_CHECK(closing_blocks == kReferenceBlockCount);
   ORVEN_FUZZ_CHECK(closing.ends_with(kReportEnd));
   return 0;
@@ -128,13 +144,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Every LF is stored as CR LF: taking the CR of each CR LF away gives the report text.
   std::string report;
-  for (std::size_t i = 0; i < on_disk.size(); ++i) {
-    if (on_disk[i] == '\n') {
-      ORVEN_FUZZ_CHECK(i > 0 && on_disk[i - 1] == '\r');
-      report.back() = '\n';
-    } else {
-      report += on_disk[i];
+  report.reserve(on_disk.size());
+  for (std::size_t from = 0;;) {
+    const std::size_t lf = on_disk.find('\n', from);
+    if (lf == std::string::npos) {
+      report.append(on_disk, from);
+      break;
     }
+    ORVEN_FUZZ_CHECK(lf > from && on_disk[lf - 1] == '\r');
+    report.append(on_disk, from, lf - 1 - from).push_back('\n');
+    from = lf + 1;
   }
   ORVEN_FUZZ_CHECK(report == w.slots[slot::kReport]);
 
@@ -162,20 +181,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ORVEN_FUZZ_CHECK(count(report, kBlockMark) == web_blocks + cpp_blocks + closing_blocks);
 
   // The same decisions by plain substring search.
-  const std::string text = searchable(source);
+  const std::string joined = joined_words(source);
+  const std::string text = joined.substr(0, joined.find('\0'));
   ORVEN_FUZZ_CHECK(web == any_found(text, texts::kWebGate), text);
   ORVEN_FUZZ_CHECK(cpp == any_found(text, texts::kCppGate), text);
   std::string expected = head_and_header;
   if (web) {
     expected += texts::kWebHeading;
     for (const texts::Rule& rule : texts::kWebRules) {
-      if (fires(text, rule)) expected += block_of(rule);
+      if (fires(text, rule)) expected += block(rule);
     }
   }
   if (cpp) {
     expected += texts::kCppHeading;
     for (const texts::Rule& rule : texts::kCppRules) {
-      if (fires(text, rule)) expected += block_of(rule);
+      if (fires(text, rule)) expected += block(rule);
     }
   }
   expected += closing;
@@ -183,10 +203,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Slot 0 holds the last word; slot 200 every word, joined.
   ORVEN_FUZZ_CHECK(w.slots[slot::kCurrentWord] == last_word(source));
-  std::string joined;
-  for (const char c : source) {
-    if (c != ' ' && (c < '\t' || c > '\r')) joined += c;
-  }
   ORVEN_FUZZ_CHECK(w.slots[slot::kScannedText] == joined);
   return 0;
 }
