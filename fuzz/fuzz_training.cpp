@@ -56,8 +56,7 @@ std::size_t count(std::string_view text, std::string_view what) {
   return n;
 }
 
-// Every word of the source joined, and the part of that the keyword tests see: up to the
-// first zero byte. Built the plain way.
+// Every word of the source, joined without separator, built the plain way.
 constexpr bool is_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
