@@ -84,7 +84,9 @@ ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source) {
   try {
     if (!load_source(w, source)) return {Status::input_unreadable, source};
     begin_report(w);
-    const KeywordScan scan(w.slots[slot::kScannedText], kAllKeywords);
+    // The keywords are made ready once per process: that costs more than scanning a page.
+    static const KeywordSet all_keywords(kAllKeywords);
+    const KeywordScan scan(w.slots[slot::kScannedText], all_keywords);
     if (gate_holds(texts::kWebGate, scan)) {
       w.slots[slot::kReport] += texts::kWebHeading;
       run_web_rules(w, scan);

@@ -14,9 +14,11 @@ namespace {
 // State numbers are 16 bits wide, which keeps the table small enough for the cache.
 constexpr std::size_t kMaxStates = 65535;
 
-class Automaton {
+}  // namespace
+
+class KeywordAutomaton {
  public:
-  explicit Automaton(const std::vector<std::string>& keywords);
+  explicit KeywordAutomaton(const std::vector<std::string>& keywords);
 
   // Sets found[k] for every keyword k that occurs in text; stops once all are found.
   void find_all(std::string_view text, std::vector<bool>& found) const;
@@ -27,7 +29,8 @@ class Automaton {
   std::size_t longest_ = 0;
 };
 
-Automaton::Automaton(const std::vector<std::string>& keywords) : next_(256, 0), matches_(1) {
+KeywordAutomaton::KeywordAutomaton(const std::vector<std::string>& keywords)
+    : next_(256, 0), matches_(1) {
   // At most one state per keyword byte: room for all of them at once, since growing the
   // table state by state copies it again and again (20 times slower to build).
   std::size_t states = 1;
@@ -72,7 +75,7 @@ Automaton::Automaton(const std::vector<std::string>& keywords) : next_(256, 0), 
   }
 }
 
-void Automaton::find_all(std::string_view text, std::vector<bool>& found) const {
+void KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found) const {
   std::size_t missing = std::count(found.begin(), found.end(), false);
   std::vector<char> pending(matches_.size());  // states whose keywords are not yet marked
   for (std::size_t s = 0; s < matches_.size(); ++s) pending[s] = !matches_[s].empty();
@@ -114,8 +117,6 @@ void Automaton::find_all(std::string_view text, std::vector<bool>& found) const 
   }
 }
 
-}  // namespace
-
 std::string without_whitespace(std::string_view keyword) {
   std::string bare(keyword);
   std::erase_if(bare, [](char c) { return is_whitespace(static_cast<unsigned char>(c)); });
@@ -126,8 +127,7 @@ std::string_view searchable_part(std::string_view scanned) {
   return scanned.substr(0, scanned.find('\0'));
 }
 
-KeywordScan::KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords)
-    : text_(searchable_part(scanned)) {
+KeywordSet::KeywordSet(std::span<const std::string_view> keywords) {
   for (const std::string_view keyword : keywords) {
     std::string bare = without_whitespace(keyword);
     if (!bare.empty()) settled_.push_back(std::move(bare));
@@ -143,14 +143,29 @@ KeywordScan::KeywordScan(std::string_view scanned, std::span<const std::string_v
       break;
     }
   }
-  found_.assign(settled_.size(), false);
-  Automaton(settled_).find_all(text_, found_);
+  automaton_ = std::make_unique<const KeywordAutomaton>(settled_);
+}
+
+KeywordSet::~KeywordSet() = default;
+
+KeywordScan::KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords)
+    : own_(std::make_unique<const KeywordSet>(keywords)),
+      set_(*own_),
+      text_(searchable_part(scanned)),
+      found_(set_.settled_.size(), false) {
+  set_.automaton_->find_all(text_, found_);
+}
+
+KeywordScan::KeywordScan(std::string_view scanned, const KeywordSet& keywords)
+    : set_(keywords), text_(searchable_part(scanned)), found_(set_.settled_.size(), false) {
+  set_.automaton_->find_all(text_, found_);
 }
 
 bool KeywordScan::contains(std::string_view keyword) const {
   const std::string bare = without_whitespace(keyword);
-  const auto it = std::lower_bound(settled_.begin(), settled_.end(), bare);
-  if (it != settled_.end() && *it == bare) return found_[it - settled_.begin()];
+  const std::vector<std::string>& settled = set_.settled_;
+  const auto it = std::lower_bound(settled.begin(), settled.end(), bare);
+  if (it != settled.end() && *it == bare) return found_[it - settled.begin()];
   return text_.find(bare) != std::string_view::npos;
 }
 

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -52,7 +51,12 @@ inline void enter_scratch_folder(const char* name) {
 
 inline std::string read_file(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::error_code error;
+  std::string bytes(std::filesystem::file_size(file, error), '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ORVEN_FUZZ_CHECK(!error && in.gcount() == static_cast<std::streamsize>(bytes.size()));
+  ORVEN_FUZZ_CHECK(in.peek() == std::ifstream::traits_type::eof());  // nothing beyond the size
+  return bytes;
 }
 
 inline void write_file(const std::filesystem::path& file, std::string_view bytes) {

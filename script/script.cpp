@@ -150,7 +150,7 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
   if (!in.is_open()) return failure(ModeOutcome::Status::input_unreadable, script);
 
   try {
-    const auto chunk = std::make_unique<char[]>(kChunkSize);
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);  // filled by reads
     std::string& line = w.slots[slot::kScriptLine];
     line.clear();
     bool log_failed = false;
