@@ -94,6 +94,22 @@ TEST(KeywordScan, AnswersLikeTheDirectSearch) {
   }
 }
 
+// One keyword set made ready once serves scan after scan: what one text held never shows
+// in the answers for the next (as when a window runs training mode again and again).
+TEST(KeywordScan, OneKeywordSetServesManyTexts) {
+  const std::vector<std::string_view> keywords{"<?php", "class ", "echo", "#include", "ho"};
+  const KeywordSet set(keywords);
+  WorkspacePtr w = create_workspace();
+  for (const std::string_view text : {"<?phpechoclassA", "#include<x>", "", "e c h o", "ho"}) {
+    w->slots[slot::kScannedText] = text;
+    const KeywordScan scan(w->slots[slot::kScannedText], set);
+    for (const std::string_view keyword : keywords) {
+      EXPECT_EQ(scan.contains(keyword), scanned_contains(*w, keyword))
+          << "text '" << text << "' keyword '" << keyword << "'";
+    }
+  }
+}
+
 // A keyword right across the middle, where the two walks of the scan meet.
 TEST(KeywordScan, FindsAKeywordAcrossTheMiddle) {
   for (std::size_t shift = 0; shift < 8; ++shift) {
