@@ -149,11 +149,12 @@ KeywordSet::KeywordSet(std::span<const std::string_view> keywords) {
 KeywordSet::~KeywordSet() = default;
 
 KeywordScan::KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords)
-    : own_(std::make_unique<const KeywordSet>(keywords)),
-      set_(*own_),
-      text_(searchable_part(scanned)),
-      found_(set_.settled_.size(), false) {
-  set_.automaton_->find_all(text_, found_);
+    : KeywordScan(scanned, std::make_unique<const KeywordSet>(keywords)) {}
+
+// The set stays where it was made; only the pointer that owns it moves in.
+KeywordScan::KeywordScan(std::string_view scanned, std::unique_ptr<const KeywordSet> own)
+    : KeywordScan(scanned, *own) {
+  own_ = std::move(own);
 }
 
 KeywordScan::KeywordScan(std::string_view scanned, const KeywordSet& keywords)

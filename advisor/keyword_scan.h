@@ -60,6 +60,8 @@ class KeywordScan {
   bool contains(std::string_view keyword) const;
 
  private:
+  KeywordScan(std::string_view scanned, std::unique_ptr<const KeywordSet> own);
+
   std::unique_ptr<const KeywordSet> own_;  // the set, when the scan made it itself
   const KeywordSet& set_;
   std::string_view text_;    // the searchable part
