@@ -37,6 +37,10 @@ fail() {
   local shot="$artifacts/e2e-failure.png"
   import -window root "$shot" 2>/dev/null && echo "screenshot: $shot"
   echo "FAIL ($step): $*"
+  if [ -n "$xvfb_pid" ]; then
+    kill -0 "$xvfb_pid" 2>/dev/null || echo "Xvfb is no longer running"
+    [ -s "$work/xvfb.log" ] && tail -n 20 "$work/xvfb.log"
+  fi
   exit 1
 }
 
@@ -62,7 +66,10 @@ grep -q "orven-cli" "$work/err" || fail "the line does not point to orven-cli: $
 
 # --- the X server ------------------------------------------------------------------------
 step="Xvfb"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: by default the server resets when its last client leaves and drops every
+# connection still being set up, so a window started just as the previous one ended would
+# be cut off at once (FLTK then reports "X I/O error", which orven takes for no display).
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 display_known() { [ -s "$work/display" ]; }
 wait_until 15 display_known || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
