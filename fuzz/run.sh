@@ -39,6 +39,13 @@ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
   { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" -j2 $(printf -- '--target fuzz_%s ' "${targets[@]}") || exit 1
 
+# A target removes its scratch folder (NAME-PID) only when it ends normally; sweep the ones
+# an interrupted or crashed run left behind, whose process is gone.
+for scratch in /dev/shm/orven-fuzz-* "${TMPDIR:-/tmp}"/orven-fuzz-*; do
+  [ -d "$scratch" ] || continue
+  kill -0 "${scratch##*-}" 2>/dev/null || rm -rf "$scratch"
+done
+
 status=0
 for t in "${targets[@]}"; do
   corpus="$build/corpus/$t"
