@@ -10,6 +10,7 @@
 
 #include "advisor/keyword_scan.h"
 #include "texts/cpp_rules.h"
+#include "texts/product.h"
 #include "texts/report.h"
 #include "texts/rule.h"
 #include "texts/web_rules.h"
@@ -67,16 +68,8 @@ void run_web_rules(Workspace& w, const KeywordScan& scan) {
   run_rules(w, texts::kWebRules, scan);
 }
 
-void run_web_rules(Workspace& w) {
-  run_web_rules(w, KeywordScan(w.slots[slot::kScannedText], keywords_of(texts::kWebRules)));
-}
-
 void run_cpp_rules(Workspace& w, const KeywordScan& scan) {
   run_rules(w, texts::kCppRules, scan);
-}
-
-void run_cpp_rules(Workspace& w) {
-  run_cpp_rules(w, KeywordScan(w.slots[slot::kScannedText], keywords_of(texts::kCppRules)));
 }
 
 ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source) {
@@ -86,17 +79,18 @@ ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source) {
     begin_report(w);
     // The keywords are made ready once per process: that costs more than scanning a page.
     static const KeywordSet all_keywords(kAllKeywords);
-    const KeywordScan scan(w.slots[slot::kScannedText], all_keywords);
+    const KeywordScan scan(scanned_text(w), all_keywords);
     if (gate_holds(texts::kWebGate, scan)) {
-      w.slots[slot::kReport] += texts::kWebHeading;
+      report(w) += texts::kWebHeading;
       run_web_rules(w, scan);
     }
     if (gate_holds(texts::kCppGate, scan)) {
-      w.slots[slot::kReport] += texts::kCppHeading;
+      report(w) += texts::kCppHeading;
       run_cpp_rules(w, scan);
     }
     append_closing_chapters(w);
-    if (!write_report(w)) return {Status::output_unwritable, "result.html"};
+    if (!write_report(w))
+      return {Status::output_unwritable, std::filesystem::path(texts::kReportFile)};
     return {};
   } catch (const std::bad_alloc&) {
     return {Status::out_of_memory, source};

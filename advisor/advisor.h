@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "workspace/mode_outcome.h"
+#include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
 namespace orven {
@@ -29,13 +29,10 @@ bool scanned_contains(const Workspace& w, std::string_view keyword);
 // Appends slot 301 + advice + slot 302 + example + slot 303 to slot 300, in one piece.
 void append_rule_block(Workspace& w, std::string_view advice, std::string_view example);
 
-// Append one rule block per firing rule of the web / C++ list, in list order. The training
-// run hands in the keyword answers it has already settled in one pass over the scanned text;
-// the one-argument forms settle their own.
+// Append one rule block per firing rule of the web / C++ list, in list order, with the keyword
+// answers the training run settled in one pass over the scanned text.
 class KeywordScan;
-void run_web_rules(Workspace& w);
 void run_web_rules(Workspace& w, const KeywordScan& scan);
-void run_cpp_rules(Workspace& w);
 void run_cpp_rules(Workspace& w, const KeywordScan& scan);
 void append_closing_chapters(Workspace& w);
 

@@ -11,25 +11,25 @@ namespace orven {
 
 void append_closing_chapters(Workspace& w) {
   namespace text = texts::closing;
-  std::string& report = w.slots[slot::kReport];
+  std::string& out = report(w);
 
-  report += text::kChapterOpening;
-  for (std::string_view paragraph : text::kAdviceParagraphs) report += paragraph;
-  report += text::kReferenceIntroduction;
+  out += text::kChapterOpening;
+  for (std::string_view paragraph : text::kAdviceParagraphs) out += paragraph;
+  out += text::kReferenceIntroduction;
 
   // The heuristic introduction belongs between the math and the verdict commands.
   for (std::size_t i = 0; i < text::kCommandReference.size(); ++i) {
-    if (i == text::kMathEntryCount) report += text::kHeuristicIntroduction;
+    if (i == text::kMathEntryCount) out += text::kHeuristicIntroduction;
     append_rule_block(w, text::kCommandReference[i].description,
                       text::kCommandReference[i].command);
   }
 
-  report += text::kChapterClosing;
-  report += text::kFooterOpening;
-  report += text::kWarningParagraph;
-  report += text::kCopyrightParagraph;
-  report += text::kFooterClosing;
-  report += text::kDocumentEnd;
+  out += text::kChapterClosing;
+  out += text::kFooterOpening;
+  out += text::kWarningParagraph;
+  out += text::kCopyrightParagraph;
+  out += text::kFooterClosing;
+  out += text::kDocumentEnd;
 }
 
 }  // namespace orven

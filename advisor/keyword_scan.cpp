@@ -119,7 +119,7 @@ void KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found)
 
 std::string without_whitespace(std::string_view keyword) {
   std::string bare(keyword);
-  std::erase_if(bare, [](char c) { return is_whitespace(static_cast<unsigned char>(c)); });
+  std::erase_if(bare, [](char c) { return is_whitespace(c); });
   return bare;
 }
 
@@ -171,7 +171,7 @@ bool KeywordScan::contains(std::string_view keyword) const {
 }
 
 bool scanned_contains(const Workspace& w, std::string_view keyword) {
-  return searchable_part(w.slots[slot::kScannedText]).find(without_whitespace(keyword)) !=
+  return searchable_part(scanned_text(w)).find(without_whitespace(keyword)) !=
          std::string_view::npos;
 }
 

@@ -11,19 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/whitespace.h"
+
 namespace orven {
-
-// The bytes that separate words: blank, tab, line feed, vertical tab, form feed, CR. A table,
-// since the loading loop asks once per byte of the source.
-inline constexpr std::array<bool, 256> kWhitespace = [] {
-  std::array<bool, 256> table{};
-  for (const unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) table[c] = true;
-  return table;
-}();
-
-constexpr bool is_whitespace(unsigned char c) {
-  return kWhitespace[c];
-}
 
 // A keyword as the scanned text can hold it: without whitespace ("class " → "class").
 std::string without_whitespace(std::string_view keyword);

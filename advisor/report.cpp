@@ -10,7 +10,8 @@
 #include <system_error>
 
 #include "advisor/advisor.h"
-#include "workspace/crlf.h"
+#include "base/crlf.h"
+#include "texts/product.h"
 
 namespace orven {
 
@@ -25,37 +26,37 @@ std::filesystem::path temporary_name() {
   } catch (const std::exception&) {
     // The clock alone will do.
   }
-  return "result.html." + std::to_string(salt) + ".tmp";
+  return std::string(texts::kReportFile) + "." + std::to_string(salt) + ".tmp";
 }
 
 }  // namespace
 
 void begin_report(Workspace& w) {
-  std::string& report = w.slots[slot::kReport];
-  report.clear();
-  for (const std::string_view piece : texts::kHeadTemplate) report += piece;
-  report += texts::kReportHeader;
-  w.slots[slot::kAdviceOpener] = texts::kAdviceOpener;
-  w.slots[slot::kExampleOpener] = texts::kExampleOpener;
-  w.slots[slot::kBlockCloser] = texts::kBlockCloser;
+  std::string& text = report(w);
+  text.clear();
+  for (const std::string_view piece : texts::kHeadTemplate) text += piece;
+  text += texts::kReportHeader;
+  advice_opener(w) = texts::kAdviceOpener;
+  example_opener(w) = texts::kExampleOpener;
+  block_closer(w) = texts::kBlockCloser;
 }
 
 void append_rule_block(Workspace& w, std::string_view advice, std::string_view example) {
-  const std::string& advice_opener = w.slots[slot::kAdviceOpener];
-  const std::string& example_opener = w.slots[slot::kExampleOpener];
-  const std::string& block_closer = w.slots[slot::kBlockCloser];
+  const std::string& before_advice = advice_opener(w);
+  const std::string& before_example = example_opener(w);
+  const std::string& after_example = block_closer(w);
   std::string block;
-  block.reserve(advice_opener.size() + advice.size() + example_opener.size() + example.size() +
-                block_closer.size());
-  block.append(advice_opener).append(advice).append(example_opener).append(example);
-  block.append(block_closer);
-  w.slots[slot::kReport] += block;
+  block.reserve(before_advice.size() + advice.size() + before_example.size() + example.size() +
+                after_example.size());
+  block.append(before_advice).append(advice).append(before_example).append(example);
+  block.append(after_example);
+  report(w) += block;
 }
 
 // The report is written beside result.html and then renamed over it, so that an earlier
 // report is never left half overwritten.
 bool write_report(const Workspace& w) {
-  const std::string bytes = with_crlf(w.slots[slot::kReport]);
+  const std::string bytes = with_crlf(report(w));
   const std::filesystem::path temporary = temporary_name();
   bool written = false;
   {
@@ -68,7 +69,7 @@ bool write_report(const Workspace& w) {
   }
   std::error_code error;
   if (written) {
-    std::filesystem::rename(temporary, "result.html", error);
+    std::filesystem::rename(temporary, std::filesystem::path(texts::kReportFile), error);
     if (!error) return true;
   }
   std::filesystem::remove(temporary, error);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "advisor/advisor.h"
-#include "advisor/keyword_scan.h"
+#include "base/whitespace.h"
 
 namespace orven {
 
@@ -27,7 +27,7 @@ void append_without_whitespace(std::string& scanned, std::string_view chunk) {
   std::size_t kept = 0;
   for (const char c : chunk) {
     out[kept] = c;
-    kept += !is_whitespace(static_cast<unsigned char>(c));
+    kept += !is_whitespace(c);
   }
   scanned.resize(old_size + kept);
 }
@@ -40,13 +40,13 @@ struct LastWord {
 
   void follow(std::string_view chunk) {
     std::size_t end = chunk.size();
-    while (end > 0 && is_whitespace(static_cast<unsigned char>(chunk[end - 1]))) --end;
+    while (end > 0 && is_whitespace(chunk[end - 1])) --end;
     if (end == 0) {  // whitespace only: the last word stays, but it is over
       open = false;
       return;
     }
     std::size_t begin = end;
-    while (begin > 0 && !is_whitespace(static_cast<unsigned char>(chunk[begin - 1]))) --begin;
+    while (begin > 0 && !is_whitespace(chunk[begin - 1])) --begin;
     length = end - begin + (begin == 0 && open ? length : 0);
     open = end == chunk.size();
   }
@@ -62,7 +62,7 @@ bool load_source(Workspace& w, const std::filesystem::path& source) {
   if (!error && type != std::filesystem::file_type::regular) return false;
   std::ifstream in(source, std::ios::binary);
   if (!in) return false;
-  std::string& scanned = w.slots[slot::kScannedText];
+  std::string& scanned = scanned_text(w);
   // Room for the whole file at once: growing by doubling would need twice its size.
   const std::uintmax_t size = std::filesystem::file_size(source, error);
   if (!error && size <= scanned.max_size() - scanned.size()) {
@@ -82,7 +82,7 @@ bool load_source(Workspace& w, const std::filesystem::path& source) {
   }
   if (in.bad()) return false;
   if (last_word.length > 0) {
-    w.slots[slot::kCurrentWord].assign(scanned, scanned.size() - last_word.length);
+    current_word(w).assign(scanned, scanned.size() - last_word.length);
   }
   return true;
 }

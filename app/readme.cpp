@@ -4,8 +4,9 @@
 #include <memory>
 #include <new>
 
+#include "base/crlf.h"
+#include "texts/product.h"
 #include "texts/readme.h"
-#include "workspace/crlf.h"
 
 namespace orven::app {
 
@@ -18,8 +19,8 @@ std::string readme_text() {
 void write_readme() noexcept {
   try {
     const std::string bytes = with_crlf(readme_text());
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen("readme.txt", "wb"),
-                                                               &std::fclose);
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(texts::kReadmeFile.data(), "wb"), &std::fclose);
     if (!file) return;
     std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   } catch (const std::bad_alloc&) {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "workspace/mode_outcome.h"
+#include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
 namespace orven::app {
@@ -34,19 +34,18 @@ constexpr Mode mode_for_index(int index) {
   return index == 0 ? Mode::training : Mode::expert;
 }
 
-// The two mode entries; the defaults are run_advisor and run_script, tests pass fakes.
+// The two mode entries: run_advisor and run_script for the fronts (app/mode_entries.h),
+// fakes in tests.
 struct ModeEntries {
   ModeOutcome (*training)(Workspace&, const std::filesystem::path&);
   ModeOutcome (*expert)(Workspace&, const std::filesystem::path&);
 };
-ModeEntries default_mode_entries();
 
 struct RunResult {
   bool file_chosen = false;
   ModeOutcome outcome;  // Status::ok when cancelled
 };
 
-RunResult perform_run(int mode_index, Services& services,
-                      const ModeEntries& modes = default_mode_entries());
+RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes);
 
 }  // namespace orven::app

@@ -24,6 +24,7 @@
 #include "script/command_set.h"
 #include "script/script.h"
 #include "texts/commands.h"
+#include "texts/product.h"
 
 namespace {
 
@@ -126,7 +127,7 @@ void check_log(std::string_view log, std::size_t passes, std::string_view expect
   ORVEN_FUZZ_CHECK(log == fuzz::lf_as_crlf(expected_lf), log);
 }
 
-const std::filesystem::path kLog{std::string(names::kLogName)};
+const std::filesystem::path kLog{std::string(texts::kLogFile)};
 
 // The bytes as a script (one pass per line feed, and one after the last), then, when
 // also_as_log, the same bytes as the log run as its own script: that run reads only what

@@ -121,9 +121,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzz::enter_scratch_folder("orven-fuzz-training");
   Workspace& w = fuzz::fresh_workspace();
   begin_report(w);
-  head_and_header = w.slots[slot::kReport];
+  head_and_header = report(w);
   append_closing_chapters(w);
-  closing = w.slots[slot::kReport].substr(head_and_header.size());
+  closing = report(w).substr(head_and_header.size());
   closing_blocks = count(closing, kBlockMark);
   for (const texts::Rule& rule : texts::kWebRules) blocks.push_back(block_of(rule));
   for (const texts::Rule& rule : texts::kCppRules) blocks.push_back(block_of(rule));
@@ -154,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     report.append(on_disk, from, lf - 1 - from).push_back('\n');
     from = lf + 1;
   }
-  ORVEN_FUZZ_CHECK(report == w.slots[slot::kReport]);
+  ORVEN_FUZZ_CHECK(report == report(w));
 
   // The shape: head, header, sections, closing chapters.
   std::string_view rest = report;
@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ORVEN_FUZZ_CHECK(report == expected, text);
 
   // Slot 0 holds the last word; slot 200 every word, joined.
-  ORVEN_FUZZ_CHECK(w.slots[slot::kCurrentWord] == last_word(source));
-  ORVEN_FUZZ_CHECK(w.slots[slot::kScannedText] == joined);
+  ORVEN_FUZZ_CHECK(current_word(w) == last_word(source));
+  ORVEN_FUZZ_CHECK(scanned_text(w) == joined);
   return 0;
 }

@@ -2,10 +2,10 @@
 #include <limits>
 #include <string>
 
+#include "base/crlf.h"
 #include "script/command_set.h"
 #include "script/numbers.h"
 #include "script/script.h"
-#include "workspace/crlf.h"
 
 // The formulas are worked in the x87 80-bit format and rounded once to double before ceil;
 // double arithmetic gives other whole numbers ('get_ctr 7 100' would log 8 instead of 7).
@@ -57,7 +57,7 @@ void append_log_line(std::string& log, std::string_view word, std::string_view s
 }  // namespace
 
 void evaluate_command(Workspace& w, std::string& log) {
-  const std::string& word = w.slots[slot::kCommandWord];
+  const std::string& word = command_word(w);
   for (const script::MathCommand& c : script::kMathCommands) {
     if (word == c.name) append_log_line(log, word, c.separator, math_value(c, w.args));
   }

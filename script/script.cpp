@@ -9,6 +9,7 @@
 
 #include "script/numbers.h"
 #include "texts/commands.h"
+#include "texts/product.h"
 
 namespace orven {
 namespace {
@@ -66,8 +67,8 @@ class LogFile {
   // end on opening, a system call per line that the appending writes do not need. A log
   // that may be written but not read falls back to the plain append mode.
   LogFile() {
-    file_ = std::fopen(names::kLogName.data(), "ab+");
-    if (file_ == nullptr) file_ = std::fopen(names::kLogName.data(), "ab");
+    file_ = std::fopen(texts::kLogFile.data(), "ab+");
+    if (file_ == nullptr) file_ = std::fopen(texts::kLogFile.data(), "ab");
     // Unbuffered: the line goes out in one write, and no buffer is sized or allocated.
     if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
   }
@@ -87,7 +88,7 @@ class LogFile {
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (written != 0 && written != text.size()) {
-      const std::filesystem::path log{std::string(names::kLogName)};
+      const std::filesystem::path log{std::string(texts::kLogFile)};
       std::error_code error;
       const std::uintmax_t size = std::filesystem::file_size(log, error);
       if (!error && size >= written) std::filesystem::resize_file(log, size - written, error);
@@ -121,14 +122,14 @@ void parse_line(Workspace& w, std::string_view line) {
     if (!reader.number(argument)) break;
   }
   // Assigned last, so that a line held in slot 23 itself is read whole first.
-  w.slots[slot::kCommandWord].assign(word);
+  command_word(w).assign(word);
 }
 
 LineLog execute_line(Workspace& w, std::string_view line) {
   LogFile log;
   parse_line(w, line);
   std::string text;
-  if (passes_gate(w.slots[slot::kCommandWord])) evaluate_command(w, text);
+  if (passes_gate(command_word(w))) evaluate_command(w, text);
 
   LineLog result;
   if (!log.is_open() || !log.write_and_close(text)) {
@@ -151,7 +152,7 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
 
   try {
     const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);  // filled by reads
-    std::string& line = w.slots[slot::kScriptLine];
+    std::string& line = script_line(w);
     line.clear();
     bool log_failed = false;
     std::uint64_t lines_lost = 0;
@@ -166,7 +167,7 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
     // A script that is the log itself would read its own new lines and never end: of it,
     // only the bytes it held when the run began are read.
     std::uintmax_t left = static_cast<std::uintmax_t>(-1);
-    const std::filesystem::path log_name(names::kLogName);
+    const std::filesystem::path log_name(texts::kLogFile);
     if (std::filesystem::equivalent(script, log_name, error)) {
       left = std::filesystem::file_size(script, error);
       if (error) left = static_cast<std::uintmax_t>(-1);

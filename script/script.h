@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "workspace/mode_outcome.h"
+#include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
 namespace orven {

@@ -12,7 +12,6 @@
 #include "texts/product.h"
 
 namespace orven::texts::closing {
-using namespace literals;
 
 namespace detail {
 
@@ -21,7 +20,8 @@ inline constexpr std::string_view kLinkMiddle = "\">"_cp;
 inline constexpr std::string_view kLinkClose = "</a>"_cp;
 
 inline constexpr std::string_view kWarningHead =
-    "<p><p style=\"background-color: #fafa74; border-left: 10px solid #f60808;\"><strong>Внимание!</strong> Регулярно проверяйте актуальность ОРВЕН (сейчас используете версию 10.4.1) только на "_cp;
+    "<p><p style=\"background-color: #fafa74; border-left: 10px solid #f60808;\"><strong>Внимание!</strong> Регулярно проверяйте актуальность ОРВЕН (сейчас используете версию "_cp;
+inline constexpr std::string_view kWarningVersionTail = ") только на "_cp;
 inline constexpr std::string_view kWarningLinkText = "официальном сайте"_cp;
 // The paragraph tags are doubled on purpose: the outer pair is bare, the inner one styled.
 inline constexpr std::string_view kWarningTail = "!</p></p>\n\n"_cp;
@@ -152,8 +152,9 @@ inline constexpr std::string_view kFooterOpening = "<div class=\"b1\">\n"_cp;
 
 // Sends the reader to the product's site for the current version.
 inline constexpr std::string_view kWarningParagraph =
-    Joined<detail::kWarningHead, detail::kLinkOpen, kSiteAddress, detail::kLinkMiddle,
-           detail::kWarningLinkText, detail::kLinkClose, detail::kWarningTail>::kText;
+    Joined<detail::kWarningHead, kVersion, detail::kWarningVersionTail, detail::kLinkOpen,
+           kSiteAddress, detail::kLinkMiddle, detail::kWarningLinkText, detail::kLinkClose,
+           detail::kWarningTail>::kText;
 
 // The years and the author, whose name links to the product's site.
 inline constexpr std::string_view kCopyrightParagraph =

@@ -1,5 +1,5 @@
-// The fixed texts of expert mode: the two gate prefixes, the argument filler, the log's name
-// and separators, and the names of the 39 script commands. The script runner (script/) owns
+// The fixed texts of expert mode: the two gate prefixes, the argument filler, the log's
+// separators, and the names of the 39 script commands. The script runner (script/) owns
 // what the commands do; the report's command reference shows the same names.
 #pragma once
 
@@ -8,7 +8,6 @@
 #include "texts/cp1251.h"
 
 namespace orven::texts::commands {
-using namespace literals;
 
 // A command word that contains either prefix anywhere passes the command gate.
 inline constexpr std::string_view kMathGate = "#root::math::"_cp;
@@ -19,9 +18,6 @@ inline constexpr std::string_view kVerdictGate = "#root::hv::get_"_cp;
 inline constexpr std::string_view kArgumentFiller =
     " -1 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 "_cp;
 static_assert(kArgumentFiller.size() == 54);
-
-// The log, a bare name resolved against the current directory.
-inline constexpr std::string_view kLogName = "orven_log.txt"_cp;
 
 // Between the command word and its value: vptya alone has two blanks after "<<".
 inline constexpr std::string_view kVptyaSeparator = " <<  "_cp;

@@ -99,7 +99,9 @@ struct Encoded {
 
 }  // namespace detail
 
-namespace literals {
+// Inline, as std::literals is: every text header in orven::texts sees the literal as it is,
+// and code elsewhere brings it in with `using namespace orven::texts::literals;`.
+inline namespace literals {
 
 template <detail::Utf8Literal L>
 consteval std::string_view operator""_cp() {

@@ -9,7 +9,6 @@
 #include "texts/rule.h"
 
 namespace orven::texts {
-using namespace literals;
 
 // In rule 16 each "\0" is two characters, a backslash and a zero digit. In rule 1 "<<" stands
 // raw; elsewhere shift operators are written as entities.

@@ -8,7 +8,6 @@
 #include "texts/cp1251.h"
 
 namespace orven::texts::messages {
-using namespace literals;
 
 inline constexpr std::string_view kErrorCaption = "Ошибка"_cp;
 

@@ -10,12 +10,11 @@
 #include "texts/product.h"
 
 namespace orven::texts::readme {
-using namespace literals;
 
 inline constexpr std::string_view kStars =
     "*************************************************************\n"_cp;
 
-inline constexpr std::array<std::string_view, 20> kPieces{
+inline constexpr std::array<std::string_view, 22> kPieces{
     "\n\n"_cp,
     "ВНИМАНИЕ!!! Документация встроена в программу. Просто запустите программу и выберете "
     "учебный режим. \n\n"_cp,
@@ -27,7 +26,9 @@ inline constexpr std::array<std::string_view, 20> kPieces{
     "\n\n"_cp,
     kStars,
     "ОРВЕН\n"
-    "Свидетельство о регистрации программы № ОРВЕН-10.4.1\n"_cp,
+    "Свидетельство о регистрации программы № ОРВЕН-"_cp,
+    kVersion,
+    "\n"_cp,
     kCopyrightNotice,
     ". Все права защищены.\n"_cp,
     kStars,

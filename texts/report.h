@@ -10,7 +10,6 @@
 #include "texts/product.h"
 
 namespace orven::texts {
-using namespace literals;
 
 // The head template, one line without breaks. The maker's notice fills the "author" and
 // "copyright" meta elements, so the template comes in pieces: walk them in order.

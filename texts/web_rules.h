@@ -11,7 +11,6 @@
 #include "texts/rule.h"
 
 namespace orven::texts {
-using namespace literals;
 
 // clang-format off
 namespace web_detail {

@@ -11,19 +11,6 @@
 namespace orven {
 
 inline constexpr std::size_t kSlotCount = 5512;
-
-// The slots addressed by the modes; no other index is ever touched.
-namespace slot {
-inline constexpr std::size_t kCurrentWord = 0;    // last word read from the source
-inline constexpr std::size_t kCommandWord = 23;   // first token of the current script line
-inline constexpr std::size_t kScriptLine = 24;    // current script line, without its line feed
-inline constexpr std::size_t kScannedText = 200;  // every source word, joined without separator
-inline constexpr std::size_t kReport = 300;       // the XHTML report being built
-inline constexpr std::size_t kAdviceOpener = 301;
-inline constexpr std::size_t kExampleOpener = 302;
-inline constexpr std::size_t kBlockCloser = 303;
-}  // namespace slot
-
 inline constexpr std::size_t kArgumentCount = 10;
 
 struct Workspace {
@@ -31,6 +18,23 @@ struct Workspace {
   std::array<double, kArgumentCount> args;    // argument 1 is args[0]
   double verdict;                             // 0.0 or 1.0
 };
+
+// The slots the modes use, by name; no other index is ever touched. report(w) is the text
+// of slot 300, for a workspace or a const one.
+template <std::size_t Index>
+struct Slot {
+  static_assert(Index < kSlotCount);
+  std::string& operator()(Workspace& w) const { return w.slots[Index]; }
+  const std::string& operator()(const Workspace& w) const { return w.slots[Index]; }
+};
+inline constexpr Slot<0> current_word{};     // last word read from the source
+inline constexpr Slot<23> command_word{};    // first token of the current script line
+inline constexpr Slot<24> script_line{};     // current script line, without its line feed
+inline constexpr Slot<200> scanned_text{};   // every source word, joined without separator
+inline constexpr Slot<300> report{};         // the XHTML report being built
+inline constexpr Slot<301> advice_opener{};  // the three pieces around a rule block's texts
+inline constexpr Slot<302> example_opener{};
+inline constexpr Slot<303> block_closer{};
 
 struct WorkspaceDeleter {
   void operator()(Workspace* w) const noexcept;

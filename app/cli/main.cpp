@@ -9,6 +9,7 @@
 
 #include "app/cli/console.h"
 #include "app/display_text.h"
+#include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "texts/messages.h"
 #include "texts/product.h"
@@ -90,7 +91,7 @@ int run(const std::vector<Argument>& args) {
   if (operands.size() > 2) return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
 
   CliServices services(operands[1]->path, open);
-  const app::RunResult result = app::perform_run(mode_index, services);
+  const app::RunResult result = app::perform_run(mode_index, services, app::kModeEntries);
   return result.outcome.status == ModeOutcome::Status::ok ? kExitOk : kExitFailed;
 }
 

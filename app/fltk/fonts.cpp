@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "app/fltk/fl.h"
-#include "texts/window.h"
+#include "app/window_layout.h"
 
 namespace orven::fltk {
 namespace {
@@ -60,7 +60,7 @@ FontChoice sized(const Face& face, int cell_height) {
 }  // namespace
 
 Fonts load_fonts() {
-  namespace w = texts::window;
+  namespace w = app::layout;
   static_assert(w::kTitleFont.face == w::kBodyFont.face, "title and body share one face");
   const Face verdana = register_face(FL_FREE_FONT, w::kBodyFont.face, "DejaVu Sans");
   const Face arial = register_face(FL_FREE_FONT + 1, w::kControlFont.face, "Liberation Sans");

@@ -6,7 +6,9 @@
 #include "app/display_text.h"
 #include "app/fltk/fl.h"
 #include "app/fltk/services.h"
+#include "app/mode_entries.h"
 #include "app/run_sequence.h"
+#include "app/window_layout.h"
 #include "texts/messages.h"
 #include "texts/window.h"
 
@@ -14,12 +16,13 @@ namespace orven::fltk {
 namespace {
 
 namespace w = texts::window;
+namespace layout = app::layout;
 
 constexpr int kClientWidth = 794;  // what an 800 x 600 window with a fixed frame leaves
 constexpr int kClientHeight = 571;
 constexpr int kModeListHeight = 24;  // the closed list; its 150 pixels include the drop-down
 
-Fl_Color rgb(w::Rgb c) {
+Fl_Color rgb(layout::Rgb c) {
   return fl_rgb_color(c.red, c.green, c.blue);
 }
 
@@ -49,15 +52,18 @@ MainWindow::MainWindow(const Fonts& fonts)
   color(FL_WHITE);
   size_range(kClientWidth, kClientHeight, kClientWidth, kClientHeight);
   callback(&close_box);
-  for (std::size_t i = 0; i < intro_.size(); ++i) intro_[i] = app::to_utf8(w::kIntroLines[i].text);
+  for (std::size_t i = 0; i < intro_.size(); ++i) intro_[i] = app::to_utf8(w::kIntroLines[i]);
 
-  next_label_ = app::to_utf8(w::kNextButton.text);
-  exit_label_ = app::to_utf8(w::kExitButton.text);
-  auto* next = new Fl_Button(w::kNextButton.x, w::kNextButton.y, w::kNextButton.width,
-                             w::kNextButton.height, next_label_.c_str());
-  auto* exit = new Fl_Button(w::kExitButton.x, w::kExitButton.y, w::kExitButton.width,
-                             w::kExitButton.height, exit_label_.c_str());
-  modes_ = new ModeList(w::kModeList.x, w::kModeList.y, w::kModeList.width, kModeListHeight);
+  next_label_ = app::to_utf8(w::kNextButton);
+  exit_label_ = app::to_utf8(w::kExitButton);
+  auto* next =
+      new Fl_Button(layout::kNextButton.x, layout::kNextButton.y, layout::kNextButton.width,
+                    layout::kNextButton.height, next_label_.c_str());
+  auto* exit =
+      new Fl_Button(layout::kExitButton.x, layout::kExitButton.y, layout::kExitButton.width,
+                    layout::kExitButton.height, exit_label_.c_str());
+  modes_ = new ModeList(layout::kModeList.x, layout::kModeList.y, layout::kModeList.width,
+                        kModeListHeight);
   for (Fl_Button* b : {next, exit}) {
     b->labelfont(fonts_.control.font);
     b->labelsize(fonts_.control.size);
@@ -102,13 +108,13 @@ void MainWindow::draw() {
     return;
   }
   fl_rectf(0, 0, w(), h(), FL_WHITE);
-  fl_rectf(0, 0, w::kPanelRight + 1, h(), rgb(w::kPanelColour));
+  fl_rectf(0, 0, layout::kPanelRight + 1, h(), rgb(layout::kPanelColour));
   fl_color(FL_BLACK);
-  fl_yxline(w::kPanelLineX, 0, h() - 1);
+  fl_yxline(layout::kPanelLineX, 0, h() - 1);
 
   // FLTK draws text at its baseline; the positions are top-left corners.
   for (std::size_t i = 0; i < intro_.size(); ++i) {
-    const w::IntroLine& line = w::kIntroLines[i];
+    const layout::IntroPlace& line = layout::kIntroPlaces[i];
     const FontChoice& font = line.title ? fonts_.title : fonts_.body;
     fl_font(font.font, font.size);
     fl_draw(intro_[i].c_str(), static_cast<int>(intro_[i].size()), line.x, line.y + font.ascent);
@@ -132,7 +138,7 @@ void MainWindow::next_pressed(Fl_Widget*, void* window) {
   auto* self = static_cast<MainWindow*>(window);
   FltkServices services(self->fonts_.control);
   try {
-    app::perform_run(self->modes_->value(), services);
+    app::perform_run(self->modes_->value(), services, app::kModeEntries);
   } catch (const std::exception& e) {
     services.show_message(app::to_utf8(texts::messages::kErrorCaption),
                           app::to_utf8(texts::messages::kInternalError) + e.what(),

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "app/digit_columns.h"
+#include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "app/win32/services.h"
 #include "app/win32/wide_text.h"
+#include "app/window_layout.h"
 #include "texts/messages.h"
 #include "texts/window.h"
 
@@ -15,6 +17,7 @@ namespace orven::win32 {
 namespace {
 
 namespace window_texts = texts::window;
+namespace layout = app::layout;
 
 constexpr int kWindowWidth = 800;  // outer size, frame and caption included
 constexpr int kWindowHeight = 600;
@@ -23,26 +26,26 @@ constexpr int kWindowHeight = 600;
 struct ChildControl {
   const wchar_t* window_class;
   DWORD style;
-  const window_texts::Control& control;
+  const layout::Control& control;
+  std::string_view text;
 };
 constexpr std::array<ChildControl, 3> kControls{{
-    {L"button", WS_CHILD | WS_VISIBLE, window_texts::kNextButton},
-    {L"button", WS_CHILD | WS_VISIBLE, window_texts::kExitButton},
-    {L"combobox", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, window_texts::kModeList},
+    {L"button", WS_CHILD | WS_VISIBLE, layout::kNextButton, window_texts::kNextButton},
+    {L"button", WS_CHILD | WS_VISIBLE, layout::kExitButton, window_texts::kExitButton},
+    {L"combobox", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, layout::kModeList, {}},
 }};
 
 // The panel: its colour, and a rectangle whose left and top edges lie outside the client
 // area, so that the default pen leaves only the black line at x = 239 visible.
 constexpr COLORREF kPanelColour =
-    RGB(window_texts::kPanelColour.red, window_texts::kPanelColour.green,
-        window_texts::kPanelColour.blue);
-constexpr RECT kPanelRectangle{-3, -3, window_texts::kPanelLineX + 1, 620};
+    RGB(layout::kPanelColour.red, layout::kPanelColour.green, layout::kPanelColour.blue);
+constexpr RECT kPanelRectangle{-3, -3, layout::kPanelLineX + 1, 620};
 constexpr COLORREF kDigitColour = RGB(255, 255, 255);
 
 // The one piece of shell state: the mode list, read when "Далее" is pressed.
 HWND mode_list = nullptr;
 
-HFONT make_font(const window_texts::FontSpec& font, BYTE charset) {
+HFONT make_font(const layout::FontSpec& font, BYTE charset) {
   return CreateFontW(font.height, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, charset,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, wide_from_cp1251(font.face).c_str());
@@ -66,15 +69,16 @@ void paint(HWND window) {
 
   // The introduction in the context's default colours: the title line, then the body font
   // from the first body line on.
-  const HFONT title = make_font(window_texts::kTitleFont, RUSSIAN_CHARSET);
+  const HFONT title = make_font(layout::kTitleFont, RUSSIAN_CHARSET);
   const HGDIOBJ previous_font = SelectObject(dc, title);
   HFONT body = nullptr;
-  for (const window_texts::IntroLine& line : window_texts::kIntroLines) {
-    if (!line.title && body == nullptr) {
-      body = make_font(window_texts::kBodyFont, RUSSIAN_CHARSET);
+  for (std::size_t i = 0; i < layout::kIntroPlaces.size(); ++i) {
+    const layout::IntroPlace& place = layout::kIntroPlaces[i];
+    if (!place.title && body == nullptr) {
+      body = make_font(layout::kBodyFont, RUSSIAN_CHARSET);
       SelectObject(dc, body);
     }
-    text_out(dc, line.x, line.y, line.text);
+    text_out(dc, place.x, place.y, window_texts::kIntroLines[i]);
   }
 
   // The digit columns, white on the panel colour in the body font; a fresh seed from the
@@ -105,7 +109,7 @@ void perform_run(HWND window) {
   try {
     const int index = static_cast<int>(SendMessageW(mode_list, CB_GETCURSEL, 0, 0));
     Win32Services services(window);
-    app::perform_run(index, services);
+    app::perform_run(index, services, app::kModeEntries);
     return;
   } catch (const std::exception& e) {
     failure = wide_from_cp1251(msg::kInternalError) + wide_from_utf8(e.what());
@@ -140,15 +144,15 @@ HWND create_main_window(HINSTANCE instance) {
       0, kClassName, wide_from_cp1251(window_texts::kCaption).c_str(), WS_SYSMENU, CW_USEDEFAULT,
       CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
   for (const ChildControl& child : kControls) {
-    const window_texts::Control& c = child.control;
+    const layout::Control& c = child.control;
     const HWND handle = CreateWindowExW(
-        0, child.window_class, wide_from_cp1251(c.text).c_str(), child.style, c.x, c.y, c.width,
+        0, child.window_class, wide_from_cp1251(child.text).c_str(), child.style, c.x, c.y, c.width,
         c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-    if (c.id == window_texts::kModeList.id) mode_list = handle;
+    if (c.id == layout::kModeList.id) mode_list = handle;
   }
   // Each control gets a font of its own, kept for the life of the window.
   for (const ChildControl& child : kControls) {
-    const HFONT font = make_font(window_texts::kControlFont, ANSI_CHARSET);
+    const HFONT font = make_font(layout::kControlFont, ANSI_CHARSET);
     SendDlgItemMessageW(window, child.control.id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   for (const std::string_view item : window_texts::kModeItems) {
@@ -167,10 +171,10 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_COMMAND:
       // The low word is the control id; notifications (the high word) are ignored.
       switch (LOWORD(wparam)) {
-        case window_texts::kExitButton.id:
+        case layout::kExitButton.id:
           PostQuitMessage(0);
           break;
-        case window_texts::kNextButton.id:
+        case layout::kNextButton.id:
           perform_run(window);
           break;
         default:

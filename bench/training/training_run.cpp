@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   orven::WorkspacePtr workspace = orven::create_workspace();
   const orven::ModeOutcome outcome = orven::run_advisor(*workspace, argv[1]);
-  const std::size_t scanned = workspace->slots[orven::slot::kScannedText].size();
+  const std::size_t scanned = orven::scanned_text(*workspace).size();
   orven::destroy_workspace(workspace);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   std::printf("training run: %.3f s, scanned text %zu bytes, status %d\n", took.count(), scanned,

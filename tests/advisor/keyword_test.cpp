@@ -27,10 +27,10 @@ using LoadSource = TrainingTest;
 TEST_F(LoadSource, JoinsWordsAndDropsOnlyTheSixWhitespaceBytes) {
   write_bytes("source.txt", bytes("  for ($i\t=\v0;\f$i\r\n<\x85\xA0>\0z  last\n"));
   workspace_ = create_workspace();
-  workspace_->slots[slot::kScannedText] = "kept";
+  scanned_text(*workspace_) = "kept";
   ASSERT_TRUE(load_source(*workspace_, "source.txt"));
-  EXPECT_EQ(workspace_->slots[slot::kScannedText], bytes("keptfor($i=0;$i<\x85\xA0>\0zlast"));
-  EXPECT_EQ(workspace_->slots[slot::kCurrentWord], "last");
+  EXPECT_EQ(scanned_text(*workspace_), bytes("keptfor($i=0;$i<\x85\xA0>\0zlast"));
+  EXPECT_EQ(current_word(*workspace_), "last");
 }
 
 // Words running across the reading chunks are whole; a final line break changes nothing.
@@ -44,10 +44,10 @@ TEST_F(LoadSource, LongWordsAndLongGapsAcrossChunks) {
     ASSERT_TRUE(load_source(*workspace_, "source.txt"));
     std::string joined = source;
     std::erase_if(joined, [](char c) { return c == ' ' || c == '\n'; });
-    EXPECT_EQ(workspace_->slots[slot::kScannedText], joined);
+    EXPECT_EQ(scanned_text(*workspace_), joined);
     const std::size_t last = source.find_last_not_of(" \n");
     const std::size_t first = source.find_last_of(" \n", last);
-    EXPECT_EQ(workspace_->slots[slot::kCurrentWord],
+    EXPECT_EQ(current_word(*workspace_),
               last == std::string::npos ? "" : source.substr(first + 1, last - first))
         << source.size();
   }
@@ -56,7 +56,7 @@ TEST_F(LoadSource, LongWordsAndLongGapsAcrossChunks) {
 // Case counts; the test stops at the first zero byte; blanks inside keywords are dropped.
 TEST(ScannedContains, CaseZeroByteAndBlankFreeKeywords) {
   WorkspacePtr w = create_workspace();
-  w->slots[slot::kScannedText] = bytes("classFooextendsBarsimplexml_load_stringeval($x)\0</body");
+  scanned_text(*w) = bytes("classFooextendsBarsimplexml_load_stringeval($x)\0</body");
   EXPECT_TRUE(scanned_contains(*w, "eval("));
   EXPECT_TRUE(scanned_contains(*w, "eval ("));
   EXPECT_TRUE(scanned_contains(*w, "class "));
@@ -81,12 +81,12 @@ TEST(KeywordScan, AnswersLikeTheDirectSearch) {
   WorkspacePtr w = create_workspace();
   for (int round = 0; round < 300; ++round) {
     const std::size_t letters = round % 3 == 0 ? 6 : 5;  // every third text may hold zeros
-    w->slots[slot::kScannedText] = random_text(round % 10 == 0 ? 3 : 400, letters);
+    scanned_text(*w) = random_text(round % 10 == 0 ? 3 : 400, letters);
     std::vector<std::string> keywords;
     for (int k = 0; k < 12; ++k) keywords.push_back(random_text(7, 5));
     keywords.push_back("");
     const std::vector<std::string_view> settled(keywords.begin(), keywords.end() - 4);
-    const KeywordScan scan(w->slots[slot::kScannedText], settled);
+    const KeywordScan scan(scanned_text(*w), settled);
     for (const std::string& keyword : keywords) {
       ASSERT_EQ(scan.contains(keyword), scanned_contains(*w, keyword))
           << "round " << round << " keyword '" << keyword << "'";
@@ -101,8 +101,8 @@ TEST(KeywordScan, OneKeywordSetServesManyTexts) {
   const KeywordSet set(keywords);
   WorkspacePtr w = create_workspace();
   for (const std::string_view text : {"<?phpechoclassA", "#include<x>", "", "e c h o", "ho"}) {
-    w->slots[slot::kScannedText] = text;
-    const KeywordScan scan(w->slots[slot::kScannedText], set);
+    scanned_text(*w) = text;
+    const KeywordScan scan(scanned_text(*w), set);
     for (const std::string_view keyword : keywords) {
       EXPECT_EQ(scan.contains(keyword), scanned_contains(*w, keyword))
           << "text '" << text << "' keyword '" << keyword << "'";

@@ -59,31 +59,30 @@ std::string expected_head_and_header() {
 
 TEST(ReportFrame, BeginReportSetsHeadHeaderAndBlockPieces) {
   WorkspacePtr w = create_workspace();
-  w->slots[slot::kReport] = "left over";
+  report(*w) = "left over";
   begin_report(*w);
-  EXPECT_EQ(w->slots[slot::kReport], expected_head_and_header());
-  EXPECT_EQ(w->slots[slot::kAdviceOpener], "<p>");
-  EXPECT_EQ(w->slots[slot::kExampleOpener], "</p><div class=\"code_b1\"><p>");
-  EXPECT_EQ(w->slots[slot::kExampleOpener].size(), 28u);
-  EXPECT_EQ(w->slots[slot::kBlockCloser], "</p></div>\n\n");
+  EXPECT_EQ(report(*w), expected_head_and_header());
+  EXPECT_EQ(advice_opener(*w), "<p>");
+  EXPECT_EQ(example_opener(*w), "</p><div class=\"code_b1\"><p>");
+  EXPECT_EQ(example_opener(*w).size(), 28u);
+  EXPECT_EQ(block_closer(*w), "</p></div>\n\n");
 }
 
 // A block is slot 301, advice, slot 302, example, slot 303, with nothing else around it.
 TEST(ReportFrame, RuleBlockIsBuiltFromTheSlotPieces) {
   WorkspacePtr w = create_workspace();
   begin_report(*w);
-  const std::string before = w->slots[slot::kReport];
+  const std::string before = report(*w);
   append_rule_block(*w, "Совет:"_cp, "a &lt; b<br/>c");
-  EXPECT_EQ(w->slots[slot::kReport],
-            before + "<p>" + std::string("Совет:"_cp) +
-                "</p><div class=\"code_b1\"><p>a &lt; b<br/>c</p></div>\n\n");
+  EXPECT_EQ(report(*w), before + "<p>" + std::string("Совет:"_cp) +
+                            "</p><div class=\"code_b1\"><p>a &lt; b<br/>c</p></div>\n\n");
 
-  w->slots[slot::kReport] = "R";
-  w->slots[slot::kAdviceOpener] = "[";
-  w->slots[slot::kExampleOpener] = "|";
-  w->slots[slot::kBlockCloser] = "]";
+  report(*w) = "R";
+  advice_opener(*w) = "[";
+  example_opener(*w) = "|";
+  block_closer(*w) = "]";
   append_rule_block(*w, "", "x");
-  EXPECT_EQ(w->slots[slot::kReport], "R[|x]");
+  EXPECT_EQ(report(*w), "R[|x]");
 }
 
 }  // namespace

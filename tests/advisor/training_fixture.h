@@ -62,7 +62,7 @@ class TrainingTest : public ::testing::Test {
     workspace_ = create_workspace();
     return run_advisor(*workspace_, file);
   }
-  const std::string& report() const { return workspace_->slots[slot::kReport]; }
+  const std::string& report() const { return orven::report(*workspace_); }
 
   // The part of the report between its header and the closing chapters.
   std::string_view sections() const {

@@ -183,7 +183,7 @@ TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
 TEST_F(RunSequence, MemoryRunningOutInAModeIsReported) {
   services_.chosen = fs::path("huge.php");
   g_mode_body = [](Workspace& w, const fs::path&) -> ModeOutcome {
-    w.slots[slot::kScannedText] = "partial";
+    scanned_text(w) = "partial";
     throw std::bad_alloc();
   };
   const RunResult result = run(0);
@@ -231,12 +231,12 @@ TEST_F(RunSequence, EveryRunStartsFromAFreshWorkspace) {
   int runs = 0;
   g_mode_body = [&runs](Workspace& w, const fs::path&) {
     ++runs;
-    EXPECT_TRUE(w.slots[slot::kReport].empty());
-    EXPECT_TRUE(w.slots[slot::kCommandWord].empty());
+    EXPECT_TRUE(report(w).empty());
+    EXPECT_TRUE(command_word(w).empty());
     for (const double a : w.args) EXPECT_EQ(a, 0.0);
     EXPECT_EQ(w.verdict, 0.0);
-    w.slots[slot::kReport] = "<html>";
-    w.slots[slot::kCommandWord] = "#root::hv::get_cntwordALT";
+    report(w) = "<html>";
+    command_word(w) = "#root::hv::get_cntwordALT";
     w.args.fill(42.0);
     w.verdict = 1.0;
     return ModeOutcome{};

@@ -144,14 +144,14 @@ constexpr std::string_view kMarker = "<!-- before -->";
 
 std::string closing_text() {
   WorkspacePtr w = create_workspace();
-  w->slots[slot::kAdviceOpener] = kAdviceOpener;
-  w->slots[slot::kExampleOpener] = kExampleOpener;
-  w->slots[slot::kBlockCloser] = kBlockCloser;
-  w->slots[slot::kReport] = kMarker;
+  advice_opener(*w) = kAdviceOpener;
+  example_opener(*w) = kExampleOpener;
+  block_closer(*w) = kBlockCloser;
+  report(*w) = kMarker;
   append_closing_chapters(*w);
-  const std::string& report = w->slots[slot::kReport];
-  EXPECT_EQ(report.compare(0, kMarker.size(), kMarker), 0) << "the report was not appended to";
-  return report.substr(kMarker.size());
+  const std::string& text = report(*w);
+  EXPECT_EQ(text.compare(0, kMarker.size(), kMarker), 0) << "the report was not appended to";
+  return text.substr(kMarker.size());
 }
 
 // Reads the closing text front to back.
@@ -277,33 +277,33 @@ TEST(ClosingChapters, DivisionsBalance) {
 
   WorkspacePtr w = create_workspace();
   begin_report(*w);
-  const std::string header = w->slots[slot::kReport];
+  const std::string header = report(*w);
   append_closing_chapters(*w);
-  const std::string& report = w->slots[slot::kReport];
-  ASSERT_TRUE(report.starts_with(header));
-  EXPECT_EQ(division_depth(report, 0), 0);
-  EXPECT_TRUE(report.ends_with(kDocumentEnd));
-  EXPECT_EQ(report.substr(header.size() - 18, 18 + kChapterOpening.size()),
+  const std::string& whole = report(*w);
+  ASSERT_TRUE(whole.starts_with(header));
+  EXPECT_EQ(division_depth(whole, 0), 0);
+  EXPECT_TRUE(whole.ends_with(kDocumentEnd));
+  EXPECT_EQ(whole.substr(header.size() - 18, 18 + kChapterOpening.size()),
             std::string("<div class=\"b1\">\n\n") + std::string(kChapterOpening));
-  EXPECT_EQ(report.substr(header.size()), text) << "the same text on every run";
+  EXPECT_EQ(whole.substr(header.size()), text) << "the same text on every run";
 }
 
 // The blocks are made from the workspace's own pieces (slots 301-303), which stay as set.
 TEST(ClosingChapters, BlocksUseTheWorkspacePieces) {
   WorkspacePtr w = create_workspace();
-  w->slots[slot::kAdviceOpener] = "[A]";
-  w->slots[slot::kExampleOpener] = "[E]";
-  w->slots[slot::kBlockCloser] = "[C]";
+  advice_opener(*w) = "[A]";
+  example_opener(*w) = "[E]";
+  block_closer(*w) = "[C]";
   append_closing_chapters(*w);
-  const std::string& report = w->slots[slot::kReport];
-  EXPECT_EQ(count(report, "[A]"), 39u);
-  EXPECT_EQ(count(report, "[E]"), 39u);
-  EXPECT_EQ(count(report, "[C]"), 39u);
-  EXPECT_NE(report.find("[A]" + std::string(kEntries[18].description) + "[E]" +
-                        std::string(kEntries[18].command) + "[C]"),
+  const std::string& text = report(*w);
+  EXPECT_EQ(count(text, "[A]"), 39u);
+  EXPECT_EQ(count(text, "[E]"), 39u);
+  EXPECT_EQ(count(text, "[C]"), 39u);
+  EXPECT_NE(text.find("[A]" + std::string(kEntries[18].description) + "[E]" +
+                      std::string(kEntries[18].command) + "[C]"),
             std::string::npos);
-  EXPECT_EQ(w->slots[slot::kAdviceOpener], "[A]");
-  EXPECT_EQ(count(report, "<div class=\"code_b1\">"), 0u);
+  EXPECT_EQ(advice_opener(*w), "[A]");
+  EXPECT_EQ(count(text, "<div class=\"code_b1\">"), 0u);
 }
 
 }  // namespace

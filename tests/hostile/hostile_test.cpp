@@ -24,6 +24,7 @@
 
 #include "advisor/advisor.h"
 #include "app/display_text.h"
+#include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "script/script.h"
 #include "texts/messages.h"
@@ -86,7 +87,7 @@ class Hostile : public ::testing::Test {
   ModeOutcome run(int mode, std::function<std::optional<fs::path>()> choose) {
     recorder_ = Recorder();
     recorder_.choose = std::move(choose);
-    return app::perform_run(mode, recorder_).outcome;
+    return app::perform_run(mode, recorder_, app::kModeEntries).outcome;
   }
   ModeOutcome run(int mode, const fs::path& file) {
     return run(mode, [file] { return std::optional<fs::path>(file); });

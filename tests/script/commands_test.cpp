@@ -18,7 +18,7 @@ class ScriptCommands : public ::testing::Test {
   std::string log_of(const std::string& line) {
     orven::parse_line(w, line);
     std::string log;
-    if (orven::passes_gate(w.slots[orven::slot::kCommandWord])) orven::evaluate_command(w, log);
+    if (orven::passes_gate(orven::command_word(w))) orven::evaluate_command(w, log);
     return log;
   }
 };

@@ -19,7 +19,7 @@ class ScriptLineParsing : public ::testing::Test {
  protected:
   orven::WorkspacePtr ws = orven::create_workspace();
   orven::Workspace& w = *ws;
-  const std::string& word() const { return w.slots[orven::slot::kCommandWord]; }
+  const std::string& word() const { return orven::command_word(w); }
 };
 
 // The filler: after k numbers, argument j (j > k) is j - k - 2.
@@ -122,8 +122,8 @@ TEST_F(ScriptLineParsing, AnyBytesBelongToTokens) {
 }
 
 TEST_F(ScriptLineParsing, LineHeldInTheCommandWordSlotIsReadWhole) {
-  w.slots[orven::slot::kCommandWord] = "#root::math::oerp 10 20 500 30";
-  parse_line(w, w.slots[orven::slot::kCommandWord]);
+  orven::command_word(w) = "#root::math::oerp 10 20 500 30";
+  parse_line(w, orven::command_word(w));
   EXPECT_EQ(word(), "#root::math::oerp");
   EXPECT_EQ(w.args, (Args{10, 20, 500, 30, -1, 0, 1, 2, 3, 4}));
 }

@@ -48,7 +48,7 @@ class ScriptRun : public ::testing::Test {
     return orven::run_script(*ws, "script.txt");
   }
   std::string log() const { return read("orven_log.txt"); }
-  const std::string& word() const { return ws->slots[orven::slot::kCommandWord]; }
+  const std::string& word() const { return orven::command_word(*ws); }
 
   orven::WorkspacePtr ws;
 
@@ -65,7 +65,7 @@ TEST_F(ScriptRun, FinalLineFeedGivesAnEmptyLastPass) {
   EXPECT_EQ(word(), "-1");
   EXPECT_EQ(ws->args[0], 0);
   EXPECT_EQ(ws->args[9], 9);
-  EXPECT_TRUE(ws->slots[orven::slot::kScriptLine].empty());
+  EXPECT_TRUE(orven::script_line(*ws).empty());
 
   fs::remove("orven_log.txt");
   run("#root::hv::get_ajax 5\n#root::hv::get_ajax 9");

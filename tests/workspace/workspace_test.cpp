@@ -20,8 +20,8 @@ TEST(Workspace, StartsEmptyAndZero) {
 // Nothing a run leaves behind is visible to the next run's workspace.
 TEST(Workspace, EveryRunStartsFresh) {
   WorkspacePtr first = create_workspace();
-  first->slots[slot::kScannedText].assign(1 << 20, 'x');
-  first->slots[slot::kCommandWord] = "#root::math::vptya";
+  scanned_text(*first).assign(1 << 20, 'x');
+  command_word(*first) = "#root::math::vptya";
   first->args.fill(7.0);
   first->verdict = 1.0;
   destroy_workspace(first);
@@ -29,8 +29,8 @@ TEST(Workspace, EveryRunStartsFresh) {
   destroy_workspace(first);  // destroying null does nothing
 
   WorkspacePtr second = create_workspace();
-  EXPECT_TRUE(second->slots[slot::kCommandWord].empty());
-  EXPECT_TRUE(second->slots[slot::kScriptLine].empty());
+  EXPECT_TRUE(command_word(*second).empty());
+  EXPECT_TRUE(script_line(*second).empty());
   for (double a : second->args) EXPECT_EQ(a, 0.0);
   EXPECT_EQ(second->verdict, 0.0);
 }
