@@ -75,7 +75,7 @@ void run_cpp_rules(Workspace& w, const KeywordScan& scan) {
 ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source) {
   using Status = ModeOutcome::Status;
   try {
-    if (!load_source(w, source)) return {Status::input_unreadable, source};
+    if (ModeOutcome loaded = load_source(w, source); loaded.status != Status::ok) return loaded;
     begin_report(w);
     // The keywords are made ready once per process: that costs more than scanning a page.
     static const KeywordSet all_keywords(kAllKeywords);

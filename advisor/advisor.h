@@ -15,9 +15,9 @@ namespace orven {
 // result.html is left untouched unless the whole report was written.
 ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source);
 
-// Appends every word of the file to slot 200 (slot 0 holds the last word). False when the
-// file cannot be opened or read.
-bool load_source(Workspace& w, const std::filesystem::path& source);
+// Appends every word of the file to slot 200 (slot 0 holds the last word); input_unreadable
+// when the file cannot be opened or read.
+ModeOutcome load_source(Workspace& w, const std::filesystem::path& source);
 
 // Slot 300 = head template + report header; slots 301-303 = the rule block pieces.
 void begin_report(Workspace& w);

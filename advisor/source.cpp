@@ -3,13 +3,12 @@
 // the same as reading it word by word, which a large source could not afford.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "advisor/advisor.h"
+#include "base/platform.h"
 #include "base/whitespace.h"
 
 namespace orven {
@@ -54,37 +53,27 @@ struct LastWord {
 
 }  // namespace
 
-bool load_source(Workspace& w, const std::filesystem::path& source) {
-  // Only a regular file is a source: a device has no end and a pipe would block until
-  // someone writes to it.
-  std::error_code error;
-  const std::filesystem::file_type type = std::filesystem::status(source, error).type();
-  if (!error && type != std::filesystem::file_type::regular) return false;
-  std::ifstream in(source, std::ios::binary);
-  if (!in) return false;
+ModeOutcome load_source(Workspace& w, const std::filesystem::path& source) {
+  platform::InputFile in(source);
+  if (in.status() != platform::InputFile::Status::open) return input_failure(source, in.status());
   std::string& scanned = scanned_text(w);
   // Room for the whole file at once: growing by doubling would need twice its size.
-  const std::uintmax_t size = std::filesystem::file_size(source, error);
-  if (!error && size <= scanned.max_size() - scanned.size()) {
-    scanned.reserve(scanned.size() + static_cast<std::size_t>(size));
+  if (in.size() <= scanned.max_size() - scanned.size()) {
+    scanned.reserve(scanned.size() + static_cast<std::size_t>(in.size()));
   }
   // A small file needs no large chunk.
-  std::vector<char> chunk(error ? kChunkSize
-                                : std::clamp<std::uintmax_t>(size + 1, 4096, kChunkSize));
+  std::vector<char> chunk(std::clamp<std::uint64_t>(in.size() + 1, 4096, kChunkSize));
   LastWord last_word;
-  while (true) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    const auto count = static_cast<std::size_t>(in.gcount());
-    if (count == 0) break;
+  while (const std::size_t count = in.read(chunk.data(), chunk.size())) {
     const std::string_view piece(chunk.data(), count);
     append_without_whitespace(scanned, piece);
     last_word.follow(piece);
   }
-  if (in.bad()) return false;
+  if (in.status() != platform::InputFile::Status::open) return input_failure(source, in.status());
   if (last_word.length > 0) {
     current_word(w).assign(scanned, scanned.size() - last_word.length);
   }
-  return true;
+  return {};
 }
 
 }  // namespace orven

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <new>
 #include <string>
-#include <system_error>
 
 #include "app/display_text.h"
 #include "app/readme.h"
@@ -23,15 +22,10 @@ std::string around_name(const msg::AroundName& around, const std::filesystem::pa
 // The error message for a mode's failure; it names the file the failure concerns.
 std::string failure_text(const ModeOutcome& outcome) {
   switch (outcome.status) {
-    case Status::input_unreadable: {
-      // Say why when the name is there but is no regular file (a folder, device or pipe).
-      std::error_code error;
-      const std::filesystem::file_type type = std::filesystem::status(outcome.file, error).type();
-      const bool not_regular = !error && type != std::filesystem::file_type::regular &&
-                               type != std::filesystem::file_type::not_found;
-      return around_name(not_regular ? msg::kInputNotRegularFile : msg::kInputUnreadable,
-                         outcome.file);
-    }
+    case Status::input_unreadable:
+      return around_name(
+          outcome.not_regular_file ? msg::kInputNotRegularFile : msg::kInputUnreadable,
+          outcome.file);
     case Status::output_unwritable:
       if (outcome.lines_lost == 0) return around_name(msg::kOutputUnwritable, outcome.file);
       return around_name(msg::kLogLinesLost, outcome.file) + std::to_string(outcome.lines_lost) +

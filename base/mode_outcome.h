@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "base/platform.h"
+
 namespace orven {
 
 struct ModeOutcome {
@@ -15,8 +17,16 @@ struct ModeOutcome {
     out_of_memory,      // memory ran out; no partial output was left behind
   };
   Status status = Status::ok;
-  std::filesystem::path file;    // the file the failure concerns
-  std::uint64_t lines_lost = 0;  // expert mode: log lines that did not reach the disk
+  std::filesystem::path file;     // the file the failure concerns
+  std::uint64_t lines_lost = 0;   // expert mode: log lines that did not reach the disk
+  bool not_regular_file = false;  // input_unreadable: it is a folder, a device or a pipe
 };
+
+// The outcome of an input that did not open, or failed while it was read.
+inline ModeOutcome input_failure(const std::filesystem::path& file,
+                                 platform::InputFile::Status why) {
+  return {ModeOutcome::Status::input_unreadable, file, 0,
+          why == platform::InputFile::Status::not_regular};
+}
 
 }  // namespace orven

@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <system_error>
 
+#include "base/platform.h"
 #include "script/numbers.h"
 #include "texts/commands.h"
 #include "texts/product.h"
@@ -140,15 +140,9 @@ LineLog execute_line(Workspace& w, std::string_view line) {
 }
 
 ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
-  // Only a regular file is a script: a directory opens as a stream on some systems, a
-  // device has no end and a pipe would block until someone writes to it.
-  std::error_code error;
-  const std::filesystem::file_type type = std::filesystem::status(script, error).type();
-  if (!error && type != std::filesystem::file_type::regular) {
-    return failure(ModeOutcome::Status::input_unreadable, script);
-  }
-  std::ifstream in(script, std::ios::binary);
-  if (!in.is_open()) return failure(ModeOutcome::Status::input_unreadable, script);
+  // Only a regular file is a script: a device has no end and a pipe would wait for a writer.
+  platform::InputFile in(script);
+  if (in.status() != platform::InputFile::Status::open) return input_failure(script, in.status());
 
   try {
     const auto chunk = std::make_unique_for_overwrite<char[]>(kChunkSize);  // filled by reads
@@ -166,20 +160,18 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
     // one more: a final line feed gives an empty last pass, an empty file one empty pass.
     // A script that is the log itself would read its own new lines and never end: of it,
     // only the bytes it held when the run began are read.
-    std::uintmax_t left = static_cast<std::uintmax_t>(-1);
+    std::uint64_t left = static_cast<std::uint64_t>(-1);
     const std::filesystem::path log_name(texts::kLogFile);
-    if (std::filesystem::equivalent(script, log_name, error)) {
-      left = std::filesystem::file_size(script, error);
-      if (error) left = static_cast<std::uintmax_t>(-1);
-    }
+    std::error_code error;
+    if (std::filesystem::equivalent(script, log_name, error)) left = in.size();
     for (bool more = true; more;) {
       const std::size_t want = left < kChunkSize ? static_cast<std::size_t>(left) : kChunkSize;
-      in.read(chunk.get(), static_cast<std::streamsize>(want));
-      const auto got = static_cast<std::size_t>(in.gcount());
+      const std::size_t got = want == 0 ? 0 : in.read(chunk.get(), want);
       // A read error ends the run; the lines before it have run and stay in the log.
-      if (in.bad()) return failure(ModeOutcome::Status::input_unreadable, script);
+      if (in.status() != platform::InputFile::Status::open)
+        return input_failure(script, in.status());
       left -= got;
-      more = got == want && left > 0;
+      more = got > 0 && left > 0;
       std::string_view piece(chunk.get(), got);
       for (std::size_t lf = piece.find('\n'); lf != std::string_view::npos; lf = piece.find('\n')) {
         line.append(piece.substr(0, lf));

@@ -28,7 +28,7 @@ TEST_F(LoadSource, JoinsWordsAndDropsOnlyTheSixWhitespaceBytes) {
   write_bytes("source.txt", bytes("  for ($i\t=\v0;\f$i\r\n<\x85\xA0>\0z  last\n"));
   workspace_ = create_workspace();
   scanned_text(*workspace_) = "kept";
-  ASSERT_TRUE(load_source(*workspace_, "source.txt"));
+  ASSERT_EQ(load_source(*workspace_, "source.txt").status, ModeOutcome::Status::ok);
   EXPECT_EQ(scanned_text(*workspace_), bytes("keptfor($i=0;$i<\x85\xA0>\0zlast"));
   EXPECT_EQ(current_word(*workspace_), "last");
 }
@@ -41,7 +41,7 @@ TEST_F(LoadSource, LongWordsAndLongGapsAcrossChunks) {
         std::string(2 << 20, '\n'), "ab" + std::string((1 << 20) - 2, ' ') + "cd"}) {
     write_bytes("source.txt", source);
     workspace_ = create_workspace();
-    ASSERT_TRUE(load_source(*workspace_, "source.txt"));
+    ASSERT_EQ(load_source(*workspace_, "source.txt").status, ModeOutcome::Status::ok);
     std::string joined = source;
     std::erase_if(joined, [](char c) { return c == ' ' || c == '\n'; });
     EXPECT_EQ(scanned_text(*workspace_), joined);
