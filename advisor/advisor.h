@@ -36,7 +36,8 @@ void run_web_rules(Workspace& w, const KeywordScan& scan);
 void run_cpp_rules(Workspace& w, const KeywordScan& scan);
 void append_closing_chapters(Workspace& w);
 
-// Writes slot 300 to "result.html" (LF stored as CR LF). False when it could not be written.
+// Replaces "result.html" with slot 300 (LF stored as CR LF), never leaving it half written.
+// False when it could not be written, or when the name is not this user's regular file.
 bool write_report(const Workspace& w);
 
 }  // namespace orven

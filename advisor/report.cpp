@@ -1,35 +1,15 @@
 // The report text: its fixed beginning, the rule block, and writing it to "result.html".
 #include "texts/report.h"
 
-#include <chrono>
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
-#include <system_error>
 
 #include "advisor/advisor.h"
 #include "base/crlf.h"
+#include "base/platform.h"
 #include "texts/product.h"
 
 namespace orven {
-
-namespace {
-
-// A name beside result.html that no other run writes at the same moment.
-std::filesystem::path temporary_name() {
-  std::uint64_t salt =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  try {
-    salt ^= static_cast<std::uint64_t>(std::random_device{}()) << 32;
-  } catch (const std::exception&) {
-    // The clock alone will do.
-  }
-  return std::string(texts::kReportFile) + "." + std::to_string(salt) + ".tmp";
-}
-
-}  // namespace
 
 void begin_report(Workspace& w) {
   std::string& text = report(w);
@@ -53,27 +33,8 @@ void append_rule_block(Workspace& w, std::string_view advice, std::string_view e
   report(w) += block;
 }
 
-// The report is written beside result.html and then renamed over it, so that an earlier
-// report is never left half overwritten.
 bool write_report(const Workspace& w) {
-  const std::string bytes = with_crlf(report(w));
-  const std::filesystem::path temporary = temporary_name();
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      out.close();
-      written = !out.fail();
-    }
-  }
-  std::error_code error;
-  if (written) {
-    std::filesystem::rename(temporary, std::filesystem::path(texts::kReportFile), error);
-    if (!error) return true;
-  }
-  std::filesystem::remove(temporary, error);
-  return false;
+  return platform::replace_file(std::filesystem::path(texts::kReportFile), with_crlf(report(w)));
 }
 
 }  // namespace orven

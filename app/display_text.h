@@ -15,4 +15,12 @@ std::string to_utf8(std::string_view cp1251);
 // A path as UTF-8, for a message that names it.
 std::string path_to_utf8(const std::filesystem::path& path);
 
+// Text that came from outside (a file name, an argument) made safe to show: control
+// characters and bytes that are not UTF-8 become \xHH (C1 controls \u00HH), so that a name
+// can neither steer a terminal nor garble a message box. Everything else is kept.
+std::string escape_controls(std::string_view utf8);
+
+// path_to_utf8, escaped.
+std::string display_path(const std::filesystem::path& path);
+
 }  // namespace orven::app

@@ -1,7 +1,5 @@
 #include "app/readme.h"
 
-#include <cstdio>
-#include <memory>
 #include <new>
 
 #include "base/crlf.h"
@@ -16,15 +14,17 @@ std::string readme_text() {
   return text;
 }
 
-void write_readme() noexcept {
+platform::OwnFile write_readme() noexcept {
   try {
     const std::string bytes = with_crlf(readme_text());
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
-        std::fopen(texts::kReadmeFile.data(), "wb"), &std::fclose);
-    if (!file) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+    // What marks a readme as ours: the bytes up to the end of its first line that holds text.
+    const std::size_t text_begins = bytes.find_first_not_of("\r\n");
+    const std::size_t own_end = bytes.find('\n', text_begins) + 1;
+    return platform::rewrite_own_file(std::filesystem::path(texts::kReadmeFile), bytes,
+                                      std::string_view(bytes).substr(0, own_end));
   } catch (const std::bad_alloc&) {
     // Not the run's output: without memory for it, the readme is simply not rewritten.
+    return platform::OwnFile::failed;
   }
 }
 

@@ -2,11 +2,13 @@
 
 #include <filesystem>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "app/display_text.h"
 #include "app/readme.h"
 #include "texts/messages.h"
+#include "texts/product.h"
 #include "texts/window.h"
 
 namespace orven::app {
@@ -16,7 +18,14 @@ namespace msg = texts::messages;
 using Status = ModeOutcome::Status;
 
 std::string around_name(const msg::AroundName& around, const std::filesystem::path& file) {
-  return to_utf8(around.before) + path_to_utf8(file) + to_utf8(around.after);
+  return to_utf8(around.before) + display_path(file) + to_utf8(around.after);
+}
+
+// An output is named by its full path: the bare name alone does not say which folder.
+std::filesystem::path full_path(const std::filesystem::path& file) {
+  std::error_code error;
+  std::filesystem::path full = std::filesystem::absolute(file, error);
+  return error ? file : full;
 }
 
 // The error message for a mode's failure; it names the file the failure concerns.
@@ -27,15 +36,44 @@ std::string failure_text(const ModeOutcome& outcome) {
           outcome.not_regular_file ? msg::kInputNotRegularFile : msg::kInputUnreadable,
           outcome.file);
     case Status::output_unwritable:
-      if (outcome.lines_lost == 0) return around_name(msg::kOutputUnwritable, outcome.file);
-      return around_name(msg::kLogLinesLost, outcome.file) + std::to_string(outcome.lines_lost) +
-             to_utf8(msg::kLogLinesLostEnd);
+      if (outcome.lines_lost == 0) {
+        return around_name(msg::kOutputUnwritable, full_path(outcome.file));
+      }
+      return around_name(msg::kLogLinesLost, full_path(outcome.file)) +
+             std::to_string(outcome.lines_lost) + to_utf8(msg::kLogLinesLostEnd);
     case Status::out_of_memory:
       return around_name(msg::kOutOfMemory, outcome.file);
+    case Status::internal_error:
+      return to_utf8(msg::kInternalError) + escape_controls(outcome.detail);
     case Status::ok:
       break;
   }
   return {};
+}
+
+// The mode, with whatever it throws turned into its outcome: memory that ran out (or a text
+// longer than a string can hold) is out_of_memory in both modes, anything else an internal
+// error. The run sequence goes on either way, so the readme is written and the workspace
+// released.
+ModeOutcome run_mode(ModeOutcome (*entry)(Workspace&, const std::filesystem::path&),
+                     Workspace& workspace, const std::filesystem::path& input) noexcept {
+  try {
+    return entry(workspace, input);
+  } catch (const std::bad_alloc&) {
+    return {Status::out_of_memory, input};
+  } catch (const std::length_error&) {
+    return {Status::out_of_memory, input};
+  } catch (const std::exception& e) {
+    ModeOutcome outcome{Status::internal_error, input};
+    try {
+      outcome.detail = e.what();
+    } catch (...) {
+      // The reason is lost, not the message.
+    }
+    return outcome;
+  } catch (...) {
+    return {Status::internal_error, input};
+  }
 }
 
 }  // namespace
@@ -61,12 +99,8 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
 
   if (const std::optional<std::filesystem::path> chosen = services.choose_file()) {
     result.file_chosen = true;
-    const auto entry = mode == Mode::training ? modes.training : modes.expert;
-    try {
-      result.outcome = entry(*workspace, *chosen);
-    } catch (const std::bad_alloc&) {
-      result.outcome = ModeOutcome{Status::out_of_memory, *chosen, 0};
-    }
+    result.outcome =
+        run_mode(mode == Mode::training ? modes.training : modes.expert, *workspace, *chosen);
   }
 
   if (result.outcome.status == Status::ok) {
@@ -77,7 +111,9 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
     services.show_message(to_utf8(msg::kErrorCaption), failure_text(result.outcome),
                           Services::MessageKind::error);
   }
-  write_readme();
+  if (write_readme() == platform::OwnFile::not_ours) {
+    services.show_note(around_name(msg::kReadmeNotOurs, full_path(texts::kReadmeFile)));
+  }
   destroy_workspace(workspace);
   return result;
 }

@@ -25,6 +25,9 @@ class Services {
   virtual void show_message(std::string_view caption, std::string_view text, MessageKind kind) = 0;
   // Opens a document with its default application; never blocks, failures are ignored.
   virtual void open_document(const std::filesystem::path& file) = 0;
+  // A remark that does not change the run's outcome (a readme.txt that was not ours to
+  // rewrite): the windows stay silent, orven-cli writes it as one line on stderr.
+  virtual void show_note(std::string_view /*text*/) {}
 };
 
 enum class Mode { training, expert };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include "base/platform.h"
 
@@ -15,11 +16,13 @@ struct ModeOutcome {
     input_unreadable,   // the chosen file could not be opened or read; outputs untouched
     output_unwritable,  // result.html / orven_log.txt could not be (fully) written
     out_of_memory,      // memory ran out; no partial output was left behind
+    internal_error,     // something the mode did not expect failed; `detail` says what
   };
   Status status = Status::ok;
   std::filesystem::path file;     // the file the failure concerns
   std::uint64_t lines_lost = 0;   // expert mode: log lines that did not reach the disk
   bool not_regular_file = false;  // input_unreadable: it is a folder, a device or a pipe
+  std::string detail{};           // internal_error: what failed
 };
 
 // The outcome of an input that did not open, or failed while it was read.

@@ -1,6 +1,12 @@
-// The platform layer on Windows: wide functions throughout, so any file name works whatever
-// the system's code page.
+// The platform layer on Windows: wide functions throughout, so that any file name works
+// whatever the system's code page.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
 
 #include "base/platform.h"
 
@@ -9,6 +15,142 @@ namespace {
 
 HANDLE handle_of(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
+}
+
+// A handle that is closed on every way out.
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() {
+    if (valid()) CloseHandle(h_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  void reset(HANDLE h) {
+    if (valid()) CloseHandle(h_);
+    h_ = h;
+  }
+  bool close() {
+    const HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return CloseHandle(h) != 0;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+bool write_all(HANDLE h, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(h, bytes.data(), want, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
+  }
+  return true;
+}
+
+bool move_to(HANDLE h, std::int64_t offset) {
+  LARGE_INTEGER position{};
+  position.QuadPart = offset;
+  return SetFilePointerEx(h, position, nullptr, FILE_BEGIN) != 0;
+}
+
+// A link (any reparse point), a folder, a device or a write-protected file is never replaced.
+constexpr DWORD kNotReplaceable = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY |
+                                  FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY;
+
+// While a temporary file exists, Ctrl+C, Ctrl+Break or closing the console removes it first
+// (it is open with FILE_SHARE_DELETE, so it goes when the process ends).
+wchar_t g_temporary[MAX_PATH * 4];
+volatile LONG g_armed = 0;
+
+BOOL WINAPI remove_temporary(DWORD) {
+  if (g_armed != 0) DeleteFileW(g_temporary);
+  return FALSE;  // and on to the default handler, which ends the process
+}
+
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::filesystem::path& target) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16 && !handle_.valid(); ++attempt) {
+      const std::wstring name = target.native() + L"." +
+                                std::to_wstring((std::uint64_t{random()} << 32) ^ random()) +
+                                L".tmp";
+      if (name.size() >= MAX_PATH * 4) return;
+      g_armed = 0;
+      std::memcpy(g_temporary, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+      g_armed = 1;
+      if (!handler_) handler_ = SetConsoleCtrlHandler(&remove_temporary, TRUE) != 0;
+      handle_.reset(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!handle_.valid()) {
+        g_armed = 0;
+        if (GetLastError() != ERROR_FILE_EXISTS) break;
+      }
+    }
+  }
+  ~TemporaryFile() {
+    if (handle_.valid()) handle_.close();
+    if (g_armed != 0) DeleteFileW(g_temporary);
+    g_armed = 0;
+    if (handler_) SetConsoleCtrlHandler(&remove_temporary, FALSE);
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  HANDLE get() const { return handle_.get(); }
+  bool valid() const { return handle_.valid(); }
+  bool close() { return handle_.close(); }
+  // Puts it in the place of `target`; ReplaceFileW keeps the replaced file's attributes and
+  // security, as a rename on POSIX keeps nothing but what the caller set.
+  bool move_to(const std::filesystem::path& target, bool replacing) {
+    const bool moved = replacing
+                           ? ReplaceFileW(target.c_str(), g_temporary, nullptr,
+                                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                           : MoveFileExW(g_temporary, target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (moved) g_armed = 0;
+    return moved;
+  }
+
+ private:
+  Handle handle_{INVALID_HANDLE_VALUE};
+  bool handler_ = false;
+};
+
+bool rewrite_in_place(const std::filesystem::path& file, std::string_view bytes) {
+  Handle h(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!h.valid() || GetFileType(h.get()) != FILE_TYPE_DISK) return false;
+  const bool written =
+      write_all(h.get(), bytes) && SetEndOfFile(h.get()) != 0 && FlushFileBuffers(h.get()) != 0;
+  return h.close() && written;
+}
+
+bool write_to(DWORD which, std::string_view utf8) {
+  const HANDLE handle = GetStdHandle(which);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+  if (utf8.empty()) return true;
+  DWORD mode = 0;
+  if (!GetConsoleMode(handle, &mode)) return write_all(handle, utf8);
+  // A console shows Russian right only through the wide function. Older consoles refuse one
+  // large write, so the text goes in pieces, never splitting a surrogate pair.
+  const std::wstring wide = wide_from_utf8(utf8);
+  constexpr std::size_t kPiece = 8192;
+  for (std::size_t from = 0; from < wide.size();) {
+    std::size_t count = std::min(kPiece, wide.size() - from);
+    if (from + count < wide.size() && IS_HIGH_SURROGATE(wide[from + count - 1])) --count;
+    DWORD written = 0;
+    if (!WriteConsoleW(handle, wide.data() + from, static_cast<DWORD>(count), &written, nullptr) ||
+        written == 0) {
+      return false;
+    }
+    from += written;
+  }
+  return true;
 }
 
 }  // namespace
@@ -43,14 +185,146 @@ InputFile::~InputFile() {
 
 std::size_t InputFile::read(char* buffer, std::size_t size) {
   if (status_ != Status::open) return 0;
-  // ReadFile takes at most 4 GiB - 1 at a time.
-  const DWORD want = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(size);
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
   DWORD got = 0;
   if (!ReadFile(handle_of(handle_), buffer, want, &got, nullptr)) {
     status_ = Status::unreadable;
     return 0;
   }
   return got;
+}
+
+bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  if (exists && (attributes & kNotReplaceable) != 0) return false;
+
+  TemporaryFile temporary(file);
+  if (!temporary.valid()) return exists && rewrite_in_place(file, bytes);
+  const bool written = write_all(temporary.get(), bytes) && FlushFileBuffers(temporary.get());
+  return temporary.close() && written && temporary.move_to(file, exists);
+}
+
+OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
+                         std::string_view own_start) {
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then seen and left alone.
+  Handle h(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!h.valid()) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) {
+      return GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES ? OwnFile::failed
+                                                                         : OwnFile::not_ours;
+    }
+    Handle created(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!created.valid()) {
+      return GetLastError() == ERROR_FILE_EXISTS ? OwnFile::not_ours : OwnFile::failed;
+    }
+    const bool written = write_all(created.get(), bytes);
+    return created.close() && written ? OwnFile::written : OwnFile::failed;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h.get(), &info)) return OwnFile::failed;
+  if (GetFileType(h.get()) != FILE_TYPE_DISK ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return OwnFile::not_ours;
+  }
+  std::string start(own_start.size(), '\0');
+  std::size_t got = 0;
+  while (got < start.size()) {
+    DWORD n = 0;
+    if (!ReadFile(h.get(), start.data() + got, static_cast<DWORD>(start.size() - got), &n,
+                  nullptr) ||
+        n == 0) {
+      break;
+    }
+    got += n;
+  }
+  if (got != start.size() || start != own_start) return OwnFile::not_ours;
+  const bool written = move_to(h.get(), 0) && write_all(h.get(), bytes) && SetEndOfFile(h.get());
+  return h.close() && written ? OwnFile::written : OwnFile::failed;
+}
+
+Append append_record(const std::filesystem::path& file, std::string_view record) {
+  Handle h(CreateFileW(file.c_str(), GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h.valid()) return may_append_to(file) ? Append::failed : Append::not_regular;
+  if (GetFileType(h.get()) != FILE_TYPE_DISK) return Append::not_regular;
+  if (record.empty()) return h.close() ? Append::written : Append::failed;
+  // The lock is one byte far beyond any log's end, so that it keeps other runs out of this
+  // append without keeping readers out of the log (a Windows lock on the data would).
+  OVERLAPPED lock_place{};
+  lock_place.OffsetHigh = 0x40000000;
+  if (!LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_place)) return Append::failed;
+  LARGE_INTEGER size{};
+  bool written = GetFileSizeEx(h.get(), &size) && move_to(h.get(), size.QuadPart);
+  if (written && !write_all(h.get(), record)) {
+    // Only this record's bytes lie beyond the size seen under the lock.
+    if (move_to(h.get(), size.QuadPart)) SetEndOfFile(h.get());
+    written = false;
+  }
+  UnlockFileEx(h.get(), 0, 1, 0, &lock_place);
+  return h.close() && written ? Append::written : Append::failed;
+}
+
+bool may_append_to(const std::filesystem::path& file) {
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ||
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+// Windows has no signal for a closed pipe or a file size limit: the write fails by itself.
+void ignore_write_signals() {}
+
+bool write_stdout(std::string_view utf8) {
+  return write_to(STD_OUTPUT_HANDLE, utf8);
+}
+
+bool write_stderr(std::string_view utf8) {
+  return write_to(STD_ERROR_HANDLE, utf8);
+}
+
+std::vector<Argument> program_arguments(int argc, char** argv) {
+  std::vector<Argument> args;
+  int count = 0;
+  if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+    for (int i = 1; i < count; ++i) {
+      args.push_back({utf8_from_wide(wide[i]), std::filesystem::path(std::wstring(wide[i]))});
+    }
+    LocalFree(wide);
+    return args;
+  }
+  // Without the wide command line, the runtime's narrow arguments are the best there is.
+  for (int i = 1; i < argc; ++i) args.push_back({argv[i], std::filesystem::path(argv[i])});
+  return args;
+}
+
+void open_document(const std::filesystem::path& file) {
+  ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+std::wstring wide_from_utf8(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string utf8_from_wide(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
 }
 
 }  // namespace orven::platform

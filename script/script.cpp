@@ -1,9 +1,9 @@
 #include "script/script.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 
 #include "base/platform.h"
@@ -60,46 +60,6 @@ class LineReader {
   bool in_filler_ = false;
 };
 
-// The log of one line: opened for appending, closed again before execute_line returns.
-class LogFile {
- public:
-  // Update mode: a write-only append stream makes some C libraries (glibc) seek to the
-  // end on opening, a system call per line that the appending writes do not need. A log
-  // that may be written but not read falls back to the plain append mode.
-  LogFile() {
-    file_ = std::fopen(texts::kLogFile.data(), "ab+");
-    if (file_ == nullptr) file_ = std::fopen(texts::kLogFile.data(), "ab");
-    // Unbuffered: the line goes out in one write, and no buffer is sized or allocated.
-    if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
-  }
-  LogFile(const LogFile&) = delete;
-  LogFile& operator=(const LogFile&) = delete;
-  ~LogFile() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
-
-  bool is_open() const { return file_ != nullptr; }
-
-  // Writes text and closes the file; false when any of it failed. A line that reached the
-  // disk only in part (a full disk) is cut off again, so that the log holds whole lines
-  // and the next line does not run on from a broken one.
-  bool write_and_close(std::string_view text) {
-    const std::size_t written = text.empty() ? 0 : std::fwrite(text.data(), 1, text.size(), file_);
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (written != 0 && written != text.size()) {
-      const std::filesystem::path log{std::string(texts::kLogFile)};
-      std::error_code error;
-      const std::uintmax_t size = std::filesystem::file_size(log, error);
-      if (!error && size >= written) std::filesystem::resize_file(log, size - written, error);
-    }
-    return written == text.size() && closed;
-  }
-
- private:
-  std::FILE* file_;
-};
-
 ModeOutcome failure(ModeOutcome::Status status, std::filesystem::path file) {
   ModeOutcome outcome;
   outcome.status = status;
@@ -126,13 +86,15 @@ void parse_line(Workspace& w, std::string_view line) {
 }
 
 LineLog execute_line(Workspace& w, std::string_view line) {
-  LogFile log;
   parse_line(w, line);
   std::string text;
   if (passes_gate(command_word(w))) evaluate_command(w, text);
 
+  // The log is opened for every line, also one that logs nothing, and closed again, so
+  // that each line is on disk when this returns.
   LineLog result;
-  if (!log.is_open() || !log.write_and_close(text)) {
+  if (platform::append_record(std::filesystem::path(texts::kLogFile), text) !=
+      platform::Append::written) {
     result.failed = true;
     result.line_lost = !text.empty();
   }
@@ -140,6 +102,11 @@ LineLog execute_line(Workspace& w, std::string_view line) {
 }
 
 ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
+  // A log that is a folder, device or pipe is no log: nothing runs.
+  const std::filesystem::path log_name(texts::kLogFile);
+  if (!platform::may_append_to(log_name)) {
+    return failure(ModeOutcome::Status::output_unwritable, log_name);
+  }
   // Only a regular file is a script: a device has no end and a pipe would wait for a writer.
   platform::InputFile in(script);
   if (in.status() != platform::InputFile::Status::open) return input_failure(script, in.status());
@@ -161,7 +128,6 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
     // A script that is the log itself would read its own new lines and never end: of it,
     // only the bytes it held when the run began are read.
     std::uint64_t left = static_cast<std::uint64_t>(-1);
-    const std::filesystem::path log_name(texts::kLogFile);
     std::error_code error;
     if (std::filesystem::equivalent(script, log_name, error)) left = in.size();
     for (bool more = true; more;) {
@@ -190,6 +156,8 @@ ModeOutcome run_script(Workspace& w, const std::filesystem::path& script) {
     }
     return {};
   } catch (const std::bad_alloc&) {
+    return failure(ModeOutcome::Status::out_of_memory, script);
+  } catch (const std::length_error&) {  // a line longer than a string can hold
     return failure(ModeOutcome::Status::out_of_memory, script);
   }
 }

@@ -36,6 +36,10 @@ inline constexpr AroundName kOutOfMemory{"Не хватило памяти дл�
 inline constexpr std::string_view kNoMemoryForRun =
     "Не хватило памяти, чтобы начать работу. Ничего не сделано."_cp;
 
+// A readme.txt that this program did not write (a user's own, a link, a folder) is kept.
+inline constexpr AroundName kReadmeNotOurs{
+    "Файл «"_cp, "» не перезаписан: это не readme.txt программы ОРВЕН."_cp};
+
 // Something the run did not expect went wrong; the reason follows.
 inline constexpr std::string_view kInternalError = "Внутренняя ошибка, работа прервана: "_cp;
 
@@ -77,6 +81,10 @@ inline constexpr AroundName kCliUnknownMode{"orven-cli: неизвестный �
 inline constexpr AroundName kCliExtraArgument{"orven-cli: лишний аргумент «"_cp, "»\n"_cp};
 inline constexpr std::string_view kCliNoMode = "orven-cli: не указан режим и файл\n"_cp;
 inline constexpr std::string_view kCliNoFile = "orven-cli: не указан файл\n"_cp;
+// The completion message (or the help) could not be written to standard output; the files
+// the run wrote stay.
+inline constexpr std::string_view kCliStdoutFailed =
+    "orven-cli: не удалось вывести текст в стандартный вывод: он закрыт или переполнен\n"_cp;
 // Prefix of every failure orven-cli reports on stderr.
 inline constexpr std::string_view kCliErrorPrefix = "orven-cli: "_cp;
 

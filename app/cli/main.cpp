@@ -1,16 +1,15 @@
 // orven-cli: one run of training or expert mode from a terminal or a CI job. The run is the
 // same sequence the window performs; the file comes from the command line, messages go to
 // stdout (completion) and stderr (errors), and nothing is opened unless --open is given.
-#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/cli/console.h"
 #include "app/display_text.h"
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
+#include "base/platform.h"
 #include "texts/messages.h"
 #include "texts/product.h"
 
@@ -23,6 +22,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// Standard output carries the completion message (and --help, --version); a message that
+// did not get out (a closed pipe, a full disk, a closed stream) is a failure of the run.
+bool say(std::string_view utf8) {
+  if (platform::write_stdout(utf8)) return true;
+  platform::write_stderr(app::to_utf8(msg::kCliStdoutFailed));
+  return false;
+}
+
 class CliServices : public app::Services {
  public:
   CliServices(std::filesystem::path file, bool open) : file_(std::move(file)), open_(open) {}
@@ -31,50 +38,55 @@ class CliServices : public app::Services {
 
   void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
     if (kind == MessageKind::info) {
-      write_stdout(std::string(text) + "\n");
+      said_ = say(std::string(text) + "\n");
     } else {
-      write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(caption) + ": " +
-                   std::string(text) + "\n");
+      platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(caption) + ": " +
+                             std::string(text) + "\n");
     }
   }
 
   void open_document(const std::filesystem::path& file) override {
-    if (open_) open_with_desktop(file);
+    if (open_) platform::open_document(file);
   }
+
+  void show_note(std::string_view text) override {
+    platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(text) + "\n");
+  }
+
+  bool said() const { return said_; }
 
  private:
   std::filesystem::path file_;
   bool open_;
+  bool said_ = true;
 };
 
 int usage_error(const std::string& what) {
-  write_stderr(what + app::to_utf8(msg::kCliUsage));
+  platform::write_stderr(what + app::to_utf8(msg::kCliUsage));
   return kExitUsage;
 }
 
 std::string around(const msg::AroundName& a, const std::string& utf8) {
-  return app::to_utf8(a.before) + utf8 + app::to_utf8(a.after);
+  return app::to_utf8(a.before) + app::escape_controls(utf8) + app::to_utf8(a.after);
 }
 
 // Training and expert are the mode list's items 0 and 1.
 constexpr std::string_view kModeWords[] = {"training", "expert"};
 
-int run(const std::vector<Argument>& args) {
+int run(const std::vector<platform::Argument>& args) {
   bool open = false;
   bool options_ended = false;
-  std::vector<const Argument*> operands;
-  for (const Argument& arg : args) {
+  std::vector<const platform::Argument*> operands;
+  for (const platform::Argument& arg : args) {
     const std::string& a = arg.text;
     if (options_ended || a.size() < 2 || a[0] != '-') {
       operands.push_back(&arg);
     } else if (a == "--") {
       options_ended = true;
     } else if (a == "--help" || a == "-h") {
-      write_stdout(app::to_utf8(msg::kCliHelp));
-      return kExitOk;
+      return say(app::to_utf8(msg::kCliHelp)) ? kExitOk : kExitFailed;
     } else if (a == "--version") {
-      write_stdout(app::to_utf8(texts::kVersionLine) + "\n");
-      return kExitOk;
+      return say(app::to_utf8(texts::kVersionLine) + "\n") ? kExitOk : kExitFailed;
     } else if (a == "--open") {
       open = true;
     } else {
@@ -92,19 +104,14 @@ int run(const std::vector<Argument>& args) {
 
   CliServices services(operands[1]->path, open);
   const app::RunResult result = app::perform_run(mode_index, services, app::kModeEntries);
-  return result.outcome.status == ModeOutcome::Status::ok ? kExitOk : kExitFailed;
+  return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
+                                                                             : kExitFailed;
 }
 
 }  // namespace
 }  // namespace orven::cli
 
 int main(int argc, char** argv) {
-  using namespace orven;
-  try {
-    return cli::run(cli::program_arguments(argc, argv));
-  } catch (const std::exception& e) {
-    cli::write_stderr(app::to_utf8(texts::messages::kCliErrorPrefix) +
-                      app::to_utf8(texts::messages::kInternalError) + e.what() + "\n");
-    return cli::kExitFailed;
-  }
+  orven::platform::ignore_write_signals();
+  return orven::cli::run(orven::platform::program_arguments(argc, argv));
 }

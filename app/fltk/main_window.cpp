@@ -1,7 +1,5 @@
 #include "app/fltk/main_window.h"
 
-#include <exception>
-
 #include "app/digit_columns.h"
 #include "app/display_text.h"
 #include "app/fltk/fl.h"
@@ -9,7 +7,6 @@
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "app/window_layout.h"
-#include "texts/messages.h"
 #include "texts/window.h"
 
 namespace orven::fltk {
@@ -137,13 +134,7 @@ void MainWindow::draw() {
 void MainWindow::next_pressed(Fl_Widget*, void* window) {
   auto* self = static_cast<MainWindow*>(window);
   FltkServices services(self->fonts_.control);
-  try {
-    app::perform_run(self->modes_->value(), services, app::kModeEntries);
-  } catch (const std::exception& e) {
-    services.show_message(app::to_utf8(texts::messages::kErrorCaption),
-                          app::to_utf8(texts::messages::kInternalError) + e.what(),
-                          app::Services::MessageKind::error);
-  }
+  app::perform_run(self->modes_->value(), services, app::kModeEntries);
 }
 
 void MainWindow::exit_requested(Fl_Widget*, void*) {

@@ -5,6 +5,7 @@
 
 #include "app/display_text.h"
 #include "app/fltk/fl.h"
+#include "base/platform.h"
 #include "texts/window.h"
 
 namespace orven::fltk {
@@ -89,30 +90,7 @@ void FltkServices::show_message(std::string_view caption, std::string_view text,
 }
 
 void FltkServices::open_document(const fs::path& file) {
-  std::error_code ec;
-  fs::path absolute = fs::absolute(file, ec);
-  if (ec) return;
-  const std::string uri = file_uri(absolute);
-  char reason[256];
-  fl_open_uri(uri.c_str(), reason, sizeof reason);  // a failure is not the user's concern
-}
-
-std::string file_uri(const fs::path& absolute) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string uri = "file://";
-  for (const char ch : absolute.string()) {
-    const auto c = static_cast<unsigned char>(ch);
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-    if (plain) {
-      uri += ch;
-    } else {
-      uri += '%';
-      uri += kHex[c >> 4];
-      uri += kHex[c & 0x0F];
-    }
-  }
-  return uri;
+  platform::open_document(file);
 }
 
 }  // namespace orven::fltk

@@ -1,6 +1,6 @@
 // The three services of a run on FLTK: the native file chooser (GTK's where FLTK finds it),
 // a message box of our own with one OK button and no owner, and opening a file through the
-// desktop with a file:// URI.
+// desktop.
 #pragma once
 
 #include "app/fltk/fonts.h"
@@ -27,8 +27,5 @@ class FltkServices : public app::Services {
  private:
   FontChoice font_;
 };
-
-// "file://" and the absolute path, every byte but the unreserved ones and '/' escaped.
-std::string file_uri(const std::filesystem::path& absolute);
 
 }  // namespace orven::fltk

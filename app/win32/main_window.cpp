@@ -1,16 +1,13 @@
 #include "app/win32/main_window.h"
 
 #include <array>
-#include <exception>
 #include <string>
 
 #include "app/digit_columns.h"
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "app/win32/services.h"
-#include "app/win32/wide_text.h"
 #include "app/window_layout.h"
-#include "texts/messages.h"
 #include "texts/window.h"
 
 namespace orven::win32 {
@@ -48,11 +45,11 @@ HWND mode_list = nullptr;
 HFONT make_font(const layout::FontSpec& font, BYTE charset) {
   return CreateFontW(font.height, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, charset,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, wide_from_cp1251(font.face).c_str());
+                     DEFAULT_PITCH | FF_DONTCARE, wide(font.face).c_str());
 }
 
 void text_out(HDC dc, int x, int y, std::string_view cp1251) {
-  const std::wstring text = wide_from_cp1251(cp1251);
+  const std::wstring text = wide(cp1251);
   TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
 }
 
@@ -101,23 +98,11 @@ void paint(HWND window) {
   EndPaint(window, &paint_record);
 }
 
-// "Далее": one run. Nothing may escape into the system's dispatch code, so a failure the
-// run sequence does not handle itself is shown here (the workspace is already released).
+// "Далее": one run.
 void perform_run(HWND window) {
-  namespace msg = texts::messages;
-  std::wstring failure;
-  try {
-    const int index = static_cast<int>(SendMessageW(mode_list, CB_GETCURSEL, 0, 0));
-    Win32Services services(window);
-    app::perform_run(index, services, app::kModeEntries);
-    return;
-  } catch (const std::exception& e) {
-    failure = wide_from_cp1251(msg::kInternalError) + wide_from_utf8(e.what());
-  } catch (...) {
-    failure = wide_from_cp1251(msg::kInternalError);
-  }
-  MessageBoxW(nullptr, failure.c_str(), wide_from_cp1251(msg::kErrorCaption).c_str(),
-              MB_OK | MB_ICONERROR);
+  const int index = static_cast<int>(SendMessageW(mode_list, CB_GETCURSEL, 0, 0));
+  Win32Services services(window);
+  app::perform_run(index, services, app::kModeEntries);
 }
 
 }  // namespace
@@ -140,14 +125,14 @@ bool register_main_class(HINSTANCE instance) {
 }
 
 HWND create_main_window(HINSTANCE instance) {
-  const HWND window = CreateWindowExW(
-      0, kClassName, wide_from_cp1251(window_texts::kCaption).c_str(), WS_SYSMENU, CW_USEDEFAULT,
-      CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
+  const HWND window = CreateWindowExW(0, kClassName, wide(window_texts::kCaption).c_str(),
+                                      WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth,
+                                      kWindowHeight, nullptr, nullptr, instance, nullptr);
   for (const ChildControl& child : kControls) {
     const layout::Control& c = child.control;
     const HWND handle = CreateWindowExW(
-        0, child.window_class, wide_from_cp1251(child.text).c_str(), child.style, c.x, c.y, c.width,
-        c.height, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        0, child.window_class, wide(child.text).c_str(), child.style, c.x, c.y, c.width, c.height,
+        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     if (c.id == layout::kModeList.id) mode_list = handle;
   }
   // Each control gets a font of its own, kept for the life of the window.
@@ -156,8 +141,7 @@ HWND create_main_window(HINSTANCE instance) {
     SendDlgItemMessageW(window, child.control.id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   }
   for (const std::string_view item : window_texts::kModeItems) {
-    SendMessageW(mode_list, CB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(wide_from_cp1251(item).c_str()));
+    SendMessageW(mode_list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
   }
   SendMessageW(mode_list, CB_SETCURSEL, 0, 0);
   return window;

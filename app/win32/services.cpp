@@ -1,11 +1,11 @@
 #include "app/win32/services.h"
 
 #include <commdlg.h>
-#include <shellapi.h>
 
 #include <string>
 
-#include "app/win32/wide_text.h"
+#include "app/display_text.h"
+#include "base/platform.h"
 #include "texts/window.h"
 
 namespace orven::win32 {
@@ -16,9 +16,9 @@ namespace {
 std::wstring filter_list() {
   std::wstring list;
   for (const texts::window::Filter& filter : texts::window::kFilters) {
-    list += wide_from_cp1251(filter.name);
+    list += wide(filter.name);
     list += L'\0';
-    list += wide_from_cp1251(filter.pattern);
+    list += wide(filter.pattern);
     list += L'\0';
   }
   list += L'\0';
@@ -26,6 +26,10 @@ std::wstring filter_list() {
 }
 
 }  // namespace
+
+std::wstring wide(std::string_view cp1251) {
+  return platform::wide_from_utf8(app::to_utf8(cp1251));
+}
 
 std::optional<std::filesystem::path> Win32Services::choose_file() {
   const std::wstring filters = filter_list();
@@ -48,11 +52,12 @@ void Win32Services::show_message(std::string_view caption, std::string_view text
                                  MessageKind kind) {
   // No owner: the main window stays enabled while the message is shown.
   const UINT type = kind == MessageKind::info ? MB_OK : MB_OK | MB_ICONERROR;
-  MessageBoxW(nullptr, wide_from_utf8(text).c_str(), wide_from_utf8(caption).c_str(), type);
+  MessageBoxW(nullptr, platform::wide_from_utf8(text).c_str(),
+              platform::wide_from_utf8(caption).c_str(), type);
 }
 
 void Win32Services::open_document(const std::filesystem::path& file) {
-  ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  platform::open_document(file);
 }
 
 }  // namespace orven::win32

@@ -4,9 +4,15 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
 #include "app/run_sequence.h"
 
 namespace orven::win32 {
+
+// A fixed windows-1251 text as the wide text of the Windows functions.
+std::wstring wide(std::string_view cp1251);
 
 class Win32Services : public app::Services {
  public:

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -73,14 +77,17 @@ TEST(Readme, FramingLineByLine) {
   EXPECT_EQ(lines[22], "");
 }
 
-// On disk: windows-1251 bytes, every line feed stored as CR LF, one file rewritten whole.
+void write_bytes(const fs::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// On disk: windows-1251 bytes, every line feed stored as CR LF, one file rewritten whole
+// over a longer one that an earlier run left.
 TEST(Readme, BytesOnDisk) {
   testing::TempCurrentFolder folder;
-  {
-    std::ofstream old("readme.txt", std::ios::binary);
-    old << std::string(100000, '\x01');
-  }
-  write_readme();
+  const std::string own_start = "\r\n\r\n" + lines_of(readme_text())[2] + "\r\n";
+  write_bytes("readme.txt", own_start + std::string(100000, '\x01'));
+  EXPECT_EQ(write_readme(), platform::OwnFile::written);
   const std::string bytes = read_bytes("readme.txt");
   ASSERT_FALSE(bytes.empty());
   EXPECT_EQ(bytes.substr(0, 4), "\r\n\r\n");
@@ -99,12 +106,41 @@ TEST(Readme, BytesOnDisk) {
   EXPECT_EQ(bytes.find('\x01'), std::string::npos) << "the old file was not truncated";
 }
 
-// A readme that cannot be created is skipped without a word.
-TEST(Readme, UnwritableIsSkippedSilently) {
+// "readme.txt" is a common name: what this program did not write is left as it is, a link
+// is never followed, and a pipe is never opened for long (nothing blocks).
+TEST(Readme, WhatIsNotOursIsLeftAlone) {
   testing::TempCurrentFolder folder;
+  ASSERT_EQ(write_readme(), platform::OwnFile::written);
+  const std::string readme = read_bytes("readme.txt");
+  const std::string own_start = readme.substr(0, readme.find('\n', 4) + 1);
+  for (const std::string& user_text :
+       {std::string("My project\r\n"), own_start.substr(0, own_start.size() - 1) + "!\r\n",
+        own_start.substr(0, 10), std::string()}) {
+    write_bytes("readme.txt", user_text);
+    EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
+    EXPECT_EQ(read_bytes("readme.txt"), user_text);
+  }
+
+  fs::remove("readme.txt");
+  write_bytes("a.php", "<?php echo 1;");
+  fs::create_symlink("a.php", "readme.txt");
+  EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
+  EXPECT_EQ(read_bytes("a.php"), "<?php echo 1;");
+  fs::remove("readme.txt");
+  write_bytes("old.txt", readme);
+  fs::create_symlink("old.txt", "readme.txt");  // even a link to a readme of ours
+  EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
+  EXPECT_TRUE(fs::is_symlink("readme.txt"));
+
+  fs::remove("readme.txt");
   fs::create_directory("readme.txt");
-  write_readme();
+  EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
   EXPECT_TRUE(fs::is_directory("readme.txt"));
+#ifndef _WIN32
+  fs::remove("readme.txt");
+  ASSERT_EQ(::mkfifo("readme.txt", 0600), 0);
+  EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
+#endif
 }
 
 }  // namespace

@@ -153,12 +153,17 @@ TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
       {0,
        {Status::input_unreadable, fs::path(u8"/нет/page.php"), 0},
        "error Ошибка | Не удалось прочитать файл «/нет/page.php»."},
+      // An output is named by its full path; a name's control bytes are shown escaped.
       {0,
        {Status::output_unwritable, "result.html", 0},
-       "error Ошибка | Не удалось записать файл «result.html»."},
+       "error Ошибка | Не удалось записать файл «" + fs::absolute("result.html").string() + "»."},
       {1,
        {Status::output_unwritable, "orven_log.txt", 3},
-       "error Ошибка | Не удалось дописать файл «orven_log.txt». Потеряно строк журнала: 3."},
+       "error Ошибка | Не удалось дописать файл «" + fs::absolute("orven_log.txt").string() +
+           "». Потеряно строк журнала: 3."},
+      {0,
+       {Status::input_unreadable, fs::path("x\x1b[31mRED\n\x7f\xff.php"), 0},
+       "error Ошибка | Не удалось прочитать файл «x\\x1B[31mRED\\x0A\\x7F\\xFF.php»."},
       {1,
        {Status::out_of_memory, "big.txt", 0},
        "error Ошибка | Не хватило памяти для обработки файла «big.txt». Результат не записан."},
@@ -196,13 +201,22 @@ TEST_F(RunSequence, MemoryRunningOutInAModeIsReported) {
   EXPECT_EQ(live_workspaces(), 0);
 }
 
-TEST_F(RunSequence, OtherExceptionsPassThroughAfterTheRelease) {
+// Any other failure a mode throws is an internal error with its reason, and a text longer
+// than a string can hold is memory running out, in both modes; the run ends as usual. A
+// failing service is the front's own and passes through, after the release.
+TEST_F(RunSequence, WhatAModeThrowsEndsTheRunAsUsual) {
   services_.chosen = fs::path("x.php");
   g_mode_body = [](Workspace&, const fs::path&) -> ModeOutcome {
     EXPECT_EQ(live_workspaces(), 1);
-    throw std::runtime_error("mode broke");
+    throw std::runtime_error("mode\x1b broke");
   };
-  EXPECT_THROW(run(1), std::runtime_error);
+  EXPECT_EQ(run(1).outcome.status, Status::internal_error);
+  EXPECT_EQ(whats().back(), "error Ошибка | Внутренняя ошибка, работа прервана: mode\\x1B broke");
+  EXPECT_TRUE(fs::exists("readme.txt"));
+  EXPECT_EQ(live_workspaces(), 0);
+
+  g_mode_body = [](Workspace&, const fs::path&) -> ModeOutcome { throw std::length_error("s"); };
+  for (const int mode : {0, 1}) EXPECT_EQ(run(mode).outcome.status, Status::out_of_memory);
   EXPECT_EQ(live_workspaces(), 0);
 
   g_mode_body = nullptr;

@@ -225,7 +225,7 @@ session() {
   cmp -s "$top/src/result.html" "$work/cli-training/result.html" ||
     fail "result.html differs from orven-cli training's"
   cmp -s "$top/src/readme.txt" "$work/cli-training/readme.txt" || fail "readme.txt differs"
-  wait_until 10 opened "file://$top/src/result.html" ||
+  wait_until 10 opened "$top/src/result.html" ||
     fail "no open request for result.html: $(cat "$work/open.log")"
 
   step="$pass: expert"
@@ -242,7 +242,7 @@ session() {
   dismiss_message
   cmp -s "$top/src/scripts/orven_log.txt" "$work/cli-expert/orven_log.txt" ||
     fail "orven_log.txt differs from orven-cli expert's"
-  wait_until 10 opened "file://$top/src/scripts/orven_log.txt" ||
+  wait_until 10 opened "$top/src/scripts/orven_log.txt" ||
     fail "no open request for orven_log.txt: $(cat "$work/open.log")"
 
   step="$pass: cancel"
@@ -253,7 +253,7 @@ session() {
   dismiss_message
   wait_until 10 test -f "$top/src/scripts/readme.txt" ||
     fail "no fresh readme.txt after a cancelled chooser"
-  wait_until 10 opened "file://$top/src/scripts/orven_log.txt" ||
+  wait_until 10 opened "$top/src/scripts/orven_log.txt" ||
     fail "no open request after cancel: $(cat "$work/open.log")"
 
   # A failure the mode reports (here the log being a folder) shows "Ошибка" and opens

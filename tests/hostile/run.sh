@@ -179,7 +179,7 @@ full_disk)
   printf 'earlier line\r\n' >orven_log.txt
   run_cli expert ../script.txt
   check "a full disk gives exit 1" [ $status -eq 1 ]
-  check "the message counts the lost lines" stderr_has "Не удалось дописать файл «orven_log.txt». Потеряно строк журнала: "
+  check "the message counts the lost lines" stderr_has "Не удалось дописать файл «$mounted/orven_log.txt». Потеряно строк журнала: "
   check "no completion message" [ ! -s "$work/out.txt" ]
   check "the earlier line is still first" [ "$(head -c 14 orven_log.txt | od -An -c | tr -d ' \n')" = 'earlierline\r\n' ]
   check "the log holds whole lines only" [ "$(tail -c 2 orven_log.txt | od -An -c | tr -d ' \n')" = '\r\n' ]
