@@ -194,7 +194,12 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   return got;
 }
 
-bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+bool replace_file(const std::filesystem::path& name, std::string_view bytes) {
+  // Full paths, which Wine's ReplaceFileW needs (it fails on relative ones with
+  // ERROR_DIRECTORY).
+  std::error_code error;
+  const std::filesystem::path file = std::filesystem::absolute(name, error);
+  if (error) return false;
   const DWORD attributes = GetFileAttributesW(file.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return false;

@@ -27,5 +27,21 @@ TEST(DisplayText, PathAsUtf8) {
             "/дом/проект/отчёт.php");
 }
 
+// Text from outside is shown with its control characters and stray bytes escaped, so that it
+// cannot steer a terminal; letters of any script, quotes and backslashes stay.
+TEST(DisplayText, ControlsAndStrayBytesEscaped) {
+  EXPECT_EQ(escape_controls("«отчёт» \\ 'a' \"b\" 😀"), "«отчёт» \\ 'a' \"b\" 😀");
+  EXPECT_EQ(escape_controls("x\x1b[31mRED\r\n\t\x7f"), "x\\x1B[31mRED\\x0D\\x0A\\x09\\x7F");
+  EXPECT_EQ(escape_controls(std::string_view("a\0b", 3)), "a\\x00b");
+  EXPECT_EQ(escape_controls("\xc2\x9b"
+                            "31m"),
+            "\\u009B31m");  // the one-character CSI
+  // Not UTF-8: a stray continuation byte, a cut sequence, an overlong form, a surrogate.
+  EXPECT_EQ(escape_controls("\x80\xff"), "\\x80\\xFF");
+  EXPECT_EQ(escape_controls("\xd0"), "\\xD0");
+  EXPECT_EQ(escape_controls("\xc0\xaf"), "\\xC0\\xAF");
+  EXPECT_EQ(escape_controls("\xed\xa0\x80"), "\\xED\\xA0\\x80");
+}
+
 }  // namespace
 }  // namespace orven::app

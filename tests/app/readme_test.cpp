@@ -121,16 +121,18 @@ TEST(Readme, WhatIsNotOursIsLeftAlone) {
     EXPECT_EQ(read_bytes("readme.txt"), user_text);
   }
 
-  fs::remove("readme.txt");
+  // Links where the system lets this user make them (Wine cannot).
+  std::error_code no_links;
   write_bytes("a.php", "<?php echo 1;");
-  fs::create_symlink("a.php", "readme.txt");
-  EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
-  EXPECT_EQ(read_bytes("a.php"), "<?php echo 1;");
-  fs::remove("readme.txt");
   write_bytes("old.txt", readme);
-  fs::create_symlink("old.txt", "readme.txt");  // even a link to a readme of ours
-  EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
-  EXPECT_TRUE(fs::is_symlink("readme.txt"));
+  for (const char* target : {"a.php", "old.txt"}) {  // even a link to a readme of ours
+    fs::remove("readme.txt");
+    fs::create_symlink(target, "readme.txt", no_links);
+    if (no_links) break;
+    EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
+    EXPECT_TRUE(fs::is_symlink("readme.txt"));
+  }
+  EXPECT_EQ(read_bytes("a.php"), "<?php echo 1;");
 
   fs::remove("readme.txt");
   fs::create_directory("readme.txt");

@@ -162,8 +162,8 @@ TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
        "error Ошибка | Не удалось дописать файл «" + fs::absolute("orven_log.txt").string() +
            "». Потеряно строк журнала: 3."},
       {0,
-       {Status::input_unreadable, fs::path("x\x1b[31mRED\n\x7f\xff.php"), 0},
-       "error Ошибка | Не удалось прочитать файл «x\\x1B[31mRED\\x0A\\x7F\\xFF.php»."},
+       {Status::input_unreadable, fs::path("x\x1b[31mRED\n\x7f.php"), 0},
+       "error Ошибка | Не удалось прочитать файл «x\\x1B[31mRED\\x0A\\x7F.php»."},
       {1,
        {Status::out_of_memory, "big.txt", 0},
        "error Ошибка | Не хватило памяти для обработки файла «big.txt». Результат не записан."},
