@@ -41,6 +41,7 @@ run_in() {
 out_is() { [ "$(cat "$work/$1.out")" = "$2" ] && [ "$(tail -c1 "$work/$1.out" | od -An -c | tr -d ' ')" = '\n' ]; }
 empty() { [ ! -s "$1" ]; }
 contains() { grep -qF -- "$2" "$1"; }
+lacks_escape_byte() { ! grep -q $'\e' "$1"; }
 files_are() { [ "$(cd "$work/$1" && ls -A | tr '\n' ' ')" = "$2" ]; }
 ends_with() { [ "$(tail -c ${#2} "$1")" = "$2" ]; }
 nothing_opened() { sleep 0.3; empty "$work/open.log"; }  # the opener runs detached
@@ -124,6 +125,12 @@ for args in "" "training" "teaching $src" "training $src extra" "--bogus trainin
   check "'$args' prints nothing on stdout" empty "$work/usage.out"
   check "'$args' writes nothing" files_are usage ""
 done
+
+# A name with control bytes is named escaped: it cannot steer the terminal.
+run_in escaped training $'x\e[31mRED'
+check "a missing name with control bytes exits 1" [ $status -eq 1 ]
+check "it is named escaped" contains "$work/escaped.err" 'x\x1B[31mRED'
+check "no escape byte reaches the terminal" lacks_escape_byte "$work/escaped.err"
 
 # --help and --version.
 run_in help --help

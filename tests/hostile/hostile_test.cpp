@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "app/display_text.h"
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
+#include "base/platform.h"
 #include "script/script.h"
 #include "texts/messages.h"
 
@@ -54,8 +56,10 @@ class Recorder : public app::Services {
   std::function<std::optional<fs::path>()> choose;
   std::vector<std::string> messages;
   std::vector<fs::path> opened;
+  std::vector<std::string> notes;
 
   std::optional<fs::path> choose_file() override { return choose(); }
+  void show_note(std::string_view text) override { notes.emplace_back(text); }
   void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
     messages.push_back(std::string(kind == MessageKind::error ? "error|" : "info|") +
                        std::string(caption) + "|" + std::string(text));
@@ -286,6 +290,90 @@ TEST_F(Hostile, NamesWithBlanksCyrillicAndQuotes) {
   EXPECT_EQ(run(kExpert, missing).status, Status::input_unreadable);
   EXPECT_EQ(recorder_.messages,
             std::vector<std::string>{error_message(msg::kInputUnreadable, missing)});
+}
+
+// What the program finds where it writes is not always its own: a link to a user's file, a
+// write-protected or someone else's report, a user's readme.txt, a pipe. None is written
+// through, none blocks the run; the report and the log fail the run as unwritable outputs, a
+// readme that is not ours is kept with a note.
+TEST_F(Hostile, OutputsThatAreNotOursAreNeverWrittenThrough) {
+  const std::string user_file = "<?php echo 1;";
+  write("a.php", user_file);
+  fs::create_symlink("a.php", "result.html");
+  fs::create_symlink("a.php", "readme.txt");
+  EXPECT_EQ(run(kTraining, "a.php").status, Status::output_unwritable);
+  EXPECT_EQ(read("a.php"), user_file);
+  EXPECT_TRUE(fs::is_symlink("result.html"));
+  EXPECT_TRUE(fs::is_symlink("readme.txt"));
+  EXPECT_EQ(recorder_.notes.size(), 1u);
+  fs::remove("result.html");
+  fs::remove("readme.txt");
+
+  // A readme of the user's own stays as it is, failed runs included.
+  write("readme.txt", "Build with make.\n");
+  EXPECT_EQ(run(kTraining, "a.php").status, Status::ok);
+  EXPECT_EQ(run(kTraining, "missing.php").status, Status::input_unreadable);
+  EXPECT_EQ(read("readme.txt"), "Build with make.\n");
+  EXPECT_EQ(recorder_.notes, std::vector<std::string>{app::to_utf8(msg::kReadmeNotOurs.before) +
+                                                      (folder_ / "readme.txt").string() +
+                                                      app::to_utf8(msg::kReadmeNotOurs.after)});
+
+  // The report keeps its permissions; a write-protected one is not replaced.
+  fs::permissions("result.html",
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(run(kTraining, "a.php").status, Status::ok);
+  EXPECT_EQ(fs::status("result.html").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const std::string report = read("result.html");
+  write("b.php", "#include <windows.h>");
+  fs::permissions("result.html", fs::perms::owner_read);
+  EXPECT_EQ(run(kTraining, "b.php").status, Status::output_unwritable);
+  EXPECT_EQ(read("result.html"), report);
+  if (::geteuid() == 0) {  // someone else's report, as far as root can make one
+    fs::permissions("result.html", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(::chown("result.html", 65534, 65534), 0);
+    EXPECT_EQ(run(kTraining, "b.php").status, Status::output_unwritable);
+    EXPECT_EQ(read("result.html"), report);
+  }
+  EXPECT_EQ(entries({"a.php", "b.php", "readme.txt", "result.html"}), std::vector<std::string>{});
+
+  // Pipes as outputs: the readme is skipped, the log refused before any line runs.
+  fs::remove("readme.txt");
+  ASSERT_EQ(::mkfifo("readme.txt", 0600), 0);
+  ASSERT_EQ(::mkfifo("orven_log.txt", 0600), 0);
+  write("script.txt", "#root::hv::get_ajax 5\n");
+  const ModeOutcome outcome = run(kExpert, "script.txt");
+  EXPECT_EQ(outcome.status, Status::output_unwritable);
+  EXPECT_EQ(outcome.lines_lost, 0u);
+  EXPECT_EQ(recorder_.notes.size(), 1u);
+}
+
+// A signal that ends the process while the new report is being written takes the temporary
+// file with it: the folder holds the old report and nothing else. The report is made large
+// enough (256 MiB) that the signal surely comes while it is written.
+TEST_F(Hostile, NoTemporaryFileOutlivesASignal) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    write("result.html", "old report");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      platform::replace_file("result.html", std::string(256 << 20, 'x'));
+      ::_exit(0);
+    }
+    const auto temporary_exists = [&] {
+      for (const fs::directory_entry& e : fs::directory_iterator("."))
+        if (e.path().extension() == ".tmp") return true;
+      return false;
+    };
+    for (int wait = 0; wait < 10000 && !temporary_exists(); ++wait) ::usleep(1000);
+    ASSERT_TRUE(temporary_exists());
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(entries(), std::vector<std::string>{"result.html"});
+    EXPECT_EQ(read("result.html"), "old report");
+  }
 }
 
 }  // namespace

@@ -7,6 +7,11 @@
 #   odd_path       blanks, Cyrillic letters and quotes in the name, both modes
 #   out_of_memory  ulimit -v below what the file needs: the message, exit 1, no output
 #   full_disk      a full file system while the log is appended (a small tmpfs; needs root)
+#   size_limit     ulimit -f below what the outputs need: the usual failure, whole log lines
+#   shared_log     two runs append to one log, one of them past its size limit
+#   swap_race      the input swapped between a file and a pipe while runs start: none hangs
+#   no_inodes      a folder where no new file can be made: the report rewritten in place
+#   stdout         the completion message lost to a closed stream, /dev/full or a closed pipe
 # Exit 77 skips a case that cannot run here, with the reason on stdout.
 #
 # usage: run.sh CASE ORVEN_CLI plain|sanitized
@@ -194,6 +199,123 @@ full_disk)
   check "with room again the run succeeds" [ $status -eq 0 ]
   check "its line follows the last whole line" \
     [ "$(tail -c +$((before + 1)) orven_log.txt | od -An -c | tr -d ' \n')" = '#root::hv::get_ajax=1\r\n' ]
+  ;;
+
+size_limit)
+  printf '<?php echo 1;\n#include <windows.h>\n' >a.php
+  "$cli" training a.php >/dev/null || exit 1
+  cp result.html old.html
+  rm readme.txt
+  for i in $(seq 2000); do echo "#root::math::get_aimcost $i 1000"; done >script.txt
+  # 8 KiB: room for the readme and a part of the log, not for the report (about 14 KiB).
+  (ulimit -f 8 && exec "$cli" training a.php) >out.txt 2>err.txt
+  status=$?
+  check "training past the limit: exit 1, not a signal (got $status)" [ $status -eq 1 ]
+  check "the message names the report by its full path" stderr_has "«$work/result.html»"
+  check "the old report is intact" cmp -s result.html old.html
+  check "no temporary file is left" no_temporaries
+  check "the readme is still written" [ -s readme.txt ]
+  (ulimit -f 8 && exec "$cli" expert script.txt) >out.txt 2>err.txt
+  status=$?
+  check "expert past the limit: exit 1 (got $status)" [ $status -eq 1 ]
+  check "the message names the log" stderr_has "«$work/orven_log.txt»"
+  check "the log stays within the limit" [ "$(stat -c %s orven_log.txt)" -le 8192 ]
+  check "the log ends in a whole line" [ "$(tail -c 2 orven_log.txt | od -An -c | tr -d ' \n')" = '\r\n' ]
+  printf '#root::hv::get_ajax 5' >again.txt
+  "$cli" expert again.txt >/dev/null
+  check "the next run appends a whole line after it" \
+    [ "$(tail -c 26 orven_log.txt | od -An -c | tr -d ' \n')" = '\n#root::hv::get_ajax=1\r\n' ]
+  ;;
+
+shared_log)
+  # Two runs append to one log; B may only write until the log reaches 256 KiB, so one of its
+  # lines is cut by the limit and taken back while A goes on appending. Without a lock held
+  # across the write and the repair, B's repair would cut A's lines.
+  lines=50000
+  for i in $(seq $lines); do echo "#root::math::get_aimcost $i 1"; done >a.txt
+  for i in $(seq $lines); do echo "#root::math::vptga $i"; done >b.txt
+  "$cli" expert a.txt >a.out 2>a.err &
+  a=$!
+  (ulimit -f 256 && exec "$cli" expert b.txt) >b.out 2>b.err &
+  b=$!
+  wait $a
+  a_status=$?
+  wait $b
+  b_status=$?
+  check "A kept all its lines and exits 0 (got $a_status)" [ $a_status -eq 0 ]
+  check "B lost lines and exits 1 (got $b_status)" [ $b_status -eq 1 ]
+  check "every line of the log is whole" \
+    [ "$(grep -c -v -a -E $'^#root::math::(get_aimcost|vptga) << [0-9]+\r$' orven_log.txt)" -eq 0 ]
+  check "A's lines are all there, in order" \
+    cmp -s <(grep -a get_aimcost orven_log.txt | cut -d' ' -f3 | tr -d '\r') <(seq $lines)
+  b_lines=$(grep -c -a vptga orven_log.txt)
+  b_lost=$(sed -n 's/.*: \([0-9]*\)\.$/\1/p' b.err)
+  check "B's lines written and lost add up ($b_lines + $b_lost = $lines)" [ $((b_lines + ${b_lost:-0})) -eq $lines ]
+  ;;
+
+swap_race)
+  # The name "input" is renamed between a regular file and a pipe as fast as it goes while
+  # runs start; a run that checked the name and then opened it would wait on the pipe.
+  printf '#root::hv::get_ajax 5\n<?php echo 1;\n' >file.txt
+  ( while :; do
+      cp file.txt f.tmp && mv f.tmp input
+      mkfifo p.tmp 2>/dev/null && mv p.tmp input
+    done ) &
+  swapper=$!
+  hung=0
+  for i in $(seq 200); do
+    for mode in training expert; do
+      timeout 10 "$cli" $mode input >/dev/null 2>&1
+      [ $? -eq 124 ] && hung=$((hung + 1))
+    done
+  done
+  kill $swapper
+  wait $swapper 2>/dev/null
+  check "no run waited on the pipe ($hung of 400 hung)" [ $hung -eq 0 ]
+  ;;
+
+no_inodes)
+  [ "$(id -u)" -eq 0 ] || skip "mounting a small tmpfs needs root"
+  mkdir disk
+  mount -t tmpfs -o size=4m,nr_inodes=16 orven-inodes disk 2>/dev/null || skip "mount -t tmpfs is not permitted here"
+  mounted="$work/disk"
+  cd disk || exit 1
+  printf 'nothing here' >plain.txt
+  printf '<?php echo 1;' >page.php
+  "$cli" training plain.txt >/dev/null || exit 1
+  cp result.html "$work/plain.html"
+  i=0
+  while touch "filler$i" 2>/dev/null; do i=$((i + 1)); done
+  run_cli training page.php
+  check "with no inode left the report is rewritten in place (exit $status)" [ $status -eq 0 ]
+  check "it is the new report" grep -q RewriteEngine result.html
+  check "no temporary file is left" no_temporaries
+  rm result.html
+  touch filler-again
+  run_cli training page.php
+  check "a report that does not exist yet cannot be made there: exit 1" [ $status -eq 1 ]
+  ;;
+
+stdout)
+  printf '<?php echo 1;' >a.php
+  mkfifo pipe
+  for target in closed full pipe; do
+    rm -f result.html readme.txt
+    case $target in
+      closed) "$cli" training a.php >&- 2>err.txt ;;
+      full) "$cli" training a.php >/dev/full 2>err.txt ;;
+      pipe)
+        # A pipe whose only reader is gone: a write to it fails (or raises SIGPIPE).
+        exec 3<>pipe 4>pipe 3<&-
+        "$cli" training a.php >&4 2>err.txt
+        ;;
+    esac
+    status=$?
+    exec 4>&- 2>/dev/null
+    check "$target: the lost completion message is a failure (exit $status)" [ $status -eq 1 ]
+    check "$target: said on stderr" grep -q '^orven-cli: ' err.txt
+    check "$target: the report and the readme are kept" eval '[ -s result.html ] && [ -s readme.txt ]'
+  done
   ;;
 
 *)
