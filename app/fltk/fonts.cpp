@@ -42,10 +42,9 @@ Face register_face(Fl_Font slot, std::string_view face, const char* stand_in) {
   // A leading blank asks FLTK's Xft layer for the regular (medium) weight. FLTK keeps the
   // pointer, so each slot's name lives as long as the program.
   static std::map<Fl_Font, std::string> names;
-  std::string& name = names[slot];
   const std::string wanted(face);
-  name = " " + (installed(wanted) ? wanted : std::string(stand_in));
-  Fl::set_font(slot, name.c_str());
+  names[slot] = " " + (installed(wanted) ? wanted : std::string(stand_in));
+  Fl::set_font(slot, names[slot].c_str());
   constexpr int kProbe = 100;
   fl_font(slot, kProbe);
   return {slot, static_cast<double>(fl_height()) / kProbe};
