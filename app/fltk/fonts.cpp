@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cmath>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -39,12 +40,11 @@ struct Face {
 // Registers the face, or its stand-in when it is not installed, and measures its cell.
 Face register_face(Fl_Font slot, std::string_view face, const char* stand_in) {
   // A leading blank asks FLTK's Xft layer for the regular (medium) weight. FLTK keeps the
-  // pointer, so the name lives as long as the program.
-  static std::string names[2];
-  std::string& name = names[slot - FL_FREE_FONT];
+  // pointer, so each slot's name lives as long as the program.
+  static std::map<Fl_Font, std::string> names;
   const std::string wanted(face);
-  name = " " + (installed(wanted) ? wanted : std::string(stand_in));
-  Fl::set_font(slot, name.c_str());
+  names[slot] = " " + (installed(wanted) ? wanted : std::string(stand_in));
+  Fl::set_font(slot, names[slot].c_str());
   constexpr int kProbe = 100;
   fl_font(slot, kProbe);
   return {slot, static_cast<double>(fl_height()) / kProbe};

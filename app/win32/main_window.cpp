@@ -166,6 +166,11 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       }
       return 0;
     case WM_DESTROY:
+      // Controls never free the fonts they are given; hidden by now, they draw no more.
+      for (const ChildControl& child : kControls) {
+        DeleteObject(reinterpret_cast<HFONT>(
+            SendDlgItemMessageW(window, child.control.id, WM_GETFONT, 0, 0)));
+      }
       PostQuitMessage(0);
       return 0;
     default:

@@ -45,11 +45,5 @@ TEST(DigitColumns, RowsAndTheirTails) {
   EXPECT_GT(ones, 8000);
 }
 
-TEST(DigitColumns, ColumnPositions) {
-  EXPECT_EQ(kDigitColumnX, (std::array<int, 6>{10, 20, 50, 60, 90, 100}));
-  EXPECT_EQ(kDigitTailX, 150);
-  EXPECT_EQ(kDigitRows * kDigitRowHeight, 600);
-}
-
 }  // namespace
 }  // namespace orven::app

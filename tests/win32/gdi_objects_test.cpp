@@ -1,6 +1,7 @@
 // The real main window, painted and run again and again, must leave the process's GDI
 // objects as it found them: every font and brush of a paint is deleted within that paint,
-// and a run leaves nothing behind. Runs under Wine's null display driver in CTest.
+// a run leaves nothing behind, and the window's control fonts go with the window. Runs under
+// Wine's null display driver in CTest.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -106,7 +107,10 @@ class MainWindowGdi : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_TRUE(register_main_class(GetModuleHandleW(nullptr))); }
 
-  void SetUp() override {
+  void SetUp() override { open_window(); }
+  void TearDown() override { close_window(); }
+
+  void open_window() {
     window_ = create_main_window(GetModuleHandleW(nullptr));
     ASSERT_NE(window_, nullptr);
     real_procedure = reinterpret_cast<WNDPROC>(
@@ -117,8 +121,10 @@ class MainWindowGdi : public ::testing::Test {
     paints = 0;
   }
 
-  void TearDown() override {
+  void close_window() {
+    if (window_ == nullptr) return;
     DestroyWindow(window_);
+    window_ = nullptr;
     // WM_DESTROY posts the quit message; it must not end the next test's dialogs.
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -138,6 +144,21 @@ TEST_F(MainWindowGdi, RepaintsLeaveFontsAndBrushesAsTheyWere) {
   ASSERT_TRUE(counts_anything(before));
   for (int i = 0; i < 40; ++i) repaint();
   EXPECT_EQ(paints, 40);
+  EXPECT_EQ(count_gdi_objects(), before);
+}
+
+// Counted before a window exists and after it is gone, so that what the window itself holds
+// for its life (its control fonts) is seen too. The fixture's window, the process's first,
+// lets the system load what it keeps for windows and controls from then on.
+TEST_F(MainWindowGdi, DestroyedWindowsLeaveGdiObjectsAsTheyWere) {
+  close_window();
+  const GdiObjects before = count_gdi_objects();
+  ASSERT_TRUE(counts_anything(before));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_NO_FATAL_FAILURE(open_window());
+    repaint();
+    close_window();
+  }
   EXPECT_EQ(count_gdi_objects(), before);
 }
 
