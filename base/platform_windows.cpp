@@ -52,7 +52,7 @@ bool write_all(HANDLE h, std::string_view bytes) {
   return true;
 }
 
-bool move_to(HANDLE h, std::int64_t offset) {
+bool seek(HANDLE h, std::int64_t offset) {
   LARGE_INTEGER position{};
   position.QuadPart = offset;
   return SetFilePointerEx(h, position, nullptr, FILE_BEGIN) != 0;
@@ -105,13 +105,13 @@ class TemporaryFile {
   HANDLE get() const { return handle_.get(); }
   bool valid() const { return handle_.valid(); }
   bool close() { return handle_.close(); }
-  // Puts it in the place of `target`; ReplaceFileW keeps the replaced file's attributes and
-  // security, as a rename on POSIX keeps nothing but what the caller set.
-  bool move_to(const std::filesystem::path& target, bool replacing) {
-    const bool moved = replacing
-                           ? ReplaceFileW(target.c_str(), g_temporary, nullptr,
-                                          REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                           : MoveFileExW(g_temporary, target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  // Puts it in the place of `target`, with the attributes the replaced file had (hidden,
+  // archive…). ReplaceFileW would also keep its security, but Wine's leaves a temporary file
+  // of its own behind when the replaced file is held open.
+  bool put_in_place_of(const std::filesystem::path& target, DWORD attributes) {
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(g_temporary, attributes);
+    const bool moved = MoveFileExW(g_temporary, target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (moved) g_armed = 0;
     return moved;
   }
@@ -194,12 +194,7 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   return got;
 }
 
-bool replace_file(const std::filesystem::path& name, std::string_view bytes) {
-  // Full paths, which Wine's ReplaceFileW needs (it fails on relative ones with
-  // ERROR_DIRECTORY).
-  std::error_code error;
-  const std::filesystem::path file = std::filesystem::absolute(name, error);
-  if (error) return false;
+bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
   const DWORD attributes = GetFileAttributesW(file.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
@@ -208,7 +203,7 @@ bool replace_file(const std::filesystem::path& name, std::string_view bytes) {
   TemporaryFile temporary(file);
   if (!temporary.valid()) return exists && rewrite_in_place(file, bytes);
   const bool written = write_all(temporary.get(), bytes) && FlushFileBuffers(temporary.get());
-  return temporary.close() && written && temporary.move_to(file, exists);
+  return temporary.close() && written && temporary.put_in_place_of(file, attributes);
 }
 
 OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
@@ -248,7 +243,7 @@ OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view byt
     got += n;
   }
   if (got != start.size() || start != own_start) return OwnFile::not_ours;
-  const bool written = move_to(h.get(), 0) && write_all(h.get(), bytes) && SetEndOfFile(h.get());
+  const bool written = seek(h.get(), 0) && write_all(h.get(), bytes) && SetEndOfFile(h.get());
   return h.close() && written ? OwnFile::written : OwnFile::failed;
 }
 
@@ -265,10 +260,10 @@ Append append_record(const std::filesystem::path& file, std::string_view record)
   lock_place.OffsetHigh = 0x40000000;
   if (!LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock_place)) return Append::failed;
   LARGE_INTEGER size{};
-  bool written = GetFileSizeEx(h.get(), &size) && move_to(h.get(), size.QuadPart);
+  bool written = GetFileSizeEx(h.get(), &size) && seek(h.get(), size.QuadPart);
   if (written && !write_all(h.get(), record)) {
     // Only this record's bytes lie beyond the size seen under the lock.
-    if (move_to(h.get(), size.QuadPart)) SetEndOfFile(h.get());
+    if (seek(h.get(), size.QuadPart)) SetEndOfFile(h.get());
     written = false;
   }
   UnlockFileEx(h.get(), 0, 1, 0, &lock_place);

@@ -2,6 +2,10 @@
 // and the failures that leave result.html as it was.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -84,14 +88,33 @@ TEST_F(TrainingRun, SourceWithoutReadPermissionIsUnreadable) {
   EXPECT_EQ(read_bytes("result.html"), "earlier report");
 }
 
-// A result.html that cannot be replaced (here a folder of that name) is a failure naming
-// it; no temporary file is left behind.
+// A result.html that cannot be replaced (a folder of that name, a write-protected report, on
+// Windows one that a reader holds open without sharing) is a failure naming it; it stays as
+// it was and no temporary file is left behind.
 TEST_F(TrainingRun, UnwritableReportIsAFailure) {
   std::filesystem::create_directory("result.html");
   const ModeOutcome outcome = run("<?php");
   EXPECT_EQ(outcome.status, Status::output_unwritable);
   EXPECT_EQ(outcome.file, "result.html");
   EXPECT_TRUE(std::filesystem::is_directory("result.html"));
+  EXPECT_EQ(folder_names(), (std::vector<std::string>{"result.html", "source.txt"}));
+
+  std::filesystem::remove("result.html");
+  write_bytes("result.html", "earlier report");
+  std::filesystem::permissions("result.html", std::filesystem::perms::owner_read);
+  EXPECT_EQ(run("<?php").status, Status::output_unwritable);
+  EXPECT_EQ(read_bytes("result.html"), "earlier report");
+  std::filesystem::permissions("result.html", std::filesystem::perms::owner_all);
+#ifdef _WIN32
+  {
+    const HANDLE reader = CreateFileW(L"result.html", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(run("<?php").status, Status::output_unwritable);
+    CloseHandle(reader);
+  }
+  EXPECT_EQ(read_bytes("result.html"), "earlier report");
+#endif
   EXPECT_EQ(folder_names(), (std::vector<std::string>{"result.html", "source.txt"}));
 }
 

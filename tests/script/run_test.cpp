@@ -5,9 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 
+#include "base/platform.h"
 #include "script/script.h"
 #include "workspace/workspace.h"
 
@@ -207,6 +211,30 @@ TEST_F(ScriptRun, ALogThatIsNoFileIsRefusedBeforeAnyLine) {
     EXPECT_TRUE(word().empty()) << "no line ran";
     EXPECT_TRUE(fs::is_empty("orven_log.txt"));
   }
+}
+
+// Appenders that share one log (other runs, here threads with a file handle each) take
+// turns line by line: every line is whole and each appender's lines keep their order.
+TEST_F(ScriptRun, AppendersSharingALogNeverTearALine) {
+  constexpr int kLines = 3000;
+  const auto appender = [](char name) {
+    for (int i = 0; i < kLines; ++i) {
+      const std::string line = std::string(1, name) + std::to_string(i) + "\r\n";
+      ASSERT_EQ(orven::platform::append_record("orven_log.txt", line),
+                orven::platform::Append::written);
+    }
+  };
+  std::thread a(appender, 'a');
+  std::thread b(appender, 'b');
+  a.join();
+  b.join();
+  std::istringstream lines(log());
+  std::map<char, int> next;
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_TRUE(line.size() >= 3 && line.back() == '\r') << line;
+    EXPECT_EQ(line.substr(1, line.size() - 2), std::to_string(next[line[0]]++)) << line;
+  }
+  EXPECT_EQ(next, (std::map<char, int>{{'a', kLines}, {'b', kLines}}));
 }
 
 }  // namespace
