@@ -39,19 +39,23 @@ class Descriptor {
   int fd_;
 };
 
-// Writes every byte, at `offset` or (offset < 0) at the file's position; false on an error.
-bool write_all(int fd, std::string_view bytes, off_t offset = -1) {
-  while (!bytes.empty()) {
-    const ssize_t n = offset < 0 ? ::write(fd, bytes.data(), bytes.size())
-                                 : ::pwrite(fd, bytes.data(), bytes.size(), offset);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-    if (offset >= 0) offset += n;
+// Writes the bytes, at `offset` or (offset < 0) at the file's position, until all are out or
+// an error stops it; returns how many went out.
+std::size_t write_some(int fd, std::string_view bytes, off_t offset = -1) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = offset < 0 ? ::write(fd, bytes.data() + done, bytes.size() - done)
+                                 : ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                            offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
   }
-  return true;
+  return done;
+}
+
+bool write_all(int fd, std::string_view bytes, off_t offset = -1) {
+  return write_some(fd, bytes, offset) == bytes.size();
 }
 
 // Replacing a file through rename would hand it to this user and drop write protection, so
@@ -261,19 +265,21 @@ Append append_record(const std::filesystem::path& file, std::string_view record)
   if (fd.get() < 0) {
     return errno == ENXIO || errno == EISDIR ? Append::not_regular : Append::failed;
   }
-  // Held until the file is closed. Where the file system has no locks, the record still goes
-  // out in one write, as it did before there were locks.
   if (!record.empty()) {
+    // Held until the file is closed. Where the file system has no locks, the record still
+    // goes out in one write, as it did before there were locks.
     while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
-  }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return Append::failed;
-  if (!S_ISREG(info.st_mode)) return Append::not_regular;
-  if (!write_all(fd.get(), record)) {
-    // Only this record's bytes lie beyond the size seen under the lock.
-    if (::ftruncate(fd.get(), info.st_size) != 0) errno = 0;
-    return Append::failed;
+    const std::size_t written = write_some(fd.get(), record);
+    if (written != record.size()) {
+      // Under the lock, the bytes at the end beyond the record's start are this record's.
+      struct stat info {};
+      if (written > 0 && ::fstat(fd.get(), &info) == 0 &&
+          info.st_size >= static_cast<off_t>(written)) {
+        if (::ftruncate(fd.get(), info.st_size - static_cast<off_t>(written)) != 0) errno = 0;
+      }
+      return Append::failed;
+    }
   }
   return fd.close() ? Append::written : Append::failed;
 }

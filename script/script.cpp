@@ -92,9 +92,9 @@ LineLog execute_line(Workspace& w, std::string_view line) {
 
   // The log is opened for every line, also one that logs nothing, and closed again, so
   // that each line is on disk when this returns.
+  static const std::filesystem::path log(texts::kLogFile);
   LineLog result;
-  if (platform::append_record(std::filesystem::path(texts::kLogFile), text) !=
-      platform::Append::written) {
+  if (platform::append_record(log, text) != platform::Append::written) {
     result.failed = true;
     result.line_lost = !text.empty();
   }
