@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -52,9 +53,11 @@ inline void enter_scratch_folder(const char* name) {
 inline std::string read_file(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   std::error_code error;
-  std::string bytes(std::filesystem::file_size(file, error), '\0');
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
+  ORVEN_FUZZ_CHECK(!error);  // before the size is used: a failure gives (uintmax_t)-1
+  std::string bytes(size, '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ORVEN_FUZZ_CHECK(!error && in.gcount() == static_cast<std::streamsize>(bytes.size()));
+  ORVEN_FUZZ_CHECK(in.gcount() == static_cast<std::streamsize>(bytes.size()));
   ORVEN_FUZZ_CHECK(in.peek() == std::ifstream::traits_type::eof());  // nothing beyond the size
   return bytes;
 }
