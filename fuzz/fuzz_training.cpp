@@ -142,22 +142,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string on_disk = fuzz::read_file("result.html");
 
   // Every LF is stored as CR LF: taking the CR of each CR LF away gives the report text.
-  std::string report;
-  report.reserve(on_disk.size());
+  std::string on_disk_text;
+  on_disk_text.reserve(on_disk.size());
   for (std::size_t from = 0;;) {
     const std::size_t lf = on_disk.find('\n', from);
     if (lf == std::string::npos) {
-      report.append(on_disk, from);
+      on_disk_text.append(on_disk, from);
       break;
     }
     ORVEN_FUZZ_CHECK(lf > from && on_disk[lf - 1] == '\r');
-    report.append(on_disk, from, lf - 1 - from).push_back('\n');
+    on_disk_text.append(on_disk, from, lf - 1 - from).push_back('\n');
     from = lf + 1;
   }
-  ORVEN_FUZZ_CHECK(report == report(w));
+  ORVEN_FUZZ_CHECK(on_disk_text == report(w));
 
   // The shape: head, header, sections, closing chapters.
-  std::string_view rest = report;
+  std::string_view rest = on_disk_text;
   ORVEN_FUZZ_CHECK(rest.starts_with(head_and_header));
   rest.remove_prefix(head_and_header.size());
   ORVEN_FUZZ_CHECK(rest.ends_with(closing));
@@ -177,7 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!rest.empty()) fail("sections hold something other than rule blocks in list order", rest);
   ORVEN_FUZZ_CHECK(web_blocks <= kWebRuleCount && cpp_blocks <= kCppRuleCount);
-  ORVEN_FUZZ_CHECK(count(report, kBlockMark) == web_blocks + cpp_blocks + closing_blocks);
+  ORVEN_FUZZ_CHECK(count(on_disk_text, kBlockMark) == web_blocks + cpp_blocks + closing_blocks);
 
   // The same decisions by plain substring search.
   const std::string joined = joined_words(source);
@@ -198,7 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   expected += closing;
-  ORVEN_FUZZ_CHECK(report == expected, text);
+  ORVEN_FUZZ_CHECK(on_disk_text == expected, text);
 
   // Slot 0 holds the last word; slot 200 every word, joined.
   ORVEN_FUZZ_CHECK(current_word(w) == last_word(source));
