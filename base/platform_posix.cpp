@@ -27,6 +27,10 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   // Closes now; false when the close reported an error (some file systems report a failed
   // write only then).
   bool close() {
@@ -79,24 +83,24 @@ extern "C" void remove_temporary_and_end(int signal) {
 class TemporaryFile {
  public:
   // Creates "NAME.<random>.tmp" beside `target`, readable and writable as a new file would
-  // be; fd() is negative when none could be made.
+  // be; file().get() is negative when none could be made.
   explicit TemporaryFile(const std::filesystem::path& target) {
     std::random_device random;
-    for (int attempt = 0; attempt < 16 && fd_ < 0; ++attempt) {
+    for (int attempt = 0; attempt < 16 && file_.get() < 0; ++attempt) {
       const std::uint64_t salt =
           (std::uint64_t{random()} << 32) ^ random() ^ static_cast<std::uint64_t>(::getpid()) << 16;
       const std::string name = target.native() + "." + std::to_string(salt) + ".tmp";
       if (name.size() >= sizeof g_temporary) return;
       arm(name);
-      fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd_ < 0) {
+      file_.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      if (file_.get() < 0) {
         g_armed = 0;
         if (errno != EEXIST) break;
       }
     }
   }
   ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
+    file_.reset(-1);
     if (g_armed != 0) ::unlink(g_temporary);
     g_armed = 0;
     for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
@@ -106,12 +110,7 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  int fd() const { return fd_; }
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
+  Descriptor& file() { return file_; }
   // Renames it to `target`; from then on it is no longer temporary.
   bool rename_to(const std::filesystem::path& target) {
     if (::rename(g_temporary, target.c_str()) != 0) return false;
@@ -141,7 +140,7 @@ class TemporaryFile {
     }
   }
 
-  int fd_ = -1;
+  Descriptor file_{-1};
   bool handlers_ = false;
   std::array<bool, kEndingSignals.size()> installed_{};
   std::array<struct sigaction, kEndingSignals.size()> previous_{};
@@ -213,14 +212,15 @@ bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
   if (exists && !may_replace(old)) return false;
 
   TemporaryFile temporary(file);
-  if (temporary.fd() < 0) return exists && rewrite_in_place(file, old, bytes);
+  Descriptor& fd = temporary.file();
+  if (fd.get() < 0) return exists && rewrite_in_place(file, old, bytes);
   if (exists) {
-    ::fchmod(temporary.fd(), old.st_mode & 07777);
+    ::fchmod(fd.get(), old.st_mode & 07777);
     // The group too, where this user may give it; a failure leaves the folder's group.
-    if (::fchown(temporary.fd(), static_cast<uid_t>(-1), old.st_gid) != 0) errno = 0;
+    if (::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) != 0) errno = 0;
   }
-  const bool written = write_all(temporary.fd(), bytes) && ::fsync(temporary.fd()) == 0;
-  if (!temporary.close() || !written || !temporary.rename_to(file)) return false;
+  const bool written = write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+  if (!fd.close() || !written || !temporary.rename_to(file)) return false;
   sync_folder_of(file);
   return true;
 }
