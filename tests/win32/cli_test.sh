@@ -60,4 +60,23 @@ status=$?
 grep -q 'нет такого.php' "$work/stderr" || fail "stderr does not name the file: $(cat "$work/stderr")"
 [ ! -s "$work/stdout" ] || fail "stdout after a failure: $(cat "$work/stdout")"
 [ "$(md5sum <result.html)" = "$before" ] || fail "result.html changed after a failed run"
-echo "orven-cli.exe: wide paths, UTF-8 output and failures as expected"
+
+# Where the outputs go: a user's readme.txt is kept, and links (which Wine shows as the files
+# they point to) never lead a write into the user's file; a log that is a folder stops the
+# run before it starts.
+mkdir -p "$work/links/orven_log.txt"
+cd "$work/links" || fail "no folder"
+printf '<?php echo 1;' >a.php
+ln -s a.php result.html
+ln -s a.php readme.txt
+cli training a.php
+[ "$(cat a.php)" = '<?php echo 1;' ] || fail "a write went through a link into a.php"
+printf 'My readme\r\n' >own.txt
+rm readme.txt
+cp own.txt readme.txt
+cli training a.php
+cmp -s own.txt readme.txt || fail "the user's readme.txt was rewritten"
+grep -q 'readme.txt' "$work/stderr" || fail "no note about the kept readme: $(cat "$work/stderr")"
+cli expert a.php
+[ $? -eq 1 ] || fail "a log that is a folder did not fail the run"
+echo "orven-cli.exe: wide paths, UTF-8 output, failures and outputs as expected"
