@@ -99,8 +99,10 @@ export PATH="$work/bin:$PATH"
 
 step="Wine prefix"
 prefix_started=$EPOCHREALTIME
+# wine-run.sh makes the prefix, afresh when the Wine installation changed; the file
+# associations below then go into it once.
+"$wine_run" cmd /c exit >/dev/null 2>&1
 if [ ! -f "$WINEPREFIX/.orven-e2e-v2" ]; then
-  rm -rf "$WINEPREFIX"
   # Created without Gecko, the prefix lacks the .html and .txt associations that a Windows
   # system has; both outputs go to winebrowser, which passes them on to xdg-open.
   "$wine_run" reg add 'HKCR\.html' /ve /d htmlfile /f >/dev/null 2>&1 &&
@@ -111,8 +113,6 @@ if [ ! -f "$WINEPREFIX/.orven-e2e-v2" ]; then
       /d '"C:\windows\system32\winebrowser.exe" "%1"' >/dev/null 2>&1 ||
     fail "the Wine prefix could not be set up"
   touch "$WINEPREFIX/.orven-e2e-v2"
-else
-  "$wine_run" cmd /c exit >/dev/null 2>&1
 fi
 echo "wine prefix ready in $(seconds_since "$prefix_started") s"
 
