@@ -112,6 +112,8 @@ std::optional<fs::path> gtk_open_dialog(const OpenRequest& request, Fl_Window& o
 
   Answer answer;
   g_signal_connect(dialog, "response", G_CALLBACK(on_response), &answer);
+  // Escape and the close box answer too; the dialog is then hidden, not destroyed under us.
+  g_signal_connect(dialog, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
   const Fl_Event_Dispatch previous = Fl::event_dispatch();
   Fl::event_dispatch(&no_input);
   const guint fltk_source =
