@@ -301,8 +301,8 @@ cmp "$folder/orven_log.txt" "$work/expect-expert/orven_log.txt" ||
 wait_until 15 opened orven_log.txt || fail "orven_log.txt was not handed to the desktop"
 
 # Cancelled: still the message and a fresh readme.txt, in whatever folder the dialogs left
-# current (Wine's dialog moves it to the folder it last showed, so the open request may
-# find no orven_log.txt there, which is then silently not opened).
+# current (Wine's dialog moves it to the folder it last showed, where there may be no
+# orven_log.txt, and then nothing is asked to open).
 step="cancel"
 rm -f "$work/run/readme.txt" "$work/sources/readme.txt" "$work/Скрипты ОРВЕН/readme.txt"
 run_once cancel
