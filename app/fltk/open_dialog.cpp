@@ -1,14 +1,12 @@
 #include "app/fltk/open_dialog.h"
 
-// GTK after FLTK: fl.h undoes Xlib's Status macro, which GDK's X11 header brings back.
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
 #include <clocale>
 #include <cstring>
-
-#undef Status
+#include <string>
 
 namespace orven::fltk {
 namespace {
