@@ -106,7 +106,11 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
   if (result.outcome.status == Status::ok) {
     services.show_message(to_utf8(texts::window::kDoneCaption), to_utf8(completion.message),
                           Services::MessageKind::info);
-    services.open_document(std::filesystem::path(completion.output));
+    // After a cancelled choice there may be no output at all, and some desktops answer a
+    // request to open a missing file with an error box of their own.
+    const std::filesystem::path output(completion.output);
+    std::error_code error;
+    if (std::filesystem::is_regular_file(output, error)) services.open_document(output);
   } else {
     services.show_message(to_utf8(msg::kErrorCaption), failure_text(result.outcome),
                           Services::MessageKind::error);

@@ -57,6 +57,9 @@ inline constexpr std::array<Filter, 6> kFilters{{
     {"Простой текст"_cp, "*.txt"_cp},
 }};
 
+// The open-file dialog's title, as a Russian Windows names its Open dialog.
+inline constexpr std::string_view kOpenDialogTitle = "Открыть"_cp;
+
 // What a run tells the user and which file it opens, training first, then expert.
 struct Completion {
   std::string_view message;

@@ -10,6 +10,7 @@
 #include "app/fltk/fl.h"
 #include "app/fltk/fonts.h"
 #include "app/fltk/main_window.h"
+#include "app/fltk/window_names.h"
 #include "texts/messages.h"
 
 namespace {
@@ -41,5 +42,6 @@ int main() {
   const orven::fltk::Fonts fonts = orven::fltk::load_fonts();
   orven::fltk::MainWindow window(fonts);
   window.show();
+  orven::fltk::set_legacy_names(window);
   return Fl::run();
 }

@@ -133,7 +133,7 @@ void MainWindow::draw() {
 
 void MainWindow::next_pressed(Fl_Widget*, void* window) {
   auto* self = static_cast<MainWindow*>(window);
-  FltkServices services(self->fonts_.control);
+  FltkServices services(self->fonts_.control, *self);
   app::perform_run(self->modes_->value(), services, app::kModeEntries);
 }
 

@@ -5,6 +5,8 @@
 
 #include "app/display_text.h"
 #include "app/fltk/fl.h"
+#include "app/fltk/open_dialog.h"
+#include "app/fltk/window_names.h"
 #include "base/platform.h"
 #include "texts/window.h"
 
@@ -23,24 +25,44 @@ std::string chooser_filter() {
   return filter;
 }
 
+// FLTK's own chooser, for where GTK's dialog is not to be had.
+std::optional<fs::path> fltk_chooser(const std::string& title, const fs::path& start) {
+  Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
+  chooser.title(title.c_str());
+  const std::string filter = chooser_filter();
+  chooser.filter(filter.c_str());
+  chooser.filter_value(0);
+  if (!start.empty()) chooser.directory(start.c_str());
+  if (chooser.show() != 0 || chooser.filename() == nullptr || *chooser.filename() == '\0') {
+    return std::nullopt;
+  }
+  return fs::path(chooser.filename());
+}
+
 }  // namespace
 
 std::optional<fs::path> FltkServices::choose_file() {
   std::error_code ec;
   const fs::path start = fs::current_path(ec);
-  Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
-  const std::string filter = chooser_filter();
-  chooser.filter(filter.c_str());
-  chooser.filter_value(0);
-  if (!ec) chooser.directory(start.c_str());
-  if (chooser.show() != 0 || chooser.filename() == nullptr || *chooser.filename() == '\0') {
-    return std::nullopt;
+  const std::string title = app::to_utf8(texts::window::kOpenDialogTitle);
+  std::optional<fs::path> chosen;
+  // FLTK's option for its own native chooser (FNFCUsesGTK in its preferences) is honoured:
+  // with it off, FLTK's chooser is used, which never loads GTK.
+  if (Fl::option(Fl::OPTION_FNFC_USES_GTK) && gtk_dialog_available()) {
+    OpenRequest request{title, {}, ec ? fs::path() : start};
+    for (const texts::window::Filter& f : texts::window::kFilters) {
+      request.filters.push_back({app::to_utf8(f.name), app::to_utf8(f.pattern)});
+    }
+    chosen = gtk_open_dialog(request, owner_);
+  } else {
+    chosen = fltk_chooser(title, ec ? fs::path() : start);
   }
-  fs::path chosen = fs::absolute(fs::path(chooser.filename()), ec);
-  if (ec) chosen = fs::path(chooser.filename());
+  if (!chosen) return std::nullopt;
+  fs::path absolute = fs::absolute(*chosen, ec);
+  if (ec) absolute = *chosen;
   // A name that does not exist still goes to the mode, which reports it as unreadable.
-  fs::current_path(chosen.parent_path(), ec);
-  return chosen;
+  fs::current_path(absolute.parent_path(), ec);
+  return absolute;
 }
 
 void FltkServices::show_message(std::string_view caption, std::string_view text, MessageKind kind) {
@@ -85,6 +107,7 @@ void FltkServices::show_message(std::string_view caption, std::string_view text,
   ok->callback([](Fl_Widget* w, void*) { w->window()->hide(); });
   box.end();
   box.show();
+  set_legacy_names(box);
   ok->take_focus();
   while (box.shown()) Fl::wait();
 }

@@ -1,8 +1,9 @@
-// The three services of a run on FLTK: the native file chooser (GTK's where FLTK finds it),
-// a message box of our own with one OK button and no owner, and opening a file through the
-// desktop.
+// The three services of a run on FLTK: GTK's open dialog (FLTK's own chooser when GTK cannot
+// start or FLTK's options turn GTK's dialogs off), a message box of our own with one OK
+// button and no owner, and opening a file through the desktop.
 #pragma once
 
+#include "app/fltk/fl.h"
 #include "app/fltk/fonts.h"
 #include "app/run_sequence.h"
 
@@ -10,9 +11,11 @@ namespace orven::fltk {
 
 class FltkServices : public app::Services {
  public:
-  explicit FltkServices(const FontChoice& font) : font_(font) {}
+  // The dialog is a transient of owner, a shown window.
+  FltkServices(const FontChoice& font, Fl_Window& owner) : font_(font), owner_(owner) {}
 
-  // Starts in the current directory with the six filters, "XHTML" selected. A chosen
+  // «Открыть», starting in the current directory with the six filters, "XHTML" selected. A
+  // chosen
   // file's folder becomes the current directory, as the Windows dialog leaves it, so the
   // outputs land beside the input; cancelling changes nothing.
   std::optional<std::filesystem::path> choose_file() override;
@@ -26,6 +29,7 @@ class FltkServices : public app::Services {
 
  private:
   FontChoice font_;
+  Fl_Window& owner_;
 };
 
 }  // namespace orven::fltk

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows programs: the 64-bit cross-build and its whole test suite under wine64, the
-# 32-bit cross-build of orven.exe and orven-cli.exe with their link checks, and orven.exe
-# end to end under Xvfb + wine64 against the Linux orven-cli.
+# 32-bit cross-build and its whole test suite under wine32 (orven-cli.exe on Cyrillic paths
+# included), and the 64-bit orven.exe end to end under Xvfb + wine64 against the Linux
+# orven-cli.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -13,7 +14,9 @@ WINEPREFIX="$root/build/mingw64/wineprefix" tests/win32/wine-run.sh cmd /c exit 
 ctest --preset mingw64
 
 cmake --preset mingw32
-cmake --build --preset mingw32 --target orven orven-cli
+cmake --build --preset mingw32
+WINEPREFIX="$root/build/mingw32/wineprefix" WINELOADER=/usr/lib/wine/wine \
+  tests/win32/wine-run.sh cmd /c exit >/dev/null
 ctest --preset mingw32
 
 linux_cli="$root/build/default/bin/orven-cli"
@@ -29,7 +32,9 @@ for bits in 64 32; do
     echo "$exe: $(stat -c %s "$exe") bytes"
   done
 done
-# The lingering wineserver of the test prefix ends now rather than a minute later.
+# The lingering wineservers of the test prefixes end now rather than a minute later.
 server=/usr/lib/wine/wineserver64
 [ -x "$server" ] || server=wineserver
-WINEPREFIX="$root/build/mingw64/wineprefix" "$server" -k 2>/dev/null || true
+for bits in 64 32; do
+  WINEPREFIX="$root/build/mingw$bits/wineprefix" "$server" -k 2>/dev/null || true
+done

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -33,13 +34,22 @@ void record(std::string what) {
   g_steps->push_back({std::move(what), live_workspaces(), fs::exists("readme.txt")});
 }
 
+// Unless a test gives a body of its own, a fake mode leaves its output behind as the real
+// one does, so that there is something to open.
+void leave_output(const char* name) {
+  std::ofstream(name, std::ios::app).flush();
+}
 ModeOutcome fake_training(Workspace& w, const fs::path& file) {
   record("training " + file.string());
-  return g_mode_body ? g_mode_body(w, file) : ModeOutcome{};
+  if (g_mode_body) return g_mode_body(w, file);
+  leave_output("result.html");
+  return {};
 }
 ModeOutcome fake_expert(Workspace& w, const fs::path& file) {
   record("expert " + file.string());
-  return g_mode_body ? g_mode_body(w, file) : ModeOutcome{};
+  if (g_mode_body) return g_mode_body(w, file);
+  leave_output("orven_log.txt");
+  return {};
 }
 constexpr ModeEntries kFakeModes{&fake_training, &fake_expert};
 
@@ -124,21 +134,37 @@ TEST_F(RunSequence, EveryIndexButZeroRunsExpertMode) {
   }
 }
 
-// Cancelling the file choice runs no mode, but the message, the open request and the readme
-// still follow.
-TEST_F(RunSequence, CancelStillShowsOpensAndWritesTheReadme) {
+// Cancelling the file choice runs no mode, but the message and the readme still follow; the
+// output is asked to be opened only when one is there (left by an earlier run), never when
+// the name is missing or is no regular file.
+TEST_F(RunSequence, CancelStillShowsAndWritesTheReadme) {
   const RunResult training = run(0);
-  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", kTrainingDone, "open result.html"}));
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", kTrainingDone}));
   EXPECT_FALSE(training.file_chosen);
   EXPECT_EQ(training.outcome.status, Status::ok);
   EXPECT_TRUE(fs::exists("readme.txt"));
 
   steps_.clear();
   fs::remove("readme.txt");
+  fs::create_directory("orven_log.txt");
   run(-1);
-  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", kExpertDone, "open orven_log.txt"}));
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", kExpertDone}));
   EXPECT_TRUE(fs::exists("readme.txt"));
   EXPECT_EQ(live_workspaces(), 0);
+
+  steps_.clear();
+  leave_output("result.html");
+  run(0);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", kTrainingDone, "open result.html"}));
+}
+
+// A mode that reports success without its output on disk (removed meanwhile, say) opens
+// nothing either.
+TEST_F(RunSequence, SuccessWithoutAnOutputOpensNothing) {
+  services_.chosen = fs::path("page.php");
+  g_mode_body = [](Workspace&, const fs::path&) { return ModeOutcome{}; };
+  run(0);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "training page.php", kTrainingDone}));
 }
 
 // A failure the mode reports replaces the completion message with an error that names the

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # `cmake --install` puts both programs, the menu entry and the icon where a desktop finds
-# them.
+# them, and the manual pages, copyright, changelog and metainfo where Debian keeps them.
 #
 # usage: install.sh BUILD_DIR
 set -euo pipefail
@@ -8,7 +8,9 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
 for file in bin/orven bin/orven-cli share/applications/orven.desktop \
-  share/icons/hicolor/scalable/apps/orven.svg; do
+  share/icons/hicolor/scalable/apps/orven.svg share/man/man1/orven.1.gz \
+  share/man/man1/orven-cli.1.gz share/metainfo/example.orven.orven.metainfo.xml \
+  share/doc/orven/copyright share/doc/orven/changelog.gz; do
   [ -e "$prefix/$file" ] || { echo "FAIL: $file was not installed"; exit 1; }
 done
 [ -x "$prefix/bin/orven" ] && [ -x "$prefix/bin/orven-cli" ] || { echo "FAIL: not executable"; exit 1; }

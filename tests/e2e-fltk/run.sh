@@ -3,7 +3,11 @@
 # temporary folder, checks the painted colours, runs training and expert mode through the
 # file chooser (typing the file's path), dismisses the message with Return, compares the
 # outputs with orven-cli's and checks the open request (a stub xdg-open records it); then a
-# cancelled chooser and "Выход". The second pass does the same with FLTK's own chooser.
+# cancelled chooser and "Выход". Each pass checks the open dialog as a window manager and a
+# screen reader see it: its title, that it is a transient of the main window and stacked
+# above it (under openbox also after the main window was raised), and, through AT-SPI, the
+# names of its filters (GTK's dialog; FLTK's own draws them unseen by AT-SPI). The passes:
+# GTK's dialog and FLTK's own chooser, each without a window manager and under openbox.
 #
 # usage: run.sh ORVEN ORVEN_CLI SOURCE_ROOT ARTIFACT_DIR
 set -uo pipefail
@@ -14,18 +18,35 @@ cli=$(realpath "$2")
 source_root=$(realpath "$3")
 artifacts=$(realpath "$4")
 
-for tool in Xvfb xdotool xwininfo xprop import convert; do
+for tool in Xvfb xdotool xwininfo xprop import convert openbox dbus-daemon; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed"
     exit 77
   fi
 done
+if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
+  echo "SKIP: python3-pyatspi is not installed"
+  exit 77
+fi
+
+# What the dialog must show, from the texts the program shows it with.
+dialog_title=$(cat "$source_root"/texts/*.h | sed -n 's/.*kOpenDialogTitle = "\(.*\)"_cp;.*/\1/p')
+filter_names=$(cat "$source_root"/texts/*.h |
+  sed -n 's/^ *{"\([^"]*\)"_cp, "\*\.[a-z]*"_cp},\{0,1\}$/\1/p')
+if [ -z "$dialog_title" ] || [ "$(wc -l <<<"$filter_names")" -ne 6 ]; then
+  echo "FAIL: the dialog's title and six filters were not found in texts/"
+  exit 1
+fi
 
 work=$(mktemp -d)
 xvfb_pid=""
 orven_pid=""
+bus_pid=""
+wm_pid=""
 cleanup() {
   [ -n "$orven_pid" ] && kill "$orven_pid" 2>/dev/null
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
@@ -82,6 +103,14 @@ status=$?
 [ $status -eq 1 ] || fail "exit status $status with an unreachable display, expected 1"
 grep -q "orven-cli" "$work/err" || fail "the line does not point to orven-cli: $(cat "$work/err")"
 
+# A session bus, through which GTK's accessibility bridge reaches AT-SPI (started on demand).
+step="session bus"
+dbus-daemon --session --nofork --print-address=3 3>"$work/bus" 2>"$work/bus.log" &
+bus_pid=$!
+bus_known() { [ -s "$work/bus" ]; }
+wait_until 10 bus_known || fail "dbus-daemon did not start: $(cat "$work/bus.log")"
+export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
+
 # The stub that stands for the desktop's opener.
 mkdir -p "$work/bin" "$work/inputs"
 cat >"$work/bin/xdg-open" <<STUB
@@ -134,6 +163,54 @@ find_chooser() {
   [ -n "$chooser" ]
 }
 
+# Top-level windows from the bottom of the stack to the top: the window manager's list when
+# one runs, else the server's order (xwininfo lists it top first).
+stacking() {
+  local list
+  list=$(xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | grep -o '0x[0-9a-f]*')
+  if [ -n "$list" ]; then
+    echo "$list"
+  else
+    xwininfo -root -children | awk '$1 ~ /^0x/ {print $1}' | tac
+  fi
+}
+above() {  # above A B: window A is stacked higher than window B
+  local id i=0 at_a=-1 at_b=-1
+  while read -r id; do
+    [ $((id)) -eq $(($1)) ] && at_a=$i
+    [ $((id)) -eq $(($2)) ] && at_b=$i
+    i=$((i + 1))
+  done < <(stacking)
+  [ $at_a -ge 0 ] && [ $at_b -ge 0 ] && [ $at_a -gt $at_b ]
+}
+
+# The open dialog as the window manager and a screen reader see it.
+check_dialog() {
+  local title transient shown
+  title=$(xprop -id "$chooser" _NET_WM_NAME | sed -n 's/.*= "\(.*\)"$/\1/p')
+  [ "$title" = "$dialog_title" ] || fail "the dialog is titled '$title'"
+  transient=$(xprop -id "$chooser" WM_TRANSIENT_FOR | grep -o '0x[0-9a-f]*')
+  [ -n "$transient" ] && [ $((transient)) -eq $((main)) ] ||
+    fail "the dialog is no transient of the main window: $(xprop -id "$chooser" WM_TRANSIENT_FOR)"
+  above "$chooser" "$main" || fail "the dialog is below the main window: $(stacking | tr '\n' ' ')"
+  if [ "$wm" = openbox ]; then
+    xdotool windowraise "$main"
+    sleep 0.5
+    above "$chooser" "$main" || fail "raising the main window hid the dialog: $(stacking | tr '\n' ' ')"
+  fi
+  if xprop -id "$chooser" WM_WINDOW_ROLE 2>/dev/null | grep -q GtkFileChooserDialog; then
+    wait_until 10 /usr/bin/python3 "$source_root/tests/e2e-fltk/dialog.py" orven >/dev/null ||
+      fail "AT-SPI shows no open dialog of orven"
+    shown=$(/usr/bin/python3 "$source_root/tests/e2e-fltk/dialog.py" orven)
+    [ "$shown" = "$(printf '%s\n' "$dialog_title" "$filter_names")" ] ||
+      fail "the dialog shows: $(tr '\n' '|' <<<"$shown")"
+    echo "pass $pass: dialog '$title', transient for and above the main window" \
+      "($wm), filters: $(tail -n +2 <<<"$shown" | tr '\n' '|')"
+  else
+    echo "pass $pass: dialog '$title', transient for and above the main window ($wm)"
+  fi
+}
+
 message=""
 find_message() {
   message=$(visible_ids '^orven-message$' | head -n1)
@@ -151,6 +228,10 @@ run_with() {
   local path=${1:-} start=${2:-}
   xdotool mousemove --window "$main" 677 534 click 1
   wait_until 20 find_chooser || fail "no file chooser appeared"
+  if [ -n "$dialog_unchecked" ]; then
+    check_dialog
+    dialog_unchecked=""
+  fi
   xdotool windowraise "$chooser" windowfocus --sync "$chooser"
   if [ -z "$path" ]; then
     xdotool key --clearmodifiers Escape
@@ -171,12 +252,15 @@ dismiss_message() {
 
 opened() { grep -qxF "$1" "$work/open.log"; }
 
-# One whole session: $1 names the pass, $2 is the HOME it runs with.
+# One whole session: $1 names the pass, $2 is the HOME it runs with, $3 the window manager
+# (none or openbox).
 session() {
   local pass=$1
   export HOME=$2
+  wm=$3
   mkdir -p "$HOME/.local/share" "$work/$pass"
   : >"$work/open.log"
+  dialog_unchecked=yes
 
   step="$pass: start"
   local started=$SECONDS
@@ -188,6 +272,13 @@ session() {
   [ "$(size_of "$main")" = "794x571" ] || fail "client area $(size_of "$main"), expected 794x571"
   xprop -id "$main" _NET_WM_NAME | grep -qF '"ОРВЕН (версия 10.4.1.)"' ||
     fail "caption: $(xprop -id "$main" _NET_WM_NAME)"
+  # The legacy names as well, which Cyrillic needs as COMPOUND_TEXT (xprop decodes it).
+  local legacy
+  for legacy in WM_NAME WM_ICON_NAME; do
+    LC_ALL=C.UTF-8 xprop -id "$main" $legacy |
+      grep -qxF "$legacy(COMPOUND_TEXT) = \"ОРВЕН (версия 10.4.1.)\"" ||
+      fail "$(LC_ALL=C.UTF-8 xprop -id "$main" $legacy)"
+  done
 
   step="$pass: colours"
   local shot="$work/$pass-window.png" expect spot got
@@ -278,18 +369,28 @@ session() {
   status=$?
   orven_pid=""
   [ $status -eq 0 ] || fail "exit status $status after \"Выход\""
+  [ -z "$dialog_unchecked" ] || fail "the dialog was never checked"
   echo "pass $pass: ok ($((SECONDS - started)) s)"
 }
 
 # orven's own leaks are covered by the unit tests; GTK's and fontconfig's are not ours.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-session native-chooser "$work/home-native"
+session native-chooser "$work/home-native" none
 
 # FLTK's own chooser, as on a machine without GTK: switched on by FLTK's user preferences.
 mkdir -p "$work/home-fltk/.fltk/fltk.org"
 printf '%s\n' '; FLTK preferences file format 1.0' '; vendor: fltk.org' '; application: fltk' '' \
   '[.]' '' '[./options]' 'FNFCUsesGTK:0' >"$work/home-fltk/.fltk/fltk.org/fltk.prefs"
-session fltk-chooser "$work/home-fltk"
+session fltk-chooser "$work/home-fltk" none
+
+# One openbox for the rest: it leaves its properties on the root window when it ends.
+step="openbox"
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_until 10 wm_running || fail "openbox did not start: $(cat "$work/openbox.log")"
+session native-chooser-openbox "$work/home-native" openbox
+session fltk-chooser-openbox "$work/home-fltk" openbox
 
 echo "e2e: all passes ok"

@@ -99,8 +99,10 @@ export PATH="$work/bin:$PATH"
 
 step="Wine prefix"
 prefix_started=$EPOCHREALTIME
+# wine-run.sh makes the prefix, afresh when the Wine installation changed; the file
+# associations below then go into it once.
+"$wine_run" cmd /c exit >/dev/null 2>&1
 if [ ! -f "$WINEPREFIX/.orven-e2e-v2" ]; then
-  rm -rf "$WINEPREFIX"
   # Created without Gecko, the prefix lacks the .html and .txt associations that a Windows
   # system has; both outputs go to winebrowser, which passes them on to xdg-open.
   "$wine_run" reg add 'HKCR\.html' /ve /d htmlfile /f >/dev/null 2>&1 &&
@@ -111,8 +113,6 @@ if [ ! -f "$WINEPREFIX/.orven-e2e-v2" ]; then
       /d '"C:\windows\system32\winebrowser.exe" "%1"' >/dev/null 2>&1 ||
     fail "the Wine prefix could not be set up"
   touch "$WINEPREFIX/.orven-e2e-v2"
-else
-  "$wine_run" cmd /c exit >/dev/null 2>&1
 fi
 echo "wine prefix ready in $(seconds_since "$prefix_started") s"
 
@@ -301,8 +301,8 @@ cmp "$folder/orven_log.txt" "$work/expect-expert/orven_log.txt" ||
 wait_until 15 opened orven_log.txt || fail "orven_log.txt was not handed to the desktop"
 
 # Cancelled: still the message and a fresh readme.txt, in whatever folder the dialogs left
-# current (Wine's dialog moves it to the folder it last showed, so the open request may
-# find no orven_log.txt there, which is then silently not opened).
+# current (Wine's dialog moves it to the folder it last showed, where there may be no
+# orven_log.txt, and then nothing is asked to open).
 step="cancel"
 rm -f "$work/run/readme.txt" "$work/sources/readme.txt" "$work/Скрипты ОРВЕН/readme.txt"
 run_once cancel

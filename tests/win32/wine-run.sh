@@ -1,6 +1,6 @@
 #!/bin/sh
-# Runs one Windows program under wine64 in the prefix named by WINEPREFIX (the build folder's
-# own). Wine's helper processes (services, device drivers) outlive the program and would hold
+# Runs one Windows program under Wine (wine64, or the loader WINELOADER names) in the prefix
+# named by WINEPREFIX (the build folder's own). Wine's helper processes (services, device drivers) outlive the program and would hold
 # the caller's output pipes open — CTest then waits for them — so the first call starts a
 # lingering wineserver and those helpers with their output on /dev/null; later calls reuse it.
 set -u
@@ -21,6 +21,15 @@ server=$(dirname "$loader")/wineserver64
 [ -x "$server" ] || server=wineserver
 linger="${ORVEN_WINE_LINGER:-60}"
 
+# A prefix made by wine64 alone cannot start anything once Debian's wine32 is installed as
+# well ("could not load kernel32.dll"), so each prefix records the Wine it was made with and
+# is made afresh when that changed.
+setup="wine64"
+[ -x /usr/lib/wine/wine ] && setup="wine64+wine32"
+if [ -d "$WINEPREFIX" ] && [ "$(cat "$WINEPREFIX/.orven-wine-setup" 2>/dev/null)" != "$setup" ]; then
+  "$server" -k </dev/null >/dev/null 2>&1
+  rm -rf "$WINEPREFIX"
+fi
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
   # A fresh prefix: create it once (about 20 s) away from the caller's pipes.
   mkdir -p "$WINEPREFIX"
@@ -32,6 +41,7 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
     "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f \
       </dev/null >/dev/null 2>&1
   fi
+  printf '%s\n' "$setup" >"$WINEPREFIX/.orven-wine-setup"
 fi
 # Exit status 0: no server was running for this prefix and a lingering one has started, so
 # start the helpers now; a running server answers with a non-zero status and stays as it is.
