@@ -96,8 +96,13 @@ TEST_F(ScriptCommands, NumberFormatInLogLines) {
   EXPECT_EQ(log_of("#root::math::get_aimcost 1000000 1"), "#root::math::get_aimcost << 1e+006\r\n");
   EXPECT_EQ(log_of("#root::math::get_aimcost -1000000 1"),
             "#root::math::get_aimcost << -1e+006\r\n");
+  // An exact tie at the seventh digit rounds away from zero.
   EXPECT_EQ(log_of("#root::math::get_aimcost 1234565 1"),
-            "#root::math::get_aimcost << 1.23456e+006\r\n");
+            "#root::math::get_aimcost << 1.23457e+006\r\n");
+  EXPECT_EQ(log_of("#root::math::get_aimcost 12345650 1"),
+            "#root::math::get_aimcost << 1.23457e+007\r\n");
+  EXPECT_EQ(log_of("#root::math::get_aimcost -1234575 1"),
+            "#root::math::get_aimcost << -1.23458e+006\r\n");
 }
 
 // Every verdict command: the value inside its range logs 1, each side of each bound as
