@@ -28,17 +28,21 @@ long long leading_exponent(std::string_view number) {
 }
 
 // The runtime whose logs these are rounds a value lying exactly halfway between two
-// six-digit neighbours away from zero, where to_chars (like glibc) rounds it to even. Such
-// a value has 5 as its seventh significant digit and nothing but zeros after it in its
-// exact expansion, which 767 significant digits hold for any double; the seven-digit
-// rendering first keeps the common case cheap.
+// six-digit neighbours away from zero, where to_chars (like glibc) rounds it to even. Such a
+// value is a seven-digit decimal ending in 5 times a power of ten: when whole, a multiple of
+// five of a million or more; when not, that decimal over a power of ten that divides it, so
+// a float holds it (24 significant bits). Those cheap tests spare most values the exact
+// expansion, which then decides (767 significant digits hold any double's).
 bool is_halfway(double v) {
+  const double a = std::fabs(v);
+  if (a != std::floor(a)) {
+    if (static_cast<float>(a) != a) return false;
+  } else if (a < 1e6 || (a < 9e18 && static_cast<long long>(a) % 5 != 0)) {
+    return false;
+  }
   char digits[800];  // "d.", 766 digits, "e-324"
-  std::to_chars(digits, digits + sizeof digits, std::fabs(v), std::chars_format::scientific, 6);
-  if (digits[7] != '5') return false;
-  char* end = std::to_chars(digits, digits + sizeof digits, std::fabs(v),
-                            std::chars_format::scientific, 766)
-                  .ptr;
+  char* end =
+      std::to_chars(digits, digits + sizeof digits, a, std::chars_format::scientific, 766).ptr;
   return digits[7] == '5' && *std::find_if(digits + 8, end, [](char c) { return c != '0'; }) == 'e';
 }
 
