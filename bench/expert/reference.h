@@ -62,13 +62,17 @@ inline constexpr ReferenceCommand kReferenceCommands[] = {
 
 // printf's "%.6g" with the exponent widened to three digits and an unsigned "nan". The log's
 // runtime rounds a value exactly halfway at the seventh significant digit away from zero,
-// printf to even: such a value is moved one ulp outward first. "%.766e" shows every digit.
+// printf to even: such a value is moved one ulp outward first. "%.766e" shows every digit;
+// "%.40e" spares it most values.
 inline std::string reference_number(double v) {
   if (std::isnan(v)) return "nan";
   char text[800] = {};
-  std::snprintf(text, sizeof text, "%.6e", std::fabs(v));
-  if (text[7] == '5') std::snprintf(text, sizeof text, "%.766e", std::fabs(v));
-  if (text[7] == '5' && text[8 + std::strspn(text + 8, "0")] == 'e') v = std::nextafter(v, 2 * v);
+  const auto halfway = [&] {
+    return text[7] == '5' && text[8 + std::strspn(text + 8, "0")] == 'e';
+  };
+  std::snprintf(text, sizeof text, "%.40e", std::fabs(v));
+  if (halfway()) std::snprintf(text, sizeof text, "%.766e", std::fabs(v));
+  if (halfway()) v = std::nextafter(v, 2 * v);
   std::snprintf(text, sizeof text, "%.6g", v);
   std::string s = text;
   const std::size_t e = s.find('e');
