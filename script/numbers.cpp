@@ -29,10 +29,11 @@ long long leading_exponent(std::string_view number) {
 
 // The runtime whose logs these are rounds a value lying exactly halfway between two
 // six-digit neighbours away from zero, where to_chars (like glibc) rounds it to even. Such a
-// value is a seven-digit decimal ending in 5 times a power of ten: when whole, a multiple of
-// five of a million or more; when not, that decimal over a power of ten that divides it, so
-// a float holds it (24 significant bits). Those cheap tests spare most values the exact
-// expansion, which then decides (767 significant digits hold any double's).
+// value is seven digits ending in 5 times a power of ten. Whole, it is a multiple of five of
+// a million or more; fractional, it is a double only when the digits absorb the fives of
+// the power, leaving a number below 2^24 over a power of two, which a float holds. These
+// cheap tests spare most values the exact expansion that decides (767 significant digits
+// hold any double's).
 bool is_halfway(double v) {
   const double a = std::fabs(v);
   if (a != std::floor(a)) {
