@@ -102,6 +102,13 @@ std::size_t format_number(double v, char* out) {
     std::memcpy(out, "nan", 3);
     return 3;
   }
+  const double a = std::fabs(v);
+  if (a < 1e6 && a == static_cast<int>(a)) {  // six digits at most: the whole number, faster
+    out[0] = '-';
+    const int sign = std::signbit(v) ? 1 : 0;
+    return static_cast<std::size_t>(
+        std::to_chars(out + sign, out + kNumberTextMax, static_cast<int>(a)).ptr - out);
+  }
   if (std::isfinite(v) && is_halfway(v)) v = std::nextafter(v, 2 * v);  // one ulp outward
   char* end = std::to_chars(out, out + kNumberTextMax, v, std::chars_format::general, 6).ptr;
   if (end - out >= 5 && end[-4] == 'e') {  // the runtime writes three exponent digits
