@@ -92,19 +92,4 @@ inline std::string lf_as_crlf(std::string_view text) {
   return out;
 }
 
-// The default stream format of a double as the C library writes it ("%.6g"), brought to the
-// log's fixed form: an exponent of at least three digits, and "nan" whatever the sign.
-inline std::string reference_format(double v) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.6g", v);
-  std::string s(text);
-  if (s == "-nan") return "nan";
-  const std::size_t e = s.find('e');
-  if (e != std::string::npos) {
-    const std::size_t digits = e + 2;  // after the exponent's sign
-    while (s.size() - digits < 3) s.insert(digits, "0");
-  }
-  return s;
-}
-
 }  // namespace orven::fuzz

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/expert/reference.h"
 #include "fuzz_common.h"
 #include "script/command_set.h"
 #include "script/script.h"
@@ -66,7 +67,7 @@ std::string reference_line(Arguments& args, std::string_view line) {
   for (const script::MathCommand& c : script::kMathCommands) {
     if (word == c.name) {
       const double value = std::ceil(static_cast<double>(formula(word, args)));
-      return word + std::string(c.separator) + fuzz::reference_format(value) + "\n";
+      return word + std::string(c.separator) + bench::reference_number(value) + "\n";
     }
   }
   return {};

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 namespace orven::script {
@@ -33,15 +32,11 @@ Extraction extract_number(std::string_view text, double& value);
 inline constexpr std::size_t kNumberTextMax = 16;
 
 // Writes v with six significant digits as the default stream format does, rounded to
-// nearest with ties to even: fixed notation for decimal exponents -4 to 5, exponent
-// notation otherwise with at least three exponent digits; trailing zeros and a trailing
-// point dropped; "-0", "inf", "-inf", and "nan" whatever the sign of a not-a-number.
+// nearest, a value exactly halfway away from zero ('1234565' is '1.23457e+006'): fixed
+// notation for decimal exponents -4 to 5, exponent notation otherwise with at least three
+// exponent digits; trailing zeros and a trailing point dropped; "-0", "inf", "-inf", and
+// "nan" whatever the sign of a not-a-number.
 // Returns the number of bytes written to out (at most kNumberTextMax, no terminating zero).
 std::size_t format_number(double v, char* out);
-
-inline void append_number(std::string& out, double v) {
-  char text[kNumberTextMax];
-  out.append(text, format_number(v, text));
-}
 
 }  // namespace orven::script

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <string>
 
@@ -59,10 +60,19 @@ inline constexpr ReferenceCommand kReferenceCommands[] = {
     {"#root::hv::get_cntwordTITLE_atr", 13, 1, 312},
 };
 
-// printf's "%.6g" with the exponent widened to three digits and an unsigned "nan".
+// printf's "%.6g" with the exponent widened to three digits and an unsigned "nan". The log's
+// runtime rounds a value exactly halfway at the seventh significant digit away from zero,
+// printf to even: such a value is moved one ulp outward first. "%.766e" shows every digit;
+// "%.40e" spares it most values.
 inline std::string reference_number(double v) {
   if (std::isnan(v)) return "nan";
-  char text[64];
+  char text[800] = {};
+  const auto halfway = [&] {
+    return text[7] == '5' && text[8 + std::strspn(text + 8, "0")] == 'e';
+  };
+  std::snprintf(text, sizeof text, "%.40e", std::fabs(v));
+  if (halfway()) std::snprintf(text, sizeof text, "%.766e", std::fabs(v));
+  if (halfway()) v = std::nextafter(v, 2 * v);
   std::snprintf(text, sizeof text, "%.6g", v);
   std::string s = text;
   const std::size_t e = s.find('e');

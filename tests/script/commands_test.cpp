@@ -1,5 +1,7 @@
 // The command set: the gate against whole names, the nine formulas with their documented
 // examples, the thirty verdict ranges on both sides of every bound, and the line formats.
+#include "texts/commands.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -96,8 +98,12 @@ TEST_F(ScriptCommands, NumberFormatInLogLines) {
   EXPECT_EQ(log_of("#root::math::get_aimcost 1000000 1"), "#root::math::get_aimcost << 1e+006\r\n");
   EXPECT_EQ(log_of("#root::math::get_aimcost -1000000 1"),
             "#root::math::get_aimcost << -1e+006\r\n");
-  EXPECT_EQ(log_of("#root::math::get_aimcost 1234565 1"),
-            "#root::math::get_aimcost << 1.23456e+006\r\n");
+  // An exact tie at the seventh digit rounds away from zero.
+  const std::string aimcost(orven::texts::commands::kGetAimcost);
+  const std::string logged = aimcost + std::string(orven::texts::commands::kMathSeparator);
+  EXPECT_EQ(log_of(aimcost + " 1234565 1"), logged + "1.23457e+006\r\n");
+  EXPECT_EQ(log_of(aimcost + " 12345650 1"), logged + "1.23457e+007\r\n");
+  EXPECT_EQ(log_of(aimcost + " -1234575 1"), logged + "-1.23458e+006\r\n");
 }
 
 // Every verdict command: the value inside its range logs 1, each side of each bound as
