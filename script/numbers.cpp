@@ -8,6 +8,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/whitespace.h"
+
 namespace orven::script {
 namespace {
 
@@ -57,7 +59,7 @@ bool is_halfway(double v) {
 Extraction extract_number(std::string_view text, double& value) {
   const std::size_t n = text.size();
   std::size_t i = 0;
-  while (i < n && is_space(text[i])) ++i;
+  while (i < n && is_whitespace(text[i])) ++i;
   if (i == n) return {i, true};  // the stream's sentry fails before any conversion
 
   const std::size_t start = i;

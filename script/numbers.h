@@ -8,11 +8,6 @@
 
 namespace orven::script {
 
-// The classic whitespace bytes: blank, tab, line feed, vertical tab, form feed, carriage return.
-constexpr bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 struct Extraction {
   std::size_t consumed;  // bytes taken from the text, leading whitespace included
   bool failed;           // the stream would now be in its failed state

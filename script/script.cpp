@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "base/platform.h"
+#include "base/whitespace.h"
 #include "script/numbers.h"
 #include "texts/commands.h"
 #include "texts/product.h"
@@ -30,7 +31,7 @@ class LineReader {
   bool at_token() {
     for (;;) {
       std::size_t i = 0;
-      while (i < rest_.size() && script::is_space(rest_[i])) ++i;
+      while (i < rest_.size() && is_whitespace(rest_[i])) ++i;
       rest_.remove_prefix(i);
       if (!rest_.empty()) return true;
       if (in_filler_) return false;
@@ -41,7 +42,7 @@ class LineReader {
 
   std::string_view word() {
     std::size_t n = 0;
-    while (n < rest_.size() && !script::is_space(rest_[n])) ++n;
+    while (n < rest_.size() && !is_whitespace(rest_[n])) ++n;
     const std::string_view w = rest_.substr(0, n);
     rest_.remove_prefix(n);
     return w;
