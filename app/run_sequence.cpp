@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/display_text.h"
 #include "app/readme.h"
@@ -38,6 +39,19 @@ std::string failure_text(const ModeOutcome& outcome) {
   return {};
 }
 
+// The note on an input that a training run skipped.
+std::string skipped_text(const SkippedInput& skipped) {
+  switch (skipped.why) {
+    case SkippedInput::Why::not_regular:
+      return around_name(msg::kSkippedNotRegular, skipped.file);
+    case SkippedInput::Why::folder_unlisted:
+      return around_name(msg::kSkippedFolder, skipped.file);
+    case SkippedInput::Why::unreadable:
+      break;
+  }
+  return around_name(msg::kSkippedUnreadable, skipped.file);
+}
+
 }  // namespace
 
 RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes) {
@@ -59,14 +73,17 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
   const texts::window::Completion& completion =
       texts::window::kCompletion[mode == Mode::training ? 0 : 1];
 
-  if (const std::optional<std::filesystem::path> chosen = services.choose_file()) {
+  if (const std::vector<std::filesystem::path> chosen = services.choose_file(); !chosen.empty()) {
     result.file_chosen = true;
-    const auto entry = mode == Mode::training ? modes.training : modes.expert;
     try {
-      result.outcome = entry(*workspace, *chosen);
+      result.outcome = mode == Mode::training ? modes.training(*workspace, chosen)
+                                              : modes.expert(*workspace, chosen.front());
     } catch (const std::bad_alloc&) {
-      result.outcome = ModeOutcome{Status::out_of_memory, *chosen, 0};
+      result.outcome = ModeOutcome{Status::out_of_memory, chosen.front(), 0};
     }
+  }
+  for (const SkippedInput& skipped : result.outcome.skipped) {
+    services.show_note(skipped_text(skipped));
   }
 
   if (result.outcome.status == Status::ok) {

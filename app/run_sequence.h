@@ -5,26 +5,31 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
 namespace orven::app {
 
-// The three platform services. Texts handed to them are UTF-8, ready for display.
+// The three platform services, and notes. Texts handed to them are UTF-8, ready for display.
 class Services {
  public:
   enum class MessageKind { info, error };
 
   virtual ~Services() = default;
-  // Asks the user for an existing input file; nothing when cancelled.
-  virtual std::optional<std::filesystem::path> choose_file() = 0;
+  // Asks the user for the inputs: the windows for one existing file, orven-cli takes the
+  // paths it was given. Empty when cancelled.
+  virtual std::vector<std::filesystem::path> choose_file() = 0;
   // Shows a message with its caption and one OK button; returns when it was dismissed.
   virtual void show_message(std::string_view caption, std::string_view text, MessageKind kind) = 0;
   // Opens a document with its default application; never blocks, failures are ignored.
   virtual void open_document(const std::filesystem::path& file) = 0;
+  // A remark on the run that needs no answer (an input that was skipped); the windows have
+  // no place for one.
+  virtual void show_note(std::string_view /*text*/) {}
 };
 
 enum class Mode { training, expert };
@@ -37,7 +42,7 @@ constexpr Mode mode_for_index(int index) {
 // The two mode entries: run_advisor and run_script for the fronts (app/mode_entries.h),
 // fakes in tests.
 struct ModeEntries {
-  ModeOutcome (*training)(Workspace&, const std::filesystem::path&);
+  ModeOutcome (*training)(Workspace&, std::span<const std::filesystem::path>);
   ModeOutcome (*expert)(Workspace&, const std::filesystem::path&);
 };
 

@@ -4,10 +4,22 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "base/platform.h"
 
 namespace orven {
+
+// An input met in a folder that a run left out, and why; the run went on without it.
+struct SkippedInput {
+  enum class Why {
+    unreadable,       // could not be opened or read
+    not_regular,      // a device, pipe or socket
+    folder_unlisted,  // a folder whose names could not be read
+  };
+  std::filesystem::path file;
+  Why why = Why::unreadable;
+};
 
 struct ModeOutcome {
   enum class Status {
@@ -17,9 +29,10 @@ struct ModeOutcome {
     out_of_memory,      // memory ran out; no partial output was left behind
   };
   Status status = Status::ok;
-  std::filesystem::path file;     // the file the failure concerns
-  std::uint64_t lines_lost = 0;   // expert mode: log lines that did not reach the disk
-  bool not_regular_file = false;  // input_unreadable: it is a folder, a device or a pipe
+  std::filesystem::path file;              // the file the failure concerns
+  std::uint64_t lines_lost = 0;            // expert mode: log lines that did not reach the disk
+  bool not_regular_file = false;           // input_unreadable: it is a folder, a device or a pipe
+  std::vector<SkippedInput> skipped = {};  // training mode, in walk order; whatever the status
 };
 
 // The outcome of an input that did not open, or failed while it was read.

@@ -37,4 +37,9 @@ class InputFile {
   std::intptr_t handle_ = -1;  // a descriptor (POSIX) or a HANDLE (Windows)
 };
 
+// True when a name met in a folder is a link (on Windows any reparse point, a junction as
+// well as a symbolic link): a walk over folders never follows one into a folder, so it
+// cannot go round in a loop.
+bool is_link(const std::filesystem::directory_entry& entry);
+
 }  // namespace orven::platform

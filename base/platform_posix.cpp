@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 #include "base/platform.h"
 
@@ -45,6 +46,11 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
       return 0;
     }
   }
+}
+
+bool is_link(const std::filesystem::directory_entry& entry) {
+  std::error_code ignored;  // a name that is gone by now is no link to follow
+  return entry.is_symlink(ignored);
 }
 
 }  // namespace orven::platform

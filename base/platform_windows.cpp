@@ -53,4 +53,10 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   return got;
 }
 
+// The C++ library here does not tell links from what they point to.
+bool is_link(const std::filesystem::directory_entry& entry) {
+  const DWORD attributes = GetFileAttributesW(entry.path().c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 }  // namespace orven::platform

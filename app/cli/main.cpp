@@ -1,8 +1,8 @@
 // orven-cli: one run of training or expert mode from a terminal or a CI job. The run is the
-// same sequence the window performs; the file comes from the command line, messages go to
-// stdout (completion) and stderr (errors), and nothing is opened unless --open is given.
+// same sequence the window performs; the inputs come from the command line (training takes
+// any number of files and folders, expert one script), messages go to stdout (completion)
+// and stderr (errors and notes), and nothing is opened unless --open is given.
 #include <exception>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +25,10 @@ constexpr int kExitUsage = 2;
 
 class CliServices : public app::Services {
  public:
-  CliServices(std::filesystem::path file, bool open) : file_(std::move(file)), open_(open) {}
+  CliServices(std::vector<std::filesystem::path> inputs, bool open)
+      : inputs_(std::move(inputs)), open_(open) {}
 
-  std::optional<std::filesystem::path> choose_file() override { return file_; }
+  std::vector<std::filesystem::path> choose_file() override { return inputs_; }
 
   void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
     if (kind == MessageKind::info) {
@@ -42,8 +43,12 @@ class CliServices : public app::Services {
     if (open_) open_with_desktop(file);
   }
 
+  void show_note(std::string_view text) override {
+    write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(text) + "\n");
+  }
+
  private:
-  std::filesystem::path file_;
+  std::vector<std::filesystem::path> inputs_;
   bool open_;
 };
 
@@ -88,9 +93,14 @@ int run(const std::vector<Argument>& args) {
   }
   if (mode_index < 0) return usage_error(around(msg::kCliUnknownMode, operands[0]->text));
   if (operands.size() < 2) return usage_error(app::to_utf8(msg::kCliNoFile));
-  if (operands.size() > 2) return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
+  // Expert mode runs one script.
+  if (app::mode_for_index(mode_index) == app::Mode::expert && operands.size() > 2) {
+    return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
+  }
+  std::vector<std::filesystem::path> inputs;
+  for (std::size_t i = 1; i < operands.size(); ++i) inputs.push_back(operands[i]->path);
 
-  CliServices services(operands[1]->path, open);
+  CliServices services(std::move(inputs), open);
   const app::RunResult result = app::perform_run(mode_index, services, app::kModeEntries);
   return result.outcome.status == ModeOutcome::Status::ok ? kExitOk : kExitFailed;
 }

@@ -24,7 +24,7 @@ std::string chooser_filter() {
 
 }  // namespace
 
-std::optional<fs::path> FltkServices::choose_file() {
+std::vector<fs::path> FltkServices::choose_file() {
   std::error_code ec;
   const fs::path start = fs::current_path(ec);
   Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
@@ -33,13 +33,13 @@ std::optional<fs::path> FltkServices::choose_file() {
   chooser.filter_value(0);
   if (!ec) chooser.directory(start.c_str());
   if (chooser.show() != 0 || chooser.filename() == nullptr || *chooser.filename() == '\0') {
-    return std::nullopt;
+    return {};
   }
   fs::path chosen = fs::absolute(fs::path(chooser.filename()), ec);
   if (ec) chosen = fs::path(chooser.filename());
   // A name that does not exist still goes to the mode, which reports it as unreadable.
   fs::current_path(chosen.parent_path(), ec);
-  return chosen;
+  return {chosen};
 }
 
 void FltkServices::show_message(std::string_view caption, std::string_view text, MessageKind kind) {
