@@ -167,7 +167,7 @@ TEST_F(TrainingRun, SeveralFilesMakeTheReportOfTheirConcatenation) {
 // report and readme of the current folder (not of others) are passed over.
 TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
   for (const char* file :
-       {"B.PHP",       "a-b.php",  "a.txt",     "a/x.php",     "a/y/z.h",         "a0.php",
+       {"C.PHP",       "a-b.php",  "a.txt",     "a/x.php",     "a/y/z.h",         "a0.php",
         "b.php",       "c.js",     "d.inc",     "e.cpp",       "f.html",          "g.h",
         "h.txt",       "Makefile", "n.php.bak", ".hidden.php", ".git/config.txt", "readme.txt",
         "result.html", "z/.h",     "z/Z.Txt"}) {
@@ -188,7 +188,7 @@ TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
     return items;
   };
   std::vector<std::string> tree{
-      "tree/B.PHP",    "tree/a-b.php",    "tree/a.txt",       "tree/a/x.php",
+      "tree/C.PHP",    "tree/a-b.php",    "tree/a.txt",       "tree/a/x.php",
       "tree/a/y/z.h",  "tree/a0.php",     "tree/b.php",       "tree/d.inc",
       "tree/e.cpp",    "tree/f.html",     "tree/g.h",         "tree/h.txt",
       "tree/link.php", "tree/readme.txt", "tree/result.html", "tree/z/Z.Txt"};
