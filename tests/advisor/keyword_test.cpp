@@ -167,8 +167,8 @@ TEST(ScannedContains, CaseZeroByteAndBlankFreeKeywords) {
   const std::vector<std::string_view> keywords{
       "eval(", "eval (", "class ", " extends ", "simplexml_ load_ string",
       "xml",   "Class",  "</body"};
-  const KeywordScan scan(bytes("classFooextendsBarsimplexml_load_stringeval($x)\0</body"),
-                         keywords);
+  const std::string text = bytes("classFooextendsBarsimplexml_load_stringeval($x)\0</body");
+  const KeywordScan scan(text, keywords);  // borrows the text
   EXPECT_TRUE(scanned_contains(scan, "eval("));
   EXPECT_TRUE(scanned_contains(scan, "eval ("));
   EXPECT_TRUE(scanned_contains(scan, "class "));

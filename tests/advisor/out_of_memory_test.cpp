@@ -15,7 +15,7 @@
 namespace {
 std::atomic<std::size_t> fail_above = std::numeric_limits<std::size_t>::max();
 std::atomic<std::size_t> fail_size = 0;  // allocations of this size fail once
-std::atomic<int> size_allowed = 0;       // this many of them were made
+std::atomic<int> size_allowed = 0;       // this many more of them were made
 }  // namespace
 
 // GCC cannot tell that these deallocation functions pair with the allocation ones above.
@@ -29,6 +29,22 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) {
+  return ::operator new(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
 namespace orven::testing {
 namespace {
 
