@@ -219,23 +219,26 @@ TEST(KeywordScan, OneKeywordSetServesManyTexts) {
   }
 }
 
-// A keyword right across the middle, where the two walks of a long piece meet, also when
-// the whitespace of the source between its letters takes up most of the first half.
-TEST(KeywordScan, FindsAKeywordAcrossTheMiddle) {
+// A keyword right across the edges where the walks over the parts of a long text meet (a
+// quarter, half and three quarters in), also when the whitespace of the source between its
+// letters takes up most of a part.
+TEST(KeywordScan, FindsAKeywordAcrossTheEdgesOfItsWalks) {
   const std::vector<std::string_view> keywords{"#include", "nowhere"};
   const KeywordSet set(keywords);
-  for (std::size_t shift = 0; shift < 8; ++shift) {
-    std::string text(1000, '.');
-    text.replace(500 - shift, 7, "#include");
-    std::vector<bool> found(set.size(), false);
-    set.find_all(text, found);
-    EXPECT_EQ(found, (std::vector<bool>{true, false})) << shift;
+  for (const std::size_t edge : {250, 500, 750}) {
+    for (std::size_t shift = 0; shift < 8; ++shift) {
+      std::string text(1000, '.');
+      text.replace(edge - shift, 7, "#include");
+      std::vector<bool> found(set.size(), false);
+      set.find_all(text, found);
+      EXPECT_EQ(found, (std::vector<bool>{true, false})) << edge << " " << shift;
 
-    std::string spaced(2000, '.');
-    spaced.replace(300 - shift, 4 + 800 + 4, "#inc" + std::string(800, ' ') + "lude");
-    found.assign(set.size(), false);
-    set.find_all(spaced, found);
-    EXPECT_EQ(found, (std::vector<bool>{true, false})) << shift;
+      std::string spaced(4000, '.');
+      spaced.replace(edge * 4 - 100 - shift, 4 + 200 + 4, "#inc" + std::string(200, ' ') + "lude");
+      found.assign(set.size(), false);
+      set.find_all(spaced, found);
+      EXPECT_EQ(found, (std::vector<bool>{true, false})) << edge << " " << shift;
+    }
   }
 }
 
