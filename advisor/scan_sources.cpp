@@ -153,6 +153,7 @@ class Scanner {
     std::atomic<bool> read_all = false;       // no chunk left: its end, a zero byte or a failure
     // Under the scanner's lock:
     bool open = false;                       // its chunks may be read
+    std::uint64_t size = 0;                  // when it was opened
     std::size_t readers = 0;                 // threads on their way to read a chunk
     bool failed = false;                     // left out: skipped, or the failure of the run
     std::size_t folded = 0;                  // chunks put together in `text`
@@ -215,6 +216,7 @@ void Scanner::run(std::vector<std::unique_ptr<char[]>>& buffers) {
   }
   // A thread the system refuses (no memory left for its stack, say) is one fewer, no more.
   try {
+    threads.reserve(buffers.size());
     for (std::size_t i = 1; i < buffers.size(); ++i) {
       threads.emplace_back([this, buffer = buffers[i].get()] { work(buffer); });
     }
@@ -228,7 +230,14 @@ void Scanner::run(std::vector<std::unique_ptr<char[]>>& buffers) {
 void Scanner::work(char* buffer) {
   std::unique_lock lock(mutex_);
   for (;;) {
-    const Task task = next_task(lock);
+    Task task;
+    try {
+      task = next_task(lock);
+    } catch (...) {  // the walk ran out of memory, say; the lock is held
+      if (!error_) error_ = std::current_exception();
+      changed_.notify_all();
+      return;
+    }
     if (!task.file) return;
     ++busy_;
     lock.unlock();
@@ -277,8 +286,13 @@ Scanner::Task Scanner::next_task(std::unique_lock<std::mutex>& lock) {
   }
 }
 
+// A thread joins others on a file only where its chunk lies within the file's size: a small
+// file read by one thread is not waited on by another that would find nothing left.
 bool Scanner::readable(const File& file) const {
-  return file.open && !file.read_all && file.chunks - file.folded + file.readers < chunk_window_;
+  if (!file.open || file.read_all) return false;
+  const std::uint64_t chunks = file.chunks + file.readers;
+  return (file.readers == 0 || chunks * chunk_bytes_ < file.size) &&
+         chunks - file.folded < chunk_window_;
 }
 
 void Scanner::open(File& file, std::unique_lock<std::mutex>& lock) {
@@ -287,9 +301,10 @@ void Scanner::open(File& file, std::unique_lock<std::mutex>& lock) {
   if (in->status() != platform::InputFile::Status::open) {
     fail(file, in->status(), why_skipped(in->status()));
   } else if (all_found_ || failure_) {
-    file.read_all = true;  // opened to tell whether it fails, but nothing more is read
+    file.read_all = true;  // opened only to tell whether it fails
   } else {
     std::lock_guard reading(file.reading);
+    file.size = in->size();
     file.in = std::move(in);
     file.open = true;
   }
@@ -371,6 +386,10 @@ void Scanner::deposit(File& file, std::size_t chunk, Stretch piece) {
 
 // Puts the files that are done, from the earliest on, after the text so far.
 void Scanner::commit() {
+  if (all_found_) {  // nothing is put together any more: a file that is done just goes
+    std::erase_if(files_, [](const auto& entry) { return entry.second->read_all.load(); });
+    return;
+  }
   while (!files_.empty() && files_.begin()->first == frontier_) {
     File& file = *files_.begin()->second;
     if (!file.read_all || file.folded != file.chunks) break;
@@ -378,7 +397,6 @@ void Scanner::commit() {
     files_.erase(files_.begin());
     ++frontier_;
   }
-  if (all_found_) return;
   // Once every keyword is found the report cannot change, whatever comes after: the file
   // being put together is taken as it stands.
   const File* first = files_.empty() ? nullptr : files_.begin()->second.get();
