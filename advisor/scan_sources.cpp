@@ -430,13 +430,16 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
       settings.chunk_bytes != 0
           ? settings.chunk_bytes
           : std::clamp(kBytesInFlight / threads, kSmallestChunk, kLargestChunk);
-  // Not zero-filled: a buffer costs memory only as far as chunks fill it.
+  // Not zero-filled: a buffer costs memory only as far as chunks fill it. Without memory
+  // for the first buffer the run fails; without one for another thread, it has one fewer.
   std::vector<std::unique_ptr<char[]>> buffers;
-  buffers.emplace_back(new char[chunk_bytes]);
+  buffers.reserve(threads);
+  buffers.push_back(std::make_unique_for_overwrite<char[]>(chunk_bytes));
   try {
-    while (buffers.size() < threads) buffers.emplace_back(new char[chunk_bytes]);
+    while (buffers.size() < threads) {
+      buffers.push_back(std::make_unique_for_overwrite<char[]>(chunk_bytes));
+    }
   } catch (const std::bad_alloc&) {
-    // Fewer threads, then.
   }
   Scanner scanner(inputs, keywords, chunk_bytes);
   scanner.run(buffers);
