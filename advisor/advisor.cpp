@@ -5,7 +5,6 @@
 #include <array>
 #include <new>
 #include <span>
-#include <stdexcept>
 #include <string_view>
 
 #include "advisor/keyword_scan.h"
@@ -43,7 +42,7 @@ bool fires(const texts::Rule& rule, const KeywordScan& scan) {
   bool has_keyword = false;
   for (const std::string_view keyword : rule.keywords) {
     if (keyword.empty()) continue;
-    if (scan.contains(keyword)) return true;
+    if (scanned_contains(scan, keyword)) return true;
     has_keyword = true;
   }
   return !has_keyword;
@@ -57,7 +56,7 @@ void run_rules(Workspace& w, std::span<const texts::Rule> rules, const KeywordSc
 
 bool gate_holds(std::span<const std::string_view> gate, const KeywordScan& scan) {
   for (const std::string_view keyword : gate) {
-    if (scan.contains(keyword)) return true;
+    if (scanned_contains(scan, keyword)) return true;
   }
   return false;
 }
@@ -72,14 +71,20 @@ void run_cpp_rules(Workspace& w, const KeywordScan& scan) {
   run_rules(w, texts::kCppRules, scan);
 }
 
-ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source) {
+ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs) {
+  return run_advisor(w, inputs, ScanSettings{});
+}
+
+ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
+                        const ScanSettings& settings) {
   using Status = ModeOutcome::Status;
   try {
-    if (ModeOutcome loaded = load_source(w, source); loaded.status != Status::ok) return loaded;
-    begin_report(w);
     // The keywords are made ready once per process: that costs more than scanning a page.
     static const KeywordSet all_keywords(kAllKeywords);
-    const KeywordScan scan(scanned_text(w), all_keywords);
+    KeywordScan scan(all_keywords);
+    ModeOutcome outcome = scan_sources(w, inputs, settings, scan);
+    if (outcome.status != Status::ok) return outcome;
+    begin_report(w);
     if (gate_holds(texts::kWebGate, scan)) {
       report(w) += texts::kWebHeading;
       run_web_rules(w, scan);
@@ -89,13 +94,13 @@ ModeOutcome run_advisor(Workspace& w, const std::filesystem::path& source) {
       run_cpp_rules(w, scan);
     }
     append_closing_chapters(w);
-    if (!write_report(w))
-      return {Status::output_unwritable, std::filesystem::path(texts::kReportFile)};
-    return {};
+    if (!write_report(w)) {
+      outcome.status = Status::output_unwritable;
+      outcome.file = std::filesystem::path(texts::kReportFile);
+    }
+    return outcome;
   } catch (const std::bad_alloc&) {
-    return {Status::out_of_memory, source};
-  } catch (const std::length_error&) {  // a source larger than a string can hold
-    return {Status::out_of_memory, source};
+    return {Status::out_of_memory, inputs.empty() ? std::filesystem::path() : inputs.front()};
   }
 }
 

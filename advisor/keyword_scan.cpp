@@ -14,6 +14,10 @@ namespace {
 // State numbers are 16 bits wide, which keeps the table small enough for the cache.
 constexpr std::size_t kMaxStates = 65535;
 
+// A text this short is walked without the bookkeeping that pays off on long ones: the seams
+// between pieces of a streamed text are walked thousands of times a run.
+constexpr std::size_t kShortText = 512;
+
 }  // namespace
 
 class KeywordAutomaton {
@@ -21,11 +25,15 @@ class KeywordAutomaton {
   explicit KeywordAutomaton(const std::vector<std::string>& keywords);
 
   // Sets found[k] for every keyword k that occurs in text; stops once all are found.
-  void find_all(std::string_view text, std::vector<bool>& found) const;
+  bool find_all(std::string_view text, std::vector<bool>& found) const;
+  std::size_t longest() const { return longest_; }
 
  private:
+  bool find_in_short(std::string_view text, std::vector<bool>& found) const;
+
   std::vector<std::uint16_t> next_;                  // next_[state * 256 + byte]
   std::vector<std::vector<std::uint16_t>> matches_;  // the keywords that end in each state
+  std::vector<char> has_matches_;                    // !matches_[state].empty()
   std::size_t longest_ = 0;
 };
 
@@ -73,12 +81,32 @@ KeywordAutomaton::KeywordAutomaton(const std::vector<std::string>& keywords)
       }
     }
   }
+  // No keyword holds whitespace, so a whitespace byte leaves every state as it is: the walk
+  // over the source's bytes is the walk over its words joined.
+  for (std::size_t state = 0; state < matches_.size(); ++state) {
+    for (std::size_t c = 0; c < 256; ++c) {
+      if (kWhitespace[c]) next_[state * 256 + c] = static_cast<std::uint16_t>(state);
+    }
+  }
+  has_matches_.resize(matches_.size());
+  for (std::size_t s = 0; s < matches_.size(); ++s) has_matches_[s] = !matches_[s].empty();
 }
 
-void KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found) const {
+bool KeywordAutomaton::find_in_short(std::string_view text, std::vector<bool>& found) const {
+  std::size_t state = 0;
+  for (const unsigned char c : text) {
+    state = next_[state * 256 + c];
+    if (has_matches_[state]) {
+      for (const std::uint16_t k : matches_[state]) found[k] = true;
+    }
+  }
+  return std::find(found.begin(), found.end(), false) == found.end();
+}
+
+bool KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found) const {
+  if (text.size() < kShortText) return find_in_short(text, found);
   std::size_t missing = std::count(found.begin(), found.end(), false);
-  std::vector<char> pending(matches_.size());  // states whose keywords are not yet marked
-  for (std::size_t s = 0; s < matches_.size(); ++s) pending[s] = !matches_[s].empty();
+  std::vector<char> pending(has_matches_);     // states whose keywords are not yet marked
   const auto reach = [&](std::size_t state) {  // true once every keyword is found
     for (const std::uint16_t k : matches_[state]) {
       if (!found[k]) {
@@ -89,32 +117,46 @@ void KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found)
     pending[state] = 0;
     return missing == 0;
   };
-  if (missing == 0) return;
+  if (missing == 0) return true;
 
-  // Each step waits for the one before it, so two walks over the two halves of the text,
-  // side by side, keep the processor twice as busy. The second walk starts a keyword's
-  // length early, so that no occurrence across the middle is missed.
+  // Each step waits for the one before it (a table look-up), so four walks over the four
+  // quarters of the text, side by side, keep the processor busy: a third faster than two.
+  // Every walk but the first starts a keyword's length of words early (whitespace does not
+  // count), so that no occurrence across the edge of two quarters is missed.
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t half = text.size() / 2;
-  const unsigned char* first = bytes;
-  const unsigned char* const first_end = bytes + half;
-  const unsigned char* second = bytes + half - std::min(half, longest_ - 1);
-  const unsigned char* const second_end = bytes + text.size();
-  const std::uint16_t* const next = next_.data();
-  std::size_t a = 0;
-  std::size_t b = 0;
-  while (first != first_end) {  // the first walk is never the longer one
-    a = next[a * 256 + *first++];
-    b = next[b * 256 + *second++];
-    if (pending[a] | pending[b]) {
-      if (pending[a] && reach(a)) return;
-      if (pending[b] && reach(b)) return;
+  const unsigned char* at[4];
+  const unsigned char* end[4];
+  for (std::size_t w = 0; w < 4; ++w) {
+    at[w] = bytes + text.size() * w / 4;
+    end[w] = bytes + text.size() * (w + 1) / 4;
+    for (std::size_t kept = 0; at[w] != bytes && kept + 1 < longest_;) {
+      kept += !kWhitespace[*--at[w]];
     }
   }
-  while (second != second_end) {
-    b = next[b * 256 + *second++];
-    if (pending[b] && reach(b)) return;
+  const std::uint16_t* const next = next_.data();
+  std::size_t state[4] = {};
+  std::size_t a = 0, b = 0, c = 0, d = 0;
+  while (at[0] != end[0]) {  // the first walk is never the longer one
+    a = next[a * 256 + *at[0]++];
+    b = next[b * 256 + *at[1]++];
+    c = next[c * 256 + *at[2]++];
+    d = next[d * 256 + *at[3]++];
+    if (pending[a] | pending[b] | pending[c] | pending[d]) {
+      for (const std::size_t s : {a, b, c, d}) {
+        if (pending[s] && reach(s)) return true;
+      }
+    }
   }
+  state[1] = b;
+  state[2] = c;
+  state[3] = d;
+  for (std::size_t w = 1; w < 4; ++w) {
+    while (at[w] != end[w]) {
+      state[w] = next[state[w] * 256 + *at[w]++];
+      if (pending[state[w]] && reach(state[w])) return true;
+    }
+  }
+  return false;
 }
 
 std::string without_whitespace(std::string_view keyword) {
@@ -148,6 +190,17 @@ KeywordSet::KeywordSet(std::span<const std::string_view> keywords) {
 
 KeywordSet::~KeywordSet() = default;
 
+std::size_t KeywordSet::longest() const {
+  return automaton_->longest();
+}
+
+bool KeywordSet::find_all(std::string_view text, std::vector<bool>& found) const {
+  return automaton_->find_all(text, found);
+}
+
+KeywordScan::KeywordScan(const KeywordSet& keywords)
+    : set_(keywords), found_(keywords.size(), false) {}
+
 KeywordScan::KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords)
     : KeywordScan(scanned, std::make_unique<const KeywordSet>(keywords)) {}
 
@@ -159,7 +212,17 @@ KeywordScan::KeywordScan(std::string_view scanned, std::unique_ptr<const Keyword
 
 KeywordScan::KeywordScan(std::string_view scanned, const KeywordSet& keywords)
     : set_(keywords), text_(searchable_part(scanned)), found_(set_.settled_.size(), false) {
-  set_.automaton_->find_all(text_, found_);
+  set_.find_all(text_, found_);
+}
+
+void KeywordScan::add(const std::vector<bool>& found) {
+  for (std::size_t k = 0; k < found_.size(); ++k) {
+    if (found[k]) found_[k] = true;
+  }
+}
+
+bool KeywordScan::all_found() const {
+  return std::find(found_.begin(), found_.end(), false) == found_.end();
 }
 
 bool KeywordScan::contains(std::string_view keyword) const {
@@ -170,9 +233,8 @@ bool KeywordScan::contains(std::string_view keyword) const {
   return text_.find(bare) != std::string_view::npos;
 }
 
-bool scanned_contains(const Workspace& w, std::string_view keyword) {
-  return searchable_part(scanned_text(w)).find(without_whitespace(keyword)) !=
-         std::string_view::npos;
+bool scanned_contains(const KeywordScan& scan, std::string_view keyword) {
+  return scan.contains(keyword);
 }
 
 }  // namespace orven

@@ -1,9 +1,10 @@
-// Answers many keyword tests on one scanned text with a single pass over it, instead of one
-// search per test. Built by the training run over the gates and both rule lists; a KeywordScan
-// borrows the text and must not outlive it or see it change.
+// Answers many keyword tests with a single pass over the scanned text, instead of one search
+// per test. The pass reads the source's bytes as they are: a whitespace byte leaves the walk
+// where it was, which is the same as walking the text with its whitespace taken out, so no
+// whitespace-free copy is ever made. A KeywordSet is built once per process over the gates
+// and both rule lists; a KeywordScan holds the answers of one run.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <memory>
 #include <span>
@@ -24,13 +25,24 @@ std::string_view searchable_part(std::string_view scanned);
 class KeywordAutomaton;
 
 // A set of keywords made ready for scanning: the costly part of a scan, built once and
-// shared by every scan of the same keywords.
+// shared by every scan of the same keywords, on any number of threads at once.
 class KeywordSet {
  public:
   explicit KeywordSet(std::span<const std::string_view> keywords);
   ~KeywordSet();
   KeywordSet(const KeywordSet&) = delete;
   KeywordSet& operator=(const KeywordSet&) = delete;
+
+  // How many keywords the automaton settles (found[i] below answers the i-th).
+  std::size_t size() const { return settled_.size(); }
+  // The length of the longest of them: a keyword across the edge of two pieces of text
+  // lies within this many bytes less one on either side.
+  std::size_t longest() const;
+
+  // Sets found[i] for every settled keyword that occurs in the words of text (whitespace
+  // skipped) walked from its first byte; found has size() places. Zero bytes are searched
+  // like any other: the caller cuts them off. True when every keyword is found.
+  bool find_all(std::string_view text, std::vector<bool>& found) const;
 
  private:
   friend class KeywordScan;
@@ -40,13 +52,21 @@ class KeywordSet {
 
 class KeywordScan {
  public:
-  // One walk over the searchable part of `scanned` that settles every keyword of `keywords`.
+  // Nothing found yet: the scan of a run's sources adds what it finds (scan_sources).
+  explicit KeywordScan(const KeywordSet& keywords);
+  // One walk over the searchable part of a scanned (whitespace-free) text that settles every
+  // keyword of `keywords`; a keyword outside the set is then searched for in that text.
   KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords);
   // The same with keywords made ready beforehand; `keywords` must outlive the scan.
   KeywordScan(std::string_view scanned, const KeywordSet& keywords);
 
-  // The same answer as scanned_contains on the same text, for any keyword; one outside the
-  // settled set is searched for directly.
+  // Adds the keywords a piece of the scanned text was found to hold (found as in find_all).
+  void add(const std::vector<bool>& found);
+  bool all_found() const;
+  const KeywordSet& keywords() const { return set_; }
+
+  // True when the keyword, without its whitespace, occurs in the scanned text. A streamed
+  // scan holds no text, so it knows only the keywords of its set.
   bool contains(std::string_view keyword) const;
 
  private:
@@ -54,7 +74,7 @@ class KeywordScan {
 
   std::unique_ptr<const KeywordSet> own_;  // the set, when the scan made it itself
   const KeywordSet& set_;
-  std::string_view text_;    // the searchable part
+  std::string_view text_;    // the searchable part, when the scan was made from a text
   std::vector<bool> found_;  // found_[i] answers set_.settled_[i]
 };
 

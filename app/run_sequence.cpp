@@ -4,6 +4,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/display_text.h"
 #include "app/readme.h"
@@ -55,10 +56,10 @@ std::string failure_text(const ModeOutcome& outcome) {
 // longer than a string can hold) is out_of_memory in both modes, anything else an internal
 // error. The run sequence goes on either way, so the readme is written and the workspace
 // released.
-ModeOutcome run_mode(ModeOutcome (*entry)(Workspace&, const std::filesystem::path&),
-                     Workspace& workspace, const std::filesystem::path& input) noexcept {
+template <class Mode>
+ModeOutcome run_mode(const Mode& mode, const std::filesystem::path& input) noexcept {
   try {
-    return entry(workspace, input);
+    return mode();
   } catch (const std::bad_alloc&) {
     return {Status::out_of_memory, input};
   } catch (const std::length_error&) {
@@ -74,6 +75,19 @@ ModeOutcome run_mode(ModeOutcome (*entry)(Workspace&, const std::filesystem::pat
   } catch (...) {
     return {Status::internal_error, input};
   }
+}
+
+// The note on an input that a training run skipped.
+std::string skipped_text(const SkippedInput& skipped) {
+  switch (skipped.why) {
+    case SkippedInput::Why::not_regular:
+      return around_name(msg::kSkippedNotRegular, skipped.file);
+    case SkippedInput::Why::folder_unlisted:
+      return around_name(msg::kSkippedFolder, skipped.file);
+    case SkippedInput::Why::unreadable:
+      break;
+  }
+  return around_name(msg::kSkippedUnreadable, skipped.file);
 }
 
 }  // namespace
@@ -97,10 +111,17 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
   const texts::window::Completion& completion =
       texts::window::kCompletion[mode == Mode::training ? 0 : 1];
 
-  if (const std::optional<std::filesystem::path> chosen = services.choose_file()) {
+  if (const std::vector<std::filesystem::path> chosen = services.choose_file(); !chosen.empty()) {
     result.file_chosen = true;
-    result.outcome =
-        run_mode(mode == Mode::training ? modes.training : modes.expert, *workspace, *chosen);
+    result.outcome = run_mode(
+        [&] {
+          return mode == Mode::training ? modes.training(*workspace, chosen)
+                                        : modes.expert(*workspace, chosen.front());
+        },
+        chosen.front());
+  }
+  for (const SkippedInput& skipped : result.outcome.skipped) {
+    services.show_note(skipped_text(skipped));
   }
 
   if (result.outcome.status == Status::ok) {

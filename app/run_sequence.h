@@ -1,32 +1,35 @@
 // One press of "Далее": create the workspace, read the mode, ask for a file, run the mode,
-// tell the user, open the output when there is one, rewrite readme.txt, destroy the workspace. Platform-free:
-// every front-end (FLTK, Win32, the command line) supplies the three services below, and the
-// tests drive it with fakes. The workspace is released on every path, exceptions included.
+// tell the user, open the output when there is one, rewrite readme.txt, destroy the workspace.
+// Platform-free: every front-end (FLTK, Win32, the command line) supplies the three services below,
+// and the tests drive it with fakes. The workspace is released on every path, exceptions included.
 #pragma once
 
 #include <filesystem>
-#include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
 namespace orven::app {
 
-// The three platform services. Texts handed to them are UTF-8, ready for display.
+// The three platform services, and notes. Texts handed to them are UTF-8, ready for display.
 class Services {
  public:
   enum class MessageKind { info, error };
 
   virtual ~Services() = default;
-  // Asks the user for an existing input file; nothing when cancelled.
-  virtual std::optional<std::filesystem::path> choose_file() = 0;
+  // Asks the user for the inputs: the windows for one existing file, orven-cli takes the
+  // paths it was given. Empty when cancelled.
+  virtual std::vector<std::filesystem::path> choose_file() = 0;
   // Shows a message with its caption and one OK button; returns when it was dismissed.
   virtual void show_message(std::string_view caption, std::string_view text, MessageKind kind) = 0;
   // Opens a document with its default application; never blocks, failures are ignored.
   virtual void open_document(const std::filesystem::path& file) = 0;
-  // A remark that does not change the run's outcome (a readme.txt that was not ours to
-  // rewrite): the windows stay silent, orven-cli writes it as one line on stderr.
+  // A remark that does not change the run's outcome (an input that was skipped, a readme.txt
+  // that was not ours to rewrite): the windows stay silent, orven-cli writes it as one line
+  // on stderr.
   virtual void show_note(std::string_view /*text*/) {}
 };
 
@@ -40,7 +43,7 @@ constexpr Mode mode_for_index(int index) {
 // The two mode entries: run_advisor and run_script for the fronts (app/mode_entries.h),
 // fakes in tests.
 struct ModeEntries {
-  ModeOutcome (*training)(Workspace&, const std::filesystem::path&);
+  ModeOutcome (*training)(Workspace&, std::span<const std::filesystem::path>);
   ModeOutcome (*expert)(Workspace&, const std::filesystem::path&);
 };
 

@@ -5,10 +5,22 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/platform.h"
 
 namespace orven {
+
+// An input met in a folder that a run left out, and why; the run went on without it.
+struct SkippedInput {
+  enum class Why {
+    unreadable,       // could not be opened or read
+    not_regular,      // a device, pipe or socket
+    folder_unlisted,  // a folder whose names could not be read
+  };
+  std::filesystem::path file;
+  Why why = Why::unreadable;
+};
 
 struct ModeOutcome {
   enum class Status {
@@ -19,10 +31,11 @@ struct ModeOutcome {
     internal_error,     // something the mode did not expect failed; `detail` says what
   };
   Status status = Status::ok;
-  std::filesystem::path file;     // the file the failure concerns
-  std::uint64_t lines_lost = 0;   // expert mode: log lines that did not reach the disk
-  bool not_regular_file = false;  // input_unreadable: it is a folder, a device or a pipe
-  std::string detail{};           // internal_error: what failed
+  std::filesystem::path file;              // the file the failure concerns
+  std::uint64_t lines_lost = 0;            // expert mode: log lines that did not reach the disk
+  bool not_regular_file = false;           // input_unreadable: it is a folder, a device or a pipe
+  std::string detail{};                    // internal_error: what failed
+  std::vector<SkippedInput> skipped = {};  // training mode, in walk order; whatever the status
 };
 
 // The outcome of an input that did not open, or failed while it was read.

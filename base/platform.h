@@ -99,4 +99,9 @@ std::wstring wide_from_utf8(std::string_view utf8);
 std::string utf8_from_wide(std::wstring_view wide);
 #endif
 
+// True when a name met in a folder is a link (on Windows any reparse point, a junction as
+// well as a symbolic link): a walk over folders never follows one into a folder, so it
+// cannot go round in a loop.
+bool is_link(const std::filesystem::directory_entry& entry);
+
 }  // namespace orven::platform

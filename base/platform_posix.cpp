@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <random>
+#include <system_error>
 
 #include "base/platform.h"
 
@@ -335,6 +336,11 @@ void open_document(const std::filesystem::path& file) {
   }
   int status = 0;
   ::waitpid(child, &status, 0);
+}
+
+bool is_link(const std::filesystem::directory_entry& entry) {
+  std::error_code ignored;  // a name that is gone by now is no link to follow
+  return entry.is_symlink(ignored);
 }
 
 }  // namespace orven::platform

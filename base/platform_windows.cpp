@@ -327,4 +327,10 @@ std::string utf8_from_wide(std::wstring_view wide) {
   return utf8;
 }
 
+// The C++ library here does not tell links from what they point to.
+bool is_link(const std::filesystem::directory_entry& entry) {
+  const DWORD attributes = GetFileAttributesW(entry.path().c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 }  // namespace orven::platform

@@ -1,12 +1,18 @@
-// The training pipeline on arbitrary bytes: the bytes become a source file, run_advisor
-// writes result.html, and the report on disk must keep its shape: the head template and
-// header first, then at most the two section headings with rule blocks in list order (each
-// rule at most once), then the closing chapters ending "</div></body></html>", every LF
-// stored as CR LF. The blocks must also be exactly those whose keywords a plain substring
-// search finds in the whitespace-free text before its first zero byte, which checks the
-// one-pass keyword scan against the direct definition.
+// The training pipeline on arbitrary bytes: the bytes become one source or several (cut at
+// places the input chooses, given one by one or as a folder), scanned by 1 to 4 threads in
+// chunks of a size the input chooses; run_advisor writes result.html, and the report on
+// disk must keep its shape: the head template and header first, then at most the two
+// section headings with rule blocks in list order (each rule at most once), then the
+// closing chapters ending "</div></body></html>", every LF stored as CR LF. The blocks must
+// also be exactly those whose keywords a plain substring search finds in the whole text
+// (each file up to its first zero byte, one after another, whitespace dropped), which checks
+// the streamed, threaded scan against the direct definition; so must slots 200 and 0.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -106,13 +112,30 @@ std::size_t take_blocks(std::string_view& rest, const std::array<texts::Rule, N>
   return taken;
 }
 
-// The last word of the source, as slot 0 holds it after loading.
+// The last word of the text, as slot 0 holds it (its end) after the scan.
 std::string_view last_word(std::string_view source) {
   std::size_t end = source.size();
   while (end > 0 && is_space(source[end - 1])) --end;
   std::size_t begin = end;
   while (begin > 0 && !is_space(source[begin - 1])) --begin;
   return source.substr(begin, end - begin);
+}
+
+// Every keyword the run tests, without its blanks, and the longest one's length.
+std::vector<std::string> all_keywords;
+std::size_t longest_keyword = 0;
+
+void add_keywords(std::span<const std::string_view> keywords) {
+  for (const std::string_view k : keywords) {
+    if (k.empty()) continue;
+    all_keywords.push_back(bare(k));
+    longest_keyword = std::max(longest_keyword, all_keywords.back().size());
+  }
+}
+
+bool all_found(std::string_view text) {
+  return std::all_of(all_keywords.begin(), all_keywords.end(),
+                     [&](const std::string& k) { return text.find(k) != std::string_view::npos; });
 }
 
 }  // namespace
@@ -129,35 +152,63 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   for (const texts::Rule& rule : texts::kCppRules) blocks.push_back(block_of(rule));
   ORVEN_FUZZ_CHECK(closing_blocks == kReferenceBlockCount);
   ORVEN_FUZZ_CHECK(closing.ends_with(kReportEnd));
+  add_keywords(texts::kWebGate);
+  add_keywords(texts::kCppGate);
+  for (const texts::Rule& rule : texts::kWebRules) add_keywords(rule.keywords);
+  for (const texts::Rule& rule : texts::kCppRules) add_keywords(rule.keywords);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view source(reinterpret_cast<const char*>(data), size);
-  fuzz::write_file("source", source);
+  // The settings come from the input's last bytes, the text is the rest.
+  FuzzedDataProvider provider(data, size);
+  ScanSettings settings;
+  settings.threads = provider.ConsumeIntegralInRange<unsigned>(1, 4);
+  settings.chunk_bytes = provider.ConsumeIntegralInRange<std::size_t>(0, 80);  // 0: as run
+  const bool as_folder = provider.ConsumeBool();
+  std::vector<std::size_t> cuts(provider.ConsumeIntegralInRange<std::size_t>(0, 5));
+  for (std::size_t& cut : cuts) cut = provider.ConsumeIntegral<std::uint16_t>();
+  const std::string whole = provider.ConsumeRemainingBytesAsString();
+  for (std::size_t& cut : cuts) cut %= whole.size() + 1;
+  std::sort(cuts.begin(), cuts.end());
+  cuts.push_back(whole.size());
+
+  // The pieces as files p0.php, p1.php … of a folder, in the order of their names.
+  std::filesystem::remove_all("tree");
+  std::filesystem::create_directory("tree");
+  std::vector<std::filesystem::path> paths;
+  std::string source;  // every file up to its first zero byte
+  for (std::size_t i = 0, from = 0; i < cuts.size(); from = cuts[i++]) {
+    const std::string_view piece = std::string_view(whole).substr(from, cuts[i] - from);
+    paths.push_back("tree/p" + std::to_string(i) + ".php");
+    fuzz::write_file(paths.back(), piece);
+    source += piece.substr(0, piece.find('\0'));
+  }
+  if (as_folder) paths = {"tree"};
 
   Workspace& w = fuzz::fresh_workspace();
-  const ModeOutcome outcome = run_advisor(w, "source");
+  const ModeOutcome outcome = run_advisor(w, paths, settings);
   ORVEN_FUZZ_CHECK(outcome.status == ModeOutcome::Status::ok);
+  ORVEN_FUZZ_CHECK(outcome.skipped.empty());
   const std::string on_disk = fuzz::read_file("result.html");
 
   // Every LF is stored as CR LF: taking the CR of each CR LF away gives the report text.
-  std::string on_disk_text;
-  on_disk_text.reserve(on_disk.size());
+  std::string written;
+  written.reserve(on_disk.size());
   for (std::size_t from = 0;;) {
     const std::size_t lf = on_disk.find('\n', from);
     if (lf == std::string::npos) {
-      on_disk_text.append(on_disk, from);
+      written.append(on_disk, from);
       break;
     }
     ORVEN_FUZZ_CHECK(lf > from && on_disk[lf - 1] == '\r');
-    on_disk_text.append(on_disk, from, lf - 1 - from).push_back('\n');
+    written.append(on_disk, from, lf - 1 - from).push_back('\n');
     from = lf + 1;
   }
-  ORVEN_FUZZ_CHECK(on_disk_text == report(w));
+  ORVEN_FUZZ_CHECK(written == report(w));
 
   // The shape: head, header, sections, closing chapters.
-  std::string_view rest = on_disk_text;
+  std::string_view rest = written;
   ORVEN_FUZZ_CHECK(rest.starts_with(head_and_header));
   rest.remove_prefix(head_and_header.size());
   ORVEN_FUZZ_CHECK(rest.ends_with(closing));
@@ -177,11 +228,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!rest.empty()) fail("sections hold something other than rule blocks in list order", rest);
   ORVEN_FUZZ_CHECK(web_blocks <= kWebRuleCount && cpp_blocks <= kCppRuleCount);
-  ORVEN_FUZZ_CHECK(count(on_disk_text, kBlockMark) == web_blocks + cpp_blocks + closing_blocks);
+  ORVEN_FUZZ_CHECK(count(written, kBlockMark) == web_blocks + cpp_blocks + closing_blocks);
 
   // The same decisions by plain substring search.
-  const std::string joined = joined_words(source);
-  const std::string text = joined.substr(0, joined.find('\0'));
+  const std::string text = joined_words(source);
   ORVEN_FUZZ_CHECK(web == any_found(text, texts::kWebGate), text);
   ORVEN_FUZZ_CHECK(cpp == any_found(text, texts::kCppGate), text);
   std::string expected = head_and_header;
@@ -198,10 +248,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   expected += closing;
-  ORVEN_FUZZ_CHECK(on_disk_text == expected, text);
+  ORVEN_FUZZ_CHECK(written == expected, text);
 
-  // Slot 0 holds the last word; slot 200 every word, joined.
-  ORVEN_FUZZ_CHECK(current_word(w) == last_word(source));
-  ORVEN_FUZZ_CHECK(scanned_text(w) == joined);
+  // Slot 0 holds the end of the last word; slot 200 the end of the text, as long as the
+  // longest keyword less one byte. Once every keyword is found the scan may stop anywhere.
+  if (all_found(text)) return 0;
+  const std::string_view word = last_word(source);
+  ORVEN_FUZZ_CHECK(current_word(w) == word.substr(word.size() - std::min(word.size(), kWordKept)));
+  ORVEN_FUZZ_CHECK(scanned_text(w) ==
+                   text.substr(text.size() - std::min(text.size(), longest_keyword - 1)));
   return 0;
 }

@@ -23,6 +23,13 @@ inline constexpr AroundName kInputUnreadable{"Не удалось прочита
 // and a pipe waits for a writer.
 inline constexpr AroundName kInputNotRegularFile{
     "Не удалось прочитать «"_cp, "» — не обычный файл, а папка, устройство или канал."_cp};
+// Notes on an input met in a folder and skipped by a training run, which goes on without it.
+inline constexpr AroundName kSkippedUnreadable{"Файл «"_cp,
+                                               "» пропущен: его не удалось прочитать."_cp};
+inline constexpr AroundName kSkippedNotRegular{
+    "«"_cp, "» пропущен: это не обычный файл, а устройство, канал или сокет."_cp};
+inline constexpr AroundName kSkippedFolder{"Папка «"_cp,
+                                           "» пропущена: её содержимое не удалось прочитать."_cp};
 // result.html (or the log) could not be written.
 inline constexpr AroundName kOutputUnwritable{"Не удалось записать файл «"_cp, "»."_cp};
 // The log could not take every line: the name, then the number of lines lost.
@@ -50,7 +57,7 @@ inline constexpr std::string_view kNoDisplay =
 
 // orven-cli.
 inline constexpr std::string_view kCliUsage =
-    "Использование: orven-cli [--open] training ФАЙЛ\n"
+    "Использование: orven-cli [--open] training ПУТЬ...\n"
     "               orven-cli [--open] expert ФАЙЛ\n"
     "Справка: orven-cli --help\n"_cp;
 
@@ -58,16 +65,23 @@ inline constexpr std::string_view kCliHelp =
     "ОРВЕН — советы по коду и скрипты ОРВЕН из командной строки.\n"
     "\n"
     "Использование:\n"
-    "  orven-cli training ФАЙЛ   учебный режим: отчёт с советами по исходному коду ФАЙЛ\n"
-    "                            записывается в result.html\n"
-    "  orven-cli expert ФАЙЛ     экспертный режим: исполняет скрипт ФАЙЛ и дописывает\n"
-    "                            по строке на команду в orven_log.txt\n"
-    "  orven-cli --help          эта справка\n"
-    "  orven-cli --version       версия программы\n"
+    "  orven-cli training ПУТЬ...  учебный режим: отчёт с советами по исходному коду\n"
+    "                              файлов и папок ПУТЬ записывается в result.html\n"
+    "  orven-cli expert ФАЙЛ       экспертный режим: исполняет скрипт ФАЙЛ и дописывает\n"
+    "                              по строке на команду в orven_log.txt\n"
+    "  orven-cli --help            эта справка\n"
+    "  orven-cli --version         версия программы\n"
     "\n"
     "Параметры:\n"
     "  --open    открыть результат в программе, связанной с ним в системе\n"
     "  --        всё, что дальше, не параметры (для файла, чьё имя начинается с «-»)\n"
+    "\n"
+    "Учебный режим читает файлы и папки в порядке аргументов как один текст. Из папки\n"
+    "и всех вложенных берутся файлы *.html, *.php, *.inc, *.cpp, *.h и *.txt по порядку\n"
+    "байтов их путей внутри папки; скрытые (имя начинается с точки), ссылки на папки,\n"
+    "а также result.html и readme.txt текущей папки пропускаются. Файл из папки, который\n"
+    "не удалось прочитать, пропускается с замечанием; файл, названный в аргументах, —\n"
+    "нет: тогда отчёт не записывается.\n"
     "\n"
     "Результат и readme.txt записываются в текущую папку.\n"
     "\n"

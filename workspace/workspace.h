@@ -20,17 +20,19 @@ struct Workspace {
 };
 
 // The slots the modes use, by name; no other index is ever touched. report(w) is the text
-// of slot 300, for a workspace or a const one.
+// of slot 300, for a workspace or a const one. Training mode streams its sources and never
+// holds them whole: slots 0 and 200 keep only what stays small whatever the sources' size.
 template <std::size_t Index>
 struct Slot {
   static_assert(Index < kSlotCount);
   std::string& operator()(Workspace& w) const { return w.slots[Index]; }
   const std::string& operator()(const Workspace& w) const { return w.slots[Index]; }
 };
-inline constexpr Slot<0> current_word{};     // last word read from the source
+inline constexpr Slot<0> current_word{};     // last word read, at most its last 256 bytes
 inline constexpr Slot<23> command_word{};    // first token of the current script line
 inline constexpr Slot<24> script_line{};     // current script line, without its line feed
-inline constexpr Slot<200> scanned_text{};   // every source word, joined without separator
+inline constexpr Slot<200> scanned_text{};   // the end of the words read, joined without
+                                             // separator: the longest keyword less one byte
 inline constexpr Slot<300> report{};         // the XHTML report being built
 inline constexpr Slot<301> advice_opener{};  // the three pieces around a rule block's texts
 inline constexpr Slot<302> example_opener{};

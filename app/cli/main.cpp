@@ -1,7 +1,7 @@
 // orven-cli: one run of training or expert mode from a terminal or a CI job. The run is the
-// same sequence the window performs; the file comes from the command line, messages go to
-// stdout (completion) and stderr (errors), and nothing is opened unless --open is given.
-#include <optional>
+// same sequence the window performs; the inputs come from the command line (training takes
+// any number of files and folders, expert one script), messages go to stdout (completion)
+// and stderr (errors and notes), and nothing is opened unless --open is given.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +32,10 @@ bool say(std::string_view utf8) {
 
 class CliServices : public app::Services {
  public:
-  CliServices(std::filesystem::path file, bool open) : file_(std::move(file)), open_(open) {}
+  CliServices(std::vector<std::filesystem::path> inputs, bool open)
+      : inputs_(std::move(inputs)), open_(open) {}
 
-  std::optional<std::filesystem::path> choose_file() override { return file_; }
+  std::vector<std::filesystem::path> choose_file() override { return inputs_; }
 
   void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
     if (kind == MessageKind::info) {
@@ -56,7 +57,7 @@ class CliServices : public app::Services {
   bool said() const { return said_; }
 
  private:
-  std::filesystem::path file_;
+  std::vector<std::filesystem::path> inputs_;
   bool open_;
   bool said_ = true;
 };
@@ -100,9 +101,14 @@ int run(const std::vector<platform::Argument>& args) {
   }
   if (mode_index < 0) return usage_error(around(msg::kCliUnknownMode, operands[0]->text));
   if (operands.size() < 2) return usage_error(app::to_utf8(msg::kCliNoFile));
-  if (operands.size() > 2) return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
+  // Expert mode runs one script.
+  if (app::mode_for_index(mode_index) == app::Mode::expert && operands.size() > 2) {
+    return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
+  }
+  std::vector<std::filesystem::path> inputs;
+  for (std::size_t i = 1; i < operands.size(); ++i) inputs.push_back(operands[i]->path);
 
-  CliServices services(operands[1]->path, open);
+  CliServices services(std::move(inputs), open);
   const app::RunResult result = app::perform_run(mode_index, services, app::kModeEntries);
   return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
                                                                              : kExitFailed;

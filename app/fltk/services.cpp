@@ -41,7 +41,7 @@ std::optional<fs::path> fltk_chooser(const std::string& title, const fs::path& s
 
 }  // namespace
 
-std::optional<fs::path> FltkServices::choose_file() {
+std::vector<fs::path> FltkServices::choose_file() {
   std::error_code ec;
   const fs::path start = fs::current_path(ec);
   const std::string title = app::to_utf8(texts::window::kOpenDialogTitle);
@@ -57,12 +57,12 @@ std::optional<fs::path> FltkServices::choose_file() {
   } else {
     chosen = fltk_chooser(title, ec ? fs::path() : start);
   }
-  if (!chosen) return std::nullopt;
+  if (!chosen) return {};
   fs::path absolute = fs::absolute(*chosen, ec);
   if (ec) absolute = *chosen;
   // A name that does not exist still goes to the mode, which reports it as unreadable.
   fs::current_path(absolute.parent_path(), ec);
-  return absolute;
+  return {absolute};
 }
 
 void FltkServices::show_message(std::string_view caption, std::string_view text, MessageKind kind) {

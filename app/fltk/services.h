@@ -18,7 +18,7 @@ class FltkServices : public app::Services {
   // chosen
   // file's folder becomes the current directory, as the Windows dialog leaves it, so the
   // outputs land beside the input; cancelling changes nothing.
-  std::optional<std::filesystem::path> choose_file() override;
+  std::vector<std::filesystem::path> choose_file() override;
 
   // Like a message box without an owner: the main window stays usable while it is shown,
   // and this returns when the box was dismissed (OK, Return, Escape or its close box).

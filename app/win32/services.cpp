@@ -31,7 +31,7 @@ std::wstring wide(std::string_view cp1251) {
   return platform::wide_from_utf8(app::to_utf8(cp1251));
 }
 
-std::optional<std::filesystem::path> Win32Services::choose_file() {
+std::vector<std::filesystem::path> Win32Services::choose_file() {
   const std::wstring filters = filter_list();
   wchar_t name[MAX_PATH] = {};  // 260 characters, an empty name at first
   // The classic request without the fields later systems added; everything else zero, so
@@ -44,8 +44,8 @@ std::optional<std::filesystem::path> Win32Services::choose_file() {
   request.lpstrFile = name;
   request.nMaxFile = MAX_PATH;
   request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-  if (!GetOpenFileNameW(&request)) return std::nullopt;
-  return std::filesystem::path(std::wstring(name));
+  if (!GetOpenFileNameW(&request)) return {};
+  return {std::filesystem::path(std::wstring(name))};
 }
 
 void Win32Services::show_message(std::string_view caption, std::string_view text,

@@ -18,7 +18,7 @@ class Win32Services : public app::Services {
  public:
   explicit Win32Services(HWND owner) : owner_(owner) {}
 
-  std::optional<std::filesystem::path> choose_file() override;
+  std::vector<std::filesystem::path> choose_file() override;
   void show_message(std::string_view caption, std::string_view text, MessageKind kind) override;
   void open_document(const std::filesystem::path& file) override;
 

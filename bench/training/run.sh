@@ -1,46 +1,82 @@
 #!/usr/bin/env bash
-# Times one training run on a generated whitespace-rich source (256 MiB unless given in MiB)
-# against reading the file (cat) and ripgrep counting the same keywords in it, and reports
-# the training run's peak memory. Usage: bench/training/run.sh [MEBIBYTES]
+# Times training runs against ripgrep counting the same keywords, side by side, on two
+# generated inputs with a warm page cache: one whitespace-rich source (256 MiB unless given)
+# and a tree of 20,000 files of 1 GiB in all (unless given). Prints the best of 5 runs of
+# each (by wall time) with wall time, CPU time (user + system) and peak resident memory, as
+# /usr/bin/time reports them, and the training / rg ratios. The inputs are made in the build
+# folder and removed afterwards.
+# Usage: bench/training/run.sh [MEBIBYTES] [TREE_MEBIBYTES] [TREE_FILES]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="${ORVEN_BENCH_BUILD:-$root/build/bench}"
 mebibytes="${1:-256}"
-repeats=3
+tree_mebibytes="${2:-1024}"
+tree_files="${3:-20000}"
+repeats=5
+keywords="$root/bench/training/keywords.txt"
 
 cmake --preset default -B "$build" -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_FLTK=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_training_generate bench_training_run >/dev/null
 
-work=$(mktemp -d /tmp/orven-bench-training.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-source="$work/source.txt"
+data="$build/bench-training-data"
+rm -rf "$data"
+mkdir -p "$data"
+trap 'rm -rf "$data"' EXIT
+source="$data/source.txt"
+tree="$data/tree"
 "$build/bin/bench_training_generate" "$source" "$mebibytes"
-cat "$source" >/dev/null  # into the page cache, as for every later reader
+"$build/bin/bench_training_generate" --tree "$tree" "$tree_mebibytes" "$tree_files"
+# Into the page cache, as for every later reader.
+cat "$source" >/dev/null
+find "$tree" -type f -exec cat {} + >/dev/null
+[ "$(rg --files "$tree" | wc -l)" -eq "$tree_files" ] || { echo "rg does not see every file"; exit 1; }
 
-# Prints "seconds peak_kib" of one command, its output discarded.
-measure() {
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null
-  cat "$work/time"
-}
-# The median of the repeats' seconds.
-median() { sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
-
-cd "$work"
-: >"$work/training" >"$work/cat" >"$work/rg"
-for _ in $(seq "$repeats"); do
-  measure "$build/bin/bench_training_run" "$source" >>"$work/training"
-  measure cat "$source" >>"$work/cat"
-  measure rg -F -c -f "$root/bench/training/keywords.txt" "$source" >>"$work/rg"
+# A keyword that never occurs in the words joined: no run can stop before the end.
+for input in "$source" "$tree"; do
+  if find "$input" -type f | LC_ALL=C sort | xargs cat | tr -d ' \t\n\v\f\r' | grep -qF FLASHW_ALL; then
+    echo "FLASHW_ALL occurs in $input: the training run might stop early"
+    exit 1
+  fi
 done
-training=$(median <"$work/training")
-cat_time=$(median <"$work/cat")
-rg_time=$(median <"$work/rg")
-peak_kib=$(sort -k2 -n "$work/training" | tail -1 | cut -d' ' -f2)
-size_kib=$(($(stat -c %s "$source") / 1024))
 
-echo "source: $mebibytes MiB, $(wc -l <"$root/bench/training/keywords.txt") keywords, median of $repeats runs"
-printf 'training run  %6.2f s\n' "$training"
-printf 'cat           %6.2f s\n' "$cat_time"
-printf 'rg -F -c -f   %6.2f s\n' "$rg_time"
-awk -v t="$training" -v r="$rg_time" 'BEGIN { printf "training / rg %6.2f (target at most 2)\n", t / r }'
-echo "peak memory of the training run: $((peak_kib / 1024)) MiB (source $((size_kib / 1024)) MiB; target at most source + 64 MiB)"
+# Appends "wall user system peak_kib" of one command to a file, its output discarded.
+measure() {
+  local into=$1
+  shift
+  /usr/bin/time -f '%e %U %S %M' -o "$data/time" "$@" >/dev/null
+  cat "$data/time" >>"$into"
+}
+cd "$data"
+names=(single-training single-training1 single-rg tree-training tree-training1 tree-rg)
+for name in "${names[@]}"; do : >"$data/$name"; done
+for _ in $(seq "$repeats"); do
+  measure "$data/single-training" "$build/bin/bench_training_run" "$source"
+  measure "$data/single-training1" "$build/bin/bench_training_run" --threads 1 "$source"
+  measure "$data/single-rg" rg -F -c -f "$keywords" "$source"
+  measure "$data/tree-training" "$build/bin/bench_training_run" "$tree"
+  measure "$data/tree-training1" "$build/bin/bench_training_run" --threads 1 "$tree"
+  measure "$data/tree-rg" rg -F -c -f "$keywords" "$tree"
+done
+
+# The best run by wall time: "wall cpu peak_mib".
+best() { sort -n "$data/$1" | head -1 | awk '{ printf "%.2f %.2f %.1f", $1, $2 + $3, $4 / 1024 }'; }
+row() {
+  read -r wall cpu peak <<<"$(best "$2")"
+  printf '%-34s %-24s %7s %7s %9s\n' "$1" "$3" "$wall" "$cpu" "$peak"
+}
+echo "best of $repeats runs, warm page cache, $(nproc) cores; $(wc -l <"$keywords") keywords for rg"
+printf '%-34s %-24s %7s %7s %9s\n' input program "wall s" "CPU s" "RSS MiB"
+row "one file, $mebibytes MiB" single-training "training (all cores)"
+row "" single-training1 "training (1 thread)"
+row "" single-rg "rg -F -c -f KEYWORDS FILE"
+row "tree, $tree_files files, $tree_mebibytes MiB" tree-training "training (all cores)"
+row "" tree-training1 "training (1 thread)"
+row "" tree-rg "rg -F -c -f KEYWORDS DIR"
+for input in single tree; do
+  read -r t _ tp <<<"$(best "$input-training")"
+  read -r r _ _ <<<"$(best "$input-rg")"
+  awk -v i="$input" -v t="$t" -v r="$r" -v p="$tp" 'BEGIN {
+    printf "%-6s training / rg %.2f (goal at most 1.0), training peak RSS %.1f MiB (goal under 32)\n",
+           i, t / r, p }'
+done
+echo "no early stop: a keyword of the rules never occurs, so every run reads everything"

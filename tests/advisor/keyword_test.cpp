@@ -1,7 +1,9 @@
-// The scanned text and the keyword test: how loading joins words, where searches stop, and
-// that the one-pass scan answers exactly as the direct search does.
+// The scanned text and the keyword test: how the scan joins words across chunks and files,
+// where searches stop, and that the one-pass scan answers exactly as the direct search does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <string_view>
@@ -14,58 +16,168 @@
 namespace orven::testing {
 namespace {
 
+namespace fs = std::filesystem;
+
 // The bytes of a literal, zero bytes inside included.
 template <std::size_t N>
 std::string bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
-using LoadSource = TrainingTest;
-
-// Exactly the six whitespace bytes separate words; every other byte, 0x85 and 0xA0 and the
-// zero byte included, belongs to a word. Slot 0 ends as the last word.
-TEST_F(LoadSource, JoinsWordsAndDropsOnlyTheSixWhitespaceBytes) {
-  write_bytes("source.txt", bytes("  for ($i\t=\v0;\f$i\r\n<\x85\xA0>\0z  last\n"));
-  workspace_ = create_workspace();
-  scanned_text(*workspace_) = "kept";
-  ASSERT_EQ(load_source(*workspace_, "source.txt").status, ModeOutcome::Status::ok);
-  EXPECT_EQ(scanned_text(*workspace_), bytes("keptfor($i=0;$i<\x85\xA0>\0zlast"));
-  EXPECT_EQ(current_word(*workspace_), "last");
+// The direct definitions, written out the long way: the six whitespace bytes separate words,
+// a file counts up to its first zero byte, the files follow one another.
+bool is_space(char c) {
+  return std::string_view(" \t\n\v\f\r").find(c) != std::string_view::npos;
+}
+std::string without_spaces(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (!is_space(c)) out += c;
+  }
+  return out;
+}
+std::string searched_text(const std::vector<std::string>& files) {
+  std::string text;
+  for (const std::string& file : files) text += file.substr(0, file.find('\0'));
+  return text;
+}
+bool direct_contains(std::string_view scanned, std::string_view keyword) {
+  return scanned.substr(0, scanned.find('\0')).find(without_spaces(keyword)) !=
+         std::string_view::npos;
+}
+std::string last_word(std::string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && is_space(text[end - 1])) --end;
+  std::size_t begin = end;
+  while (begin > 0 && !is_space(text[begin - 1])) --begin;
+  return std::string(text.substr(begin, end - begin));
 }
 
-// Words running across the reading chunks are whole; a final line break changes nothing.
-TEST_F(LoadSource, LongWordsAndLongGapsAcrossChunks) {
+// The scan of a run over files f0.txt, f1.txt … holding the given bytes, with the given
+// keywords: what it found, and what it left in slots 200 and 0.
+class ScanSources : public TrainingTest {
+ protected:
+  struct Result {
+    ModeOutcome outcome;
+    std::vector<bool> found;  // per keyword
+    std::string end_of_text;  // slot 200
+    std::string word;         // slot 0
+  };
+  Result scan(const std::vector<std::string>& files, const std::vector<std::string>& keywords,
+              const ScanSettings& settings = {}) {
+    std::vector<fs::path> paths;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      paths.push_back("f" + std::to_string(i) + ".txt");
+      write_bytes(paths.back(), files[i]);
+    }
+    const std::vector<std::string_view> views(keywords.begin(), keywords.end());
+    const KeywordSet set(views);
+    KeywordScan found(set);
+    workspace_ = create_workspace();
+    Result result;
+    result.outcome = scan_sources(*workspace_, paths, settings, found);
+    for (const std::string& keyword : keywords) result.found.push_back(found.contains(keyword));
+    result.end_of_text = scanned_text(*workspace_);
+    result.word = current_word(*workspace_);
+    return result;
+  }
+};
+
+// Exactly the six whitespace bytes separate words; every other byte, 0x85 and 0xA0 included,
+// belongs to a word. A zero byte ends its file's text, not the run's: the next file goes on.
+TEST_F(ScanSources, WhitespaceZeroBytesAndFiles) {
+  const std::vector<std::string> keywords{"for($i", "0;$i<\x85\xA0>", "<\x85\xA0>n", "after",
+                                          "next",   "<\x85\xA0>next", "x\x85",       "\xA0>"};
+  const Result r =
+      scan({bytes("  for ($i\t=\v0;\f$i\r\n<\x85\xA0>\0after  zero\n"), "ne xt"}, keywords);
+  ASSERT_EQ(r.outcome.status, ModeOutcome::Status::ok);
+  EXPECT_EQ(r.found, (std::vector<bool>{true, true, true, false, true, true, false, true}));
+  EXPECT_EQ(r.word, "xt");
+  EXPECT_EQ(r.end_of_text, "\x85\xA0>next");  // the longest keyword less one byte
+}
+
+// Random texts over a few letters, whitespace and the odd zero byte, cut into files at random
+// places (inside words and keywords too, empty files included), read in random chunk sizes
+// by 1 and by 8 threads: the keywords found, slot 200 and slot 0 are those of the one text.
+TEST_F(ScanSources, PiecesAnswerLikeOneText) {
+  std::mt19937 random(2013);
+  const std::string_view alphabet("ab(c \n\t\0", 8);
+  auto random_text = [&](std::size_t size, std::size_t letters) {
+    std::string text(size, ' ');
+    for (char& c : text) c = alphabet[random() % letters];
+    return text;
+  };
+  for (int round = 0; round < 400; ++round) {
+    // Every fifth text has no whitespace (long words), every third may hold zero bytes.
+    const std::size_t letters = round % 5 == 0 ? 4 : round % 3 == 0 ? 8 : 7;
+    const std::string text = random_text(random() % (round % 7 == 0 ? 3000 : 300), letters);
+    std::vector<std::size_t> cuts(random() % 6);
+    for (std::size_t& cut : cuts) cut = text.empty() ? 0 : random() % text.size();
+    std::sort(cuts.begin(), cuts.end());
+    std::vector<std::string> files;
+    std::size_t from = 0;
+    for (const std::size_t cut : cuts) {
+      files.push_back(text.substr(from, cut - from));
+      from = cut;
+    }
+    files.push_back(text.substr(from));
+    std::vector<std::string> keywords{"zz"};  // never there, so the scan never stops early
+    for (int k = 0; k < 10; ++k) keywords.push_back(random_text(1 + random() % 6, 5));
+    ScanSettings settings;
+    settings.threads = round % 2 == 0 ? 1 : 8;
+    settings.chunk_bytes = round % 10 == 0 ? 0 : 1 + random() % 40;
+    const Result r = scan(files, keywords, settings);
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_EQ(r.outcome.status, ModeOutcome::Status::ok);
+    const std::string searched = searched_text(files);
+    const std::string joined = without_spaces(searched);
+    std::size_t longest = 0;
+    for (std::size_t k = 0; k < keywords.size(); ++k) {
+      EXPECT_EQ(r.found[k], direct_contains(joined, keywords[k])) << "keyword " << keywords[k];
+      longest = std::max(longest, without_spaces(keywords[k]).size());
+    }
+    EXPECT_EQ(r.end_of_text, joined.substr(joined.size() - std::min(joined.size(), longest - 1)));
+    const std::string word = last_word(searched);
+    EXPECT_EQ(r.word, word.substr(word.size() - std::min<std::size_t>(word.size(), kWordKept)));
+  }
+}
+
+// Words and gaps of megabytes across the reading chunks: slot 0 keeps the end of the last
+// word, slot 200 the end of the text; a final line break changes nothing.
+TEST_F(ScanSources, LongWordsAndLongGapsAcrossChunks) {
   const std::string long_word(3 << 20, 'w');
   for (const std::string& source :
        {long_word, "a " + long_word + "\n", "a" + std::string(3 << 20, ' ') + "bc\n\n",
         std::string(2 << 20, '\n'), "ab" + std::string((1 << 20) - 2, ' ') + "cd"}) {
-    write_bytes("source.txt", source);
-    workspace_ = create_workspace();
-    ASSERT_EQ(load_source(*workspace_, "source.txt").status, ModeOutcome::Status::ok);
-    std::string joined = source;
-    std::erase_if(joined, [](char c) { return c == ' ' || c == '\n'; });
-    EXPECT_EQ(scanned_text(*workspace_), joined);
-    const std::size_t last = source.find_last_not_of(" \n");
-    const std::size_t first = source.find_last_of(" \n", last);
-    EXPECT_EQ(current_word(*workspace_),
-              last == std::string::npos ? "" : source.substr(first + 1, last - first))
+    const Result r = scan({source}, {"zzz", "ab", "ac", "bc"});
+    const std::string joined = without_spaces(source);
+    EXPECT_EQ(r.found, (std::vector<bool>{false, joined.find("ab") != std::string::npos,
+                                          joined.find("ac") != std::string::npos,
+                                          joined.find("bc") != std::string::npos}));
+    EXPECT_EQ(r.end_of_text,
+              joined.substr(joined.size() - std::min<std::size_t>(2, joined.size())));
+    const std::string word = last_word(source);
+    EXPECT_EQ(r.word, word.substr(word.size() - std::min<std::size_t>(word.size(), kWordKept)))
         << source.size();
   }
 }
 
 // Case counts; the test stops at the first zero byte; blanks inside keywords are dropped.
 TEST(ScannedContains, CaseZeroByteAndBlankFreeKeywords) {
-  WorkspacePtr w = create_workspace();
-  scanned_text(*w) = bytes("classFooextendsBarsimplexml_load_stringeval($x)\0</body");
-  EXPECT_TRUE(scanned_contains(*w, "eval("));
-  EXPECT_TRUE(scanned_contains(*w, "eval ("));
-  EXPECT_TRUE(scanned_contains(*w, "class "));
-  EXPECT_TRUE(scanned_contains(*w, " extends "));
-  EXPECT_TRUE(scanned_contains(*w, "simplexml_ load_ string"));
-  EXPECT_TRUE(scanned_contains(*w, "xml"));
-  EXPECT_FALSE(scanned_contains(*w, "Class"));
-  EXPECT_FALSE(scanned_contains(*w, "</body"));
-  EXPECT_FALSE(scanned_contains(*w, std::string_view("\0<", 2)));
+  const std::vector<std::string_view> keywords{
+      "eval(", "eval (", "class ", " extends ", "simplexml_ load_ string",
+      "xml",   "Class",  "</body"};
+  const std::string text = bytes("classFooextendsBarsimplexml_load_stringeval($x)\0</body");
+  const KeywordScan scan(text, keywords);  // borrows the text
+  EXPECT_TRUE(scanned_contains(scan, "eval("));
+  EXPECT_TRUE(scanned_contains(scan, "eval ("));
+  EXPECT_TRUE(scanned_contains(scan, "class "));
+  EXPECT_TRUE(scanned_contains(scan, " extends "));
+  EXPECT_TRUE(scanned_contains(scan, "simplexml_ load_ string"));
+  EXPECT_TRUE(scanned_contains(scan, "xml"));
+  EXPECT_FALSE(scanned_contains(scan, "Class"));
+  EXPECT_FALSE(scanned_contains(scan, "</body"));
+  EXPECT_FALSE(scanned_contains(scan, std::string_view("\0<", 2)));
 }
 
 // The one-pass scan against the direct search, on random texts over a small alphabet (so
@@ -78,17 +190,16 @@ TEST(KeywordScan, AnswersLikeTheDirectSearch) {
     for (char& c : text) c = alphabet[random() % letters];
     return text;
   };
-  WorkspacePtr w = create_workspace();
   for (int round = 0; round < 300; ++round) {
     const std::size_t letters = round % 3 == 0 ? 6 : 5;  // every third text may hold zeros
-    scanned_text(*w) = random_text(round % 10 == 0 ? 3 : 400, letters);
+    const std::string text = without_spaces(random_text(round % 10 == 0 ? 3 : 1400, letters));
     std::vector<std::string> keywords;
     for (int k = 0; k < 12; ++k) keywords.push_back(random_text(7, 5));
     keywords.push_back("");
     const std::vector<std::string_view> settled(keywords.begin(), keywords.end() - 4);
-    const KeywordScan scan(scanned_text(*w), settled);
+    const KeywordScan scan(text, settled);
     for (const std::string& keyword : keywords) {
-      ASSERT_EQ(scan.contains(keyword), scanned_contains(*w, keyword))
+      ASSERT_EQ(scan.contains(keyword), direct_contains(text, keyword))
           << "round " << round << " keyword '" << keyword << "'";
     }
   }
@@ -99,26 +210,35 @@ TEST(KeywordScan, AnswersLikeTheDirectSearch) {
 TEST(KeywordScan, OneKeywordSetServesManyTexts) {
   const std::vector<std::string_view> keywords{"<?php", "class ", "echo", "#include", "ho"};
   const KeywordSet set(keywords);
-  WorkspacePtr w = create_workspace();
-  for (const std::string_view text : {"<?phpechoclassA", "#include<x>", "", "e c h o", "ho"}) {
-    scanned_text(*w) = text;
-    const KeywordScan scan(scanned_text(*w), set);
+  for (const std::string_view text : {"<?phpechoclassA", "#include<x>", "", "echo", "ho"}) {
+    const KeywordScan scan(text, set);
     for (const std::string_view keyword : keywords) {
-      EXPECT_EQ(scan.contains(keyword), scanned_contains(*w, keyword))
+      EXPECT_EQ(scan.contains(keyword), direct_contains(text, keyword))
           << "text '" << text << "' keyword '" << keyword << "'";
     }
   }
 }
 
-// A keyword right across the middle, where the two walks of the scan meet.
-TEST(KeywordScan, FindsAKeywordAcrossTheMiddle) {
-  for (std::size_t shift = 0; shift < 8; ++shift) {
-    std::string text(1000, '.');
-    text.replace(500 - shift, 7, "#include");
-    const std::vector<std::string_view> keywords{"#include", "nowhere"};
-    const KeywordScan scan(text, keywords);
-    EXPECT_TRUE(scan.contains("#include")) << shift;
-    EXPECT_FALSE(scan.contains("nowhere"));
+// A keyword right across the edges where the walks over the parts of a long text meet (a
+// quarter, half and three quarters in), also when the whitespace of the source between its
+// letters takes up most of a part.
+TEST(KeywordScan, FindsAKeywordAcrossTheEdgesOfItsWalks) {
+  const std::vector<std::string_view> keywords{"#include", "nowhere"};
+  const KeywordSet set(keywords);
+  for (const std::size_t edge : {250, 500, 750}) {
+    for (std::size_t shift = 0; shift < 8; ++shift) {
+      std::string text(1000, '.');
+      text.replace(edge - shift, 7, "#include");
+      std::vector<bool> found(set.size(), false);
+      set.find_all(text, found);
+      EXPECT_EQ(found, (std::vector<bool>{true, false})) << edge << " " << shift;
+
+      std::string spaced(4000, '.');
+      spaced.replace(edge * 4 - 100 - shift, 4 + 200 + 4, "#inc" + std::string(200, ' ') + "lude");
+      found.assign(set.size(), false);
+      set.find_all(spaced, found);
+      EXPECT_EQ(found, (std::vector<bool>{true, false})) << edge << " " << shift;
+    }
   }
 }
 

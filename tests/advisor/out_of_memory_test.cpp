@@ -1,8 +1,10 @@
-// Running out of memory while the source is loaded or the report assembled is a failure
-// that leaves no result.html behind. Allocations above a limit fail on request; the test
-// binary replaces the global allocation functions for that.
+// Running out of memory while the scan starts or the report is assembled is a failure that
+// leaves no result.html behind; a thread that cannot have a buffer of its own is one thread
+// fewer, not a failure. Allocations above a limit, or of one size after some, fail on
+// request; the test binary replaces the global allocation functions for that.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <limits>
 #include <new>
@@ -11,7 +13,9 @@
 #include "training_fixture.h"
 
 namespace {
-std::size_t fail_above = std::numeric_limits<std::size_t>::max();
+std::atomic<std::size_t> fail_above = std::numeric_limits<std::size_t>::max();
+std::atomic<std::size_t> fail_size = 0;  // allocations of this size fail once
+std::atomic<int> size_allowed = 0;       // this many more of them were made
 }  // namespace
 
 // GCC cannot tell that these deallocation functions pair with the allocation ones above.
@@ -21,6 +25,7 @@ std::size_t fail_above = std::numeric_limits<std::size_t>::max();
 
 void* operator new(std::size_t size) {
   if (size > fail_above) throw std::bad_alloc();
+  if (size == fail_size && size_allowed-- <= 0) throw std::bad_alloc();
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
@@ -45,22 +50,39 @@ namespace {
 
 using OutOfMemory = TrainingTest;
 
-TEST_F(OutOfMemory, WhileLoadingOrAssemblingLeavesNoReport) {
+TEST_F(OutOfMemory, WhileScanningOrAssemblingLeavesNoReport) {
+  write_bytes("warm-up.txt", "x");  // the keywords are made ready once, on the first run
+  ASSERT_EQ(run_file("warm-up.txt").status, ModeOutcome::Status::ok);
+  std::filesystem::remove("result.html");
+  std::filesystem::remove("warm-up.txt");
   struct Case {
-    std::string source;
+    std::size_t chunk_bytes;
     std::size_t limit;
   };
-  // A 100 KB source cannot be held; a tiny one can, but not the whole report.
-  for (const Case& c : {Case{std::string(100'000, 'x'), 60'000}, Case{"<?php", 16'000}}) {
-    write_bytes("source.txt", c.source);
+  // No buffer for the first chunk; then a buffer, but not the whole report.
+  for (const Case& c : {Case{100'000, 60'000}, Case{4096, 16'000}}) {
+    write_bytes("source.txt", "<?php");
     workspace_ = create_workspace();
     fail_above = c.limit;
-    const ModeOutcome outcome = run_advisor(*workspace_, "source.txt");
+    const ModeOutcome outcome = run_advisor(*workspace_, {{"source.txt"}}, {2, c.chunk_bytes});
     fail_above = std::numeric_limits<std::size_t>::max();
     EXPECT_EQ(outcome.status, ModeOutcome::Status::out_of_memory) << c.limit;
+    EXPECT_EQ(outcome.file, "source.txt");
     EXPECT_FALSE(std::filesystem::exists("result.html"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1);
   }
+}
+
+TEST_F(OutOfMemory, ThreadsWithoutABufferAreLeftOut) {
+  ASSERT_EQ(run("<?php echo 1; #include <windows.h>").status, ModeOutcome::Status::ok);
+  const std::string alone = read_bytes("result.html");
+  fail_size = 77'777;
+  size_allowed = 1;  // the first thread's buffer, no other
+  const ModeOutcome outcome = run_paths({"source.txt"}, {4, 77'777});
+  fail_size = 0;
+  EXPECT_EQ(outcome.status, ModeOutcome::Status::ok);
+  EXPECT_EQ(read_bytes("result.html"), alone);
+  EXPECT_LT(size_allowed, 0);  // the others were asked for, and refused
 }
 
 }  // namespace

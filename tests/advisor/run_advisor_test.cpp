@@ -1,6 +1,11 @@
 // The training run as a whole, on disk: the report's line ends, replacing an earlier report,
-// and the failures that leave result.html as it was.
+// the failures that leave result.html as it was, and a run over several files and folders:
+// their order, what a walk takes and skips, and that the report is the one of all their
+// bytes in one file, whatever the threads.
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -9,15 +14,24 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
+#include <span>
 #include <string>
+#include <system_error>
 
+#include "advisor/input_walk.h"
+#include "texts/cpp_rules.h"
+#include "texts/rule.h"
+#include "texts/web_rules.h"
 #include "training_fixture.h"
 
 namespace orven::testing {
 namespace {
 
+namespace fs = std::filesystem;
 using TrainingRun = TrainingTest;
 using Status = ModeOutcome::Status;
+using Why = SkippedInput::Why;
 
 // Only result.html is left in the folder besides what the test put there.
 std::vector<std::string> folder_names() {
@@ -64,15 +78,20 @@ TEST_F(TrainingRun, EachRunReplacesTheReport) {
   EXPECT_EQ(read_bytes("result.html"), second);
 }
 
-// A source that cannot be read is a failure that names it and leaves result.html alone.
+// A given file that cannot be read is a failure that names it (the first in order, when
+// several cannot) and leaves result.html alone, however many files were read before it.
 TEST_F(TrainingRun, UnreadableSourceLeavesTheReportAlone) {
   write_bytes("result.html", "earlier report");
-  std::filesystem::create_directory("folder");
-  for (const char* source : {"missing.txt", "folder"}) {
-    const ModeOutcome outcome = run_file(source);
-    EXPECT_EQ(outcome.status, Status::input_unreadable) << source;
-    EXPECT_EQ(outcome.file, source);
-    EXPECT_EQ(read_bytes("result.html"), "earlier report");
+  write_bytes("a.php", "<?php echo 1;");
+  const std::vector<std::vector<fs::path>> cases{
+      {"missing.txt"}, {"a.php", "missing.txt"}, {"a.php", "missing.txt", "a.php", "gone.php"}};
+  for (const std::vector<fs::path>& paths : cases) {
+    for (const unsigned threads : {1u, 8u}) {
+      const ModeOutcome outcome = run_paths(paths, {threads, 3});
+      EXPECT_EQ(outcome.status, Status::input_unreadable) << paths.size();
+      EXPECT_EQ(outcome.file, "missing.txt");
+      EXPECT_EQ(read_bytes("result.html"), "earlier report");
+    }
   }
 }
 
@@ -130,6 +149,156 @@ TEST_F(TrainingRun, ReadOnlyFolderIsAFailure) {
   const ModeOutcome outcome = run_file("source.txt");
   EXPECT_EQ(outcome.status, Status::output_unwritable);
   EXPECT_FALSE(std::filesystem::exists("result.html"));
+}
+
+// Several files, given one by one or as a folder, make the report of one file holding all
+// their bytes in order: cut anywhere, inside words and keywords too, with empty files among
+// them, read by 1 or by 8 threads in chunks of any size.
+TEST_F(TrainingRun, SeveralFilesMakeTheReportOfTheirConcatenation) {
+  const std::string source =
+      read_bytes(fs::path(ORVEN_SOURCE_DIR) / "samples" / "guestbook.php") +
+      "\n#include <windows.h>\nint WINAPI WinMain() { MessageBox(0, \"a\", \"b\", MB_OK);\n"
+      "  for (int i = 0; i < 3; ++i) ShowWindow(hWnd, SW_SHOW); sprintf(buf, \"%d\", i); }\n";
+  ASSERT_EQ(run(source).status, Status::ok);
+  const std::string whole = read_bytes("result.html");
+  std::mt19937 random(13);
+  for (int round = 0; round < 24; ++round) {
+    std::vector<std::size_t> cuts(1 + random() % 12);
+    for (std::size_t& cut : cuts) cut = random() % (source.size() + 1);
+    std::sort(cuts.begin(), cuts.end());
+    cuts.push_back(source.size());
+    // As files given one by one in even rounds, as a folder's files (in name order) in odd.
+    const fs::path folder = "parts" + std::to_string(round);
+    fs::create_directory(folder);
+    std::vector<fs::path> paths;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < cuts.size(); ++i) {
+      paths.push_back(folder / ("p" + std::to_string(100 + i) + ".php"));
+      write_bytes(paths.back(), source.substr(from, cuts[i] - from));
+      from = cuts[i];
+    }
+    if (round % 2 == 1) paths = {folder};
+    const ScanSettings settings{round % 4 < 2 ? 1u : 8u, round % 3 == 0 ? 0 : 1 + random() % 64};
+    ASSERT_EQ(run_paths(paths, settings).status, Status::ok);
+    EXPECT_EQ(read_bytes("result.html"), whole) << "round " << round;
+  }
+}
+
+// A folder's files in byte order of their paths below it ("a-b" < "a.txt" < "a/…" < "a0",
+// capitals first), the given paths in their order; a given file is taken whatever its name.
+// Folders are walked to the bottom; hidden names, other endings, links to folders, and the
+// report and readme of the current folder (not of others) are passed over.
+TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
+  for (const char* file :
+       {"C.PHP",       "a-b.php",  "a.txt",     "a/x.php",     "a/y/z.h",         "a0.php",
+        "b.php",       "c.js",     "d.inc",     "e.cpp",       "f.html",          "g.h",
+        "h.txt",       "Makefile", "n.php.bak", ".hidden.php", ".git/config.txt", "readme.txt",
+        "result.html", "z/.h",     "z/Z.Txt"}) {
+    fs::create_directories(("tree" / fs::path(file)).parent_path());
+    write_bytes("tree" / fs::path(file), "x");
+  }
+  write_bytes("result.html", "x");
+  write_bytes("readme.txt", "x");
+  std::error_code no_links;  // some systems do not let everyone make links
+  fs::create_directory_symlink("a", "tree/link-to-a", no_links);
+  if (!no_links) fs::create_symlink("b.php", "tree/link.php", no_links);
+  auto walk = [](const std::vector<fs::path>& paths) {
+    std::vector<std::string> items;
+    InputWalk walk(paths);
+    while (const std::optional<WalkItem> item = walk.next()) {
+      items.push_back(item->path.generic_string() + (item->named ? " (given)" : ""));
+    }
+    return items;
+  };
+  std::vector<std::string> tree{
+      "tree/C.PHP",    "tree/a-b.php",    "tree/a.txt",       "tree/a/x.php",
+      "tree/a/y/z.h",  "tree/a0.php",     "tree/b.php",       "tree/d.inc",
+      "tree/e.cpp",    "tree/f.html",     "tree/g.h",         "tree/h.txt",
+      "tree/link.php", "tree/readme.txt", "tree/result.html", "tree/z/Z.Txt"};
+  if (no_links) std::erase(tree, "tree/link.php");
+  EXPECT_EQ(walk({"tree"}), tree);
+  EXPECT_EQ(walk({"tree/c.js", "tree/a", "tree/.hidden.php", "tree/a"}),
+            (std::vector<std::string>{"tree/c.js (given)", "tree/a/x.php", "tree/a/y/z.h",
+                                      "tree/.hidden.php (given)", "tree/a/x.php", "tree/a/y/z.h"}));
+  std::vector<std::string> here;  // without ./readme.txt and ./result.html
+  for (const std::string& file : tree) here.push_back("./" + file);
+  EXPECT_EQ(walk({"."}), here);
+}
+
+// A file met in a folder that cannot be read (a broken link, a pipe, one without read
+// permission) or a folder that cannot be listed is skipped, reported in walk order, and the
+// report is the one of the rest.
+TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
+  fs::create_directories("tree/sub");
+  write_bytes("tree/a.php", "<?php ec");
+  write_bytes("tree/sub/b.php", "ho 1; #include <x>");
+  write_bytes("tree/z.txt", " class");
+  ASSERT_EQ(run("<?php echo 1; #include <x> class").status, Status::ok);
+  const std::string expected = read_bytes("result.html");
+  std::vector<std::pair<std::string, Why>> skipped;
+  std::error_code no_links;
+  fs::create_symlink("nowhere.php", "tree/sub/gone.php", no_links);
+  if (!no_links) skipped.emplace_back("tree/sub/gone.php", Why::unreadable);
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo("tree/sub/pipe.txt", 0600), 0);
+  skipped.emplace_back("tree/sub/pipe.txt", Why::not_regular);
+  write_bytes("tree/locked.h", "eval(");
+  fs::create_directory("tree/closed");
+  write_bytes("tree/closed/c.php", "eval(");
+  fs::permissions("tree/locked.h", fs::perms::none);
+  fs::permissions("tree/closed", fs::perms::none);
+  if (!std::ifstream("tree/locked.h").is_open()) {  // permissions stop this user
+    skipped.insert(skipped.begin(),
+                   {{"tree/closed", Why::folder_unlisted}, {"tree/locked.h", Why::unreadable}});
+  } else {
+    fs::remove_all("tree/closed");
+    fs::remove("tree/locked.h");
+  }
+#endif
+  for (const unsigned threads : {1u, 8u}) {
+    const ModeOutcome outcome = run_paths({"tree"}, {threads, 5});
+    ASSERT_EQ(outcome.status, Status::ok);
+    std::vector<std::pair<std::string, Why>> reported;
+    for (const SkippedInput& s : outcome.skipped) {
+      reported.emplace_back(s.file.generic_string(), s.why);
+    }
+    EXPECT_EQ(reported, skipped);
+    EXPECT_EQ(read_bytes("result.html"), expected);
+  }
+#ifndef _WIN32
+  std::error_code gone;  // so that the folder can be removed
+  fs::permissions("tree/closed", fs::perms::owner_all, gone);
+#endif
+}
+
+// Once every keyword is found nothing more can change the report, and no more is read; but
+// every later input is still opened, so a given file that cannot be read still fails the
+// run and a skipped one is still reported.
+TEST_F(TrainingRun, EveryKeywordFoundStillOpensTheRest) {
+  std::string all;
+  auto add_keywords = [&all](std::span<const texts::Rule> rules) {
+    for (const texts::Rule& rule : rules) {
+      for (const std::string_view keyword : rule.keywords) all.append(keyword).append("\n");
+    }
+  };
+  add_keywords(texts::kWebRules);
+  add_keywords(texts::kCppRules);
+  all += "<?php </body <windows.h> #include\n";
+  write_bytes("all.php", all + std::string(1 << 20, 'x'));
+  fs::create_directory("tree");
+  write_bytes("tree/a.php", "x");
+  std::error_code no_links;
+  fs::create_symlink("nowhere.php", "tree/gone.php", no_links);
+  for (const unsigned threads : {1u, 8u}) {
+    ModeOutcome outcome = run_paths({"all.php", "tree", "missing.php"}, {threads, 4096});
+    EXPECT_EQ(outcome.status, Status::input_unreadable);
+    EXPECT_EQ(outcome.file, "missing.php");
+    outcome = run_paths({"all.php", "tree"}, {threads, 4096});
+    ASSERT_EQ(outcome.status, Status::ok);
+    EXPECT_EQ(outcome.skipped.size(), no_links ? 0u : 1u);
+    EXPECT_EQ(web_rules().size(), texts::kWebRules.size());
+    EXPECT_EQ(cpp_rules().size(), texts::kCppRules.size());
+  }
 }
 
 }  // namespace

@@ -58,9 +58,11 @@ class TrainingTest : public ::testing::Test {
     write_bytes("source.txt", source);
     return run_file("source.txt");
   }
-  ModeOutcome run_file(const std::filesystem::path& file) {
+  ModeOutcome run_file(const std::filesystem::path& file) { return run_paths({file}); }
+  ModeOutcome run_paths(const std::vector<std::filesystem::path>& paths,
+                        const ScanSettings& settings = {}) {
     workspace_ = create_workspace();
-    return run_advisor(*workspace_, file);
+    return run_advisor(*workspace_, paths, settings);
   }
   const std::string& report() const { return orven::report(*workspace_); }
 

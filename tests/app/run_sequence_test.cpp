@@ -6,12 +6,15 @@
 #include <fstream>
 #include <functional>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "app/display_text.h"
 #include "live_workspaces.h"
 #include "temp_folder.h"
+#include "texts/messages.h"
 
 namespace orven::app {
 namespace {
@@ -39,9 +42,11 @@ void record(std::string what) {
 void leave_output(const char* name) {
   std::ofstream(name, std::ios::app).flush();
 }
-ModeOutcome fake_training(Workspace& w, const fs::path& file) {
-  record("training " + file.string());
-  if (g_mode_body) return g_mode_body(w, file);
+ModeOutcome fake_training(Workspace& w, std::span<const fs::path> files) {
+  std::string what = "training";
+  for (const fs::path& file : files) what += " " + file.string();
+  record(what);
+  if (g_mode_body) return g_mode_body(w, files.front());
   leave_output("result.html");
   return {};
 }
@@ -55,10 +60,10 @@ constexpr ModeEntries kFakeModes{&fake_training, &fake_expert};
 
 class FakeServices : public Services {
  public:
-  std::optional<fs::path> chosen;
+  std::vector<fs::path> chosen;
   bool throw_in_message = false;
 
-  std::optional<fs::path> choose_file() override {
+  std::vector<fs::path> choose_file() override {
     record("choose");
     return chosen;
   }
@@ -68,6 +73,7 @@ class FakeServices : public Services {
     if (throw_in_message) throw std::runtime_error("the message service broke");
   }
   void open_document(const fs::path& file) override { record("open " + file.string()); }
+  void show_note(std::string_view text) override { record("note " + std::string(text)); }
 };
 
 class RunSequence : public ::testing::Test {
@@ -99,7 +105,7 @@ const std::string kExpertDone = "info Готово! | Готово! Резуль
 // The order of the steps: one workspace for the whole run, file, mode, message, open, then
 // the readme, then the workspace goes.
 TEST_F(RunSequence, TrainingRunTakesItsStepsInOrder) {
-  services_.chosen = fs::path("/src/page.php");
+  services_.chosen = {fs::path("/src/page.php")};
   const RunResult result = run(0);
   EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "training /src/page.php", kTrainingDone,
                                                "open result.html"}));
@@ -114,7 +120,7 @@ TEST_F(RunSequence, TrainingRunTakesItsStepsInOrder) {
 }
 
 TEST_F(RunSequence, ExpertRunTakesItsStepsInOrder) {
-  services_.chosen = fs::path("script.txt");
+  services_.chosen = {fs::path("script.txt")};
   run(1);
   EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "expert script.txt", kExpertDone,
                                                "open orven_log.txt"}));
@@ -124,7 +130,7 @@ TEST_F(RunSequence, ExpertRunTakesItsStepsInOrder) {
 
 // Any index but 0 is expert mode, the list's error value -1 included.
 TEST_F(RunSequence, EveryIndexButZeroRunsExpertMode) {
-  services_.chosen = fs::path("s.txt");
+  services_.chosen = {fs::path("s.txt")};
   for (const int index : {-1, 2, 1000}) {
     steps_.clear();
     run(index);
@@ -132,6 +138,47 @@ TEST_F(RunSequence, EveryIndexButZeroRunsExpertMode) {
     EXPECT_EQ(steps_[1].what, "expert s.txt") << index;
     EXPECT_EQ(steps_[2].what, kExpertDone) << index;
   }
+}
+
+// A training run hands the mode every input chosen; the inputs it skipped become notes, in
+// its order and before its message, whether it then succeeded or failed. Expert mode gets
+// the one script.
+TEST_F(RunSequence, SeveralInputsAndNotesOnSkippedOnes) {
+  namespace msg = texts::messages;
+  using Why = SkippedInput::Why;
+  auto around = [](const msg::AroundName& a, const std::string& name) {
+    return "note " + to_utf8(a.before) + name + to_utf8(a.after);
+  };
+  const std::vector<std::string> notes{around(msg::kSkippedUnreadable, "src/x.php"),
+                                       around(msg::kSkippedNotRegular, "src/pipe.txt"),
+                                       around(msg::kSkippedFolder, "src/closed")};
+  services_.chosen = {"a.php", "src", "b.h"};
+  Status status = Status::ok;
+  g_mode_body = [&status](Workspace&, const fs::path&) {
+    leave_output("result.html");
+    ModeOutcome outcome{status, "b.h"};
+    outcome.skipped = {{"src/x.php", Why::unreadable},
+                       {"src/pipe.txt", Why::not_regular},
+                       {"src/closed", Why::folder_unlisted}};
+    return outcome;
+  };
+  run(0);
+  EXPECT_EQ(whats(),
+            (std::vector<std::string>{"choose", "training a.php src b.h", notes[0], notes[1],
+                                      notes[2], kTrainingDone, "open result.html"}));
+  steps_.clear();
+  status = Status::input_unreadable;
+  run(0);
+  ASSERT_EQ(steps_.size(), 6u);
+  EXPECT_EQ(steps_[4].what, notes[2]);
+  EXPECT_EQ(steps_[5].what, "error Ошибка | Не удалось прочитать файл «b.h».");
+
+  steps_.clear();
+  g_mode_body = nullptr;
+  services_.chosen = {"script.txt"};
+  run(1);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "expert script.txt", kExpertDone,
+                                               "open orven_log.txt"}));
 }
 
 // Cancelling the file choice runs no mode, but the message and the readme still follow; the
@@ -161,7 +208,7 @@ TEST_F(RunSequence, CancelStillShowsAndWritesTheReadme) {
 // A mode that reports success without its output on disk (removed meanwhile, say) opens
 // nothing either.
 TEST_F(RunSequence, SuccessWithoutAnOutputOpensNothing) {
-  services_.chosen = fs::path("page.php");
+  services_.chosen = {fs::path("page.php")};
   g_mode_body = [](Workspace&, const fs::path&) { return ModeOutcome{}; };
   run(0);
   EXPECT_EQ(whats(), (std::vector<std::string>{"choose", "training page.php", kTrainingDone}));
@@ -194,7 +241,7 @@ TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
        {Status::out_of_memory, "big.txt", 0},
        "error Ошибка | Не хватило памяти для обработки файла «big.txt». Результат не записан."},
   };
-  services_.chosen = fs::path("in.txt");
+  services_.chosen = {fs::path("in.txt")};
   for (const Case& c : cases) {
     steps_.clear();
     fs::remove("readme.txt");
@@ -212,7 +259,7 @@ TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
 // The workspace is released on every path: memory running out inside a mode is reported
 // like the mode's own failure; any other exception passes through after the release.
 TEST_F(RunSequence, MemoryRunningOutInAModeIsReported) {
-  services_.chosen = fs::path("huge.php");
+  services_.chosen = {fs::path("huge.php")};
   g_mode_body = [](Workspace& w, const fs::path&) -> ModeOutcome {
     scanned_text(w) = "partial";
     throw std::bad_alloc();
@@ -231,7 +278,7 @@ TEST_F(RunSequence, MemoryRunningOutInAModeIsReported) {
 // than a string can hold is memory running out, in both modes; the run ends as usual. A
 // failing service is the front's own and passes through, after the release.
 TEST_F(RunSequence, WhatAModeThrowsEndsTheRunAsUsual) {
-  services_.chosen = fs::path("x.php");
+  services_.chosen = {fs::path("x.php")};
   g_mode_body = [](Workspace&, const fs::path&) -> ModeOutcome {
     EXPECT_EQ(live_workspaces(), 1);
     throw std::runtime_error("mode\x1b broke");
@@ -253,7 +300,7 @@ TEST_F(RunSequence, WhatAModeThrowsEndsTheRunAsUsual) {
 
 // Without memory for a workspace the run stops at once: an error, and no later step.
 TEST_F(RunSequence, NoWorkspaceMeansNoRun) {
-  services_.chosen = fs::path("x.php");
+  services_.chosen = {fs::path("x.php")};
   orven::testing::refuse_workspaces(true);
   const RunResult result = run(0);
   orven::testing::refuse_workspaces(false);
@@ -267,7 +314,7 @@ TEST_F(RunSequence, NoWorkspaceMeansNoRun) {
 
 // Every run gets a fresh workspace: nothing a previous run left is visible.
 TEST_F(RunSequence, EveryRunStartsFromAFreshWorkspace) {
-  services_.chosen = fs::path("a.txt");
+  services_.chosen = {fs::path("a.txt")};
   int runs = 0;
   g_mode_body = [&runs](Workspace& w, const fs::path&) {
     ++runs;
@@ -302,7 +349,7 @@ TEST_F(RunSequence, NestedRunHasItsOwnWorkspace) {
       }
     }
   } services;
-  services.chosen = fs::path("n.txt");
+  services.chosen = {fs::path("n.txt")};
   perform_run(0, services, kFakeModes);
   ASSERT_EQ(steps_.size(), 8u);
   EXPECT_EQ(steps_[2].what, kTrainingDone);

@@ -101,8 +101,8 @@ check "a missing script exits 1" [ $status -eq 1 ]
 check "the error names the script" contains "$work/missing-script.err" "$work/missing.txt"
 check "a missing script creates no log" files_are missing-script "readme.txt "
 
-run_in folder-source training "$work"
-check "a folder as the source exits 1" [ $status -eq 1 ]
+run_in device-source training /dev/null
+check "a device as the source exits 1" [ $status -eq 1 ]
 
 mkdir -p "$work/report-folder/result.html"
 run_in report-folder --open training "$src"
@@ -117,7 +117,7 @@ check "an unwritable log exits 1" [ $status -eq 1 ]
 check "the error names the log by its full path" contains "$work/log-folder.err" "«$work/log-folder/orven_log.txt»"
 
 # Usage errors: exit 2, the usage on stderr, nothing on stdout, nothing written.
-for args in "" "training" "teaching $src" "training $src extra" "--bogus training $src" "expert"; do
+for args in "" "training" "teaching $src" "expert $script extra" "--bogus training $src" "expert"; do
   # shellcheck disable=SC2086
   run_in usage $args
   check "'$args' exits 2" [ $status -eq 2 ]
@@ -131,6 +131,43 @@ run_in escaped training $'x\e[31mRED'
 check "a missing name with control bytes exits 1" [ $status -eq 1 ]
 check "it is named escaped" contains "$work/escaped.err" 'x\x1B[31mRED'
 check "no escape byte reaches the terminal" lacks_escape_byte "$work/escaped.err"
+
+# Training over several files and folders: the report of all their bytes in one file, in
+# the order given and, in a folder, in byte order of the paths, hidden names and other
+# endings left out; a file in a folder that cannot be read is one line on stderr, and the
+# run goes on; a given file that cannot be read fails the run.
+project="$work/project"
+mkdir -p "$project/src/lib" "$project/.git"
+printf '<?php ec' >"$project/src/a.php"
+printf 'ho 1; ?>\n#incl' >"$project/src/b.php"
+printf 'ude <windows.h>\n' >"$project/src/lib/c.h"
+printf 'eval($x);' >"$project/.git/d.php"
+printf 'eval($x);' >"$project/src/e.js"
+ln -s missing.php "$project/src/broken.php"
+cat "$project/src/a.php" "$project/src/b.php" "$project/src/lib/c.h" "$src" >"$work/joined.php"
+run_in joined training "$work/joined.php"
+run_in several training "$project" "$src"
+check "several inputs exit 0" [ $status -eq 0 ]
+check "their report is the one of their bytes in one file" \
+  cmp -s "$work/several/result.html" "$work/joined/result.html"
+check "the skipped file is one line on stderr" [ "$(wc -l <"$work/several.err")" -eq 1 ]
+check "which names it after the prefix" \
+  grep -qE "^orven-cli: .*«$project/src/broken.php»" "$work/several.err"
+check "several inputs print the completion message" out_is several "Готово! Результат в файле «result.html»."
+
+run_in several-missing training "$project" "$work/нет такого файла.php" "$src"
+check "a given file that cannot be read fails the run" [ $status -eq 1 ]
+check "the error names it" contains "$work/several-missing.err" "$work/нет такого файла.php"
+check "and no report is written" files_are several-missing "readme.txt "
+
+# The report and readme that a run writes into the current folder are not read back by the
+# next run over that folder, so that it gives the same report.
+mkdir -p "$work/here"
+cp "$src" "$work/here/page.php"
+(cd "$work/here" && "$cli" training . >/dev/null 2>&1 && cp result.html ../first.html &&
+  "$cli" training . >/dev/null 2>&1)
+check "a second run over the current folder gives the same report" \
+  cmp -s "$work/here/result.html" "$work/first.html"
 
 # --help and --version.
 run_in help --help

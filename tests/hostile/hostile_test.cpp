@@ -53,18 +53,18 @@ void write(const fs::path& file, const std::string& bytes) {
 // What the person saw: one entry per message ("error|Ошибка|text"), and what was opened.
 class Recorder : public app::Services {
  public:
-  std::function<std::optional<fs::path>()> choose;
+  std::function<std::vector<fs::path>()> choose;
   std::vector<std::string> messages;
-  std::vector<fs::path> opened;
   std::vector<std::string> notes;
+  std::vector<fs::path> opened;
 
-  std::optional<fs::path> choose_file() override { return choose(); }
-  void show_note(std::string_view text) override { notes.emplace_back(text); }
+  std::vector<fs::path> choose_file() override { return choose(); }
   void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
     messages.push_back(std::string(kind == MessageKind::error ? "error|" : "info|") +
                        std::string(caption) + "|" + std::string(text));
   }
   void open_document(const fs::path& file) override { opened.push_back(file); }
+  void show_note(std::string_view text) override { notes.push_back("note|" + std::string(text)); }
 };
 
 std::string error_message(const msg::AroundName& around, const fs::path& file) {
@@ -88,13 +88,13 @@ class Hostile : public ::testing::Test {
   }
 
   // One press of "Далее" with the real modes; the file comes from choose.
-  ModeOutcome run(int mode, std::function<std::optional<fs::path>()> choose) {
+  ModeOutcome run(int mode, std::function<std::vector<fs::path>()> choose) {
     recorder_ = Recorder();
     recorder_.choose = std::move(choose);
     return app::perform_run(mode, recorder_, app::kModeEntries).outcome;
   }
   ModeOutcome run(int mode, const fs::path& file) {
-    return run(mode, [file] { return std::optional<fs::path>(file); });
+    return run(mode, [file] { return std::vector<fs::path>{file}; });
   }
 
   // The folder's entries, sorted, without the ones a test made itself.
@@ -113,8 +113,9 @@ class Hostile : public ::testing::Test {
 };
 
 // A device or a pipe has no end (or blocks until a writer comes): it is refused before it
-// is opened, with a message that says why, and no output is touched. A link to a regular
-// file is still a regular file.
+// is opened, with a message that says why, and no output is touched; so is a folder as a
+// script. A link to a regular file is still a regular file. In a folder that training mode
+// walks, devices and pipes are skipped with a note, and never waited on either.
 TEST_F(Hostile, WhatIsNotARegularFileIsRefusedAtOnce) {
   ASSERT_EQ(::mkfifo("pipe", 0600), 0);
   fs::create_directory("folder");
@@ -133,9 +134,15 @@ TEST_F(Hostile, WhatIsNotARegularFileIsRefusedAtOnce) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
   });
+  fs::create_directory("tree");
+  ASSERT_EQ(::mkfifo("tree/pipe.php", 0600), 0);
+  fs::create_symlink("/dev/zero", "tree/zero.txt");
+  fs::create_symlink("/dev/urandom", "tree/urandom.h");
+  fs::create_symlink("/dev/null", "tree/null.cpp");
   for (const int mode : {kTraining, kExpert}) {
     for (const fs::path& file : {fs::path("pipe"), fs::path("/dev/zero"), fs::path("/dev/urandom"),
                                  fs::path("/dev/null"), fs::path("folder")}) {
+      if (mode == kTraining && file == "folder") continue;
       SCOPED_TRACE(file.string() + (mode == kTraining ? " training" : " expert"));
       const ModeOutcome outcome = run(mode, file);
       EXPECT_EQ(outcome.status, Status::input_unreadable);
@@ -143,9 +150,16 @@ TEST_F(Hostile, WhatIsNotARegularFileIsRefusedAtOnce) {
       EXPECT_EQ(recorder_.messages,
                 std::vector<std::string>{error_message(msg::kInputNotRegularFile, file)});
       EXPECT_TRUE(recorder_.opened.empty());
-      EXPECT_EQ(entries({"pipe", "folder"}), std::vector<std::string>{"readme.txt"});
+      EXPECT_EQ(entries({"pipe", "folder", "tree"}), std::vector<std::string>{"readme.txt"});
     }
   }
+  EXPECT_EQ(run(kTraining, "tree").status, Status::ok);
+  std::vector<std::string> notes;
+  for (const char* name : {"tree/null.cpp", "tree/pipe.php", "tree/urandom.h", "tree/zero.txt"}) {
+    notes.push_back("note|" + app::to_utf8(msg::kSkippedNotRegular.before) + name +
+                    app::to_utf8(msg::kSkippedNotRegular.after));
+  }
+  EXPECT_EQ(recorder_.notes, notes);
   done = true;
   watchdog.join();
   EXPECT_FALSE(unblocked) << "a mode opened the pipe and waited for a writer";
@@ -164,7 +178,7 @@ TEST_F(Hostile, AFileDeletedAfterItWasChosenIsReportedUnreadable) {
     const ModeOutcome outcome = run(mode, [&] {
       write(file, "<?php #root::math::vptya 1000\n");
       fs::remove(file);
-      return std::optional<fs::path>(file);
+      return std::vector<fs::path>{file};
     });
     EXPECT_EQ(outcome.status, Status::input_unreadable);
     EXPECT_EQ(recorder_.messages,
@@ -239,7 +253,7 @@ TEST_F(Hostile, AReportThatCannotBeWrittenLeavesTheOldOneWhole) {
   {
     const SizeLimit limit(old_report.size() + 1000);
     WorkspacePtr w = create_workspace();
-    outcome = run_advisor(*w, "big.php");
+    outcome = run_advisor(*w, {{"big.php"}});
   }
   EXPECT_EQ(outcome.status, Status::output_unwritable);
   EXPECT_EQ(outcome.file, fs::path("result.html"));
@@ -314,9 +328,10 @@ TEST_F(Hostile, OutputsThatAreNotOursAreNeverWrittenThrough) {
   EXPECT_EQ(run(kTraining, "a.php").status, Status::ok);
   EXPECT_EQ(run(kTraining, "missing.php").status, Status::input_unreadable);
   EXPECT_EQ(read("readme.txt"), "Build with make.\n");
-  EXPECT_EQ(recorder_.notes, std::vector<std::string>{app::to_utf8(msg::kReadmeNotOurs.before) +
-                                                      (folder_ / "readme.txt").string() +
-                                                      app::to_utf8(msg::kReadmeNotOurs.after)});
+  EXPECT_EQ(recorder_.notes,
+            std::vector<std::string>{"note|" + app::to_utf8(msg::kReadmeNotOurs.before) +
+                                     (folder_ / "readme.txt").string() +
+                                     app::to_utf8(msg::kReadmeNotOurs.after)});
 
   // The report keeps its permissions; a write-protected one is not replaced.
   fs::permissions("result.html",

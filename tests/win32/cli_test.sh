@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # orven-cli.exe under Wine: files whose folder and name are Cyrillic reach the modes intact
-# (wide command line, wide paths), the messages reach redirected output as UTF-8, and a file
-# that cannot be read is named on stderr with exit status 1.
+# (wide command line, wide paths), a folder of Cyrillic names is walked in the order of its
+# UTF-8 paths, the messages reach redirected output as UTF-8, and a file that cannot be read
+# is named on stderr with exit status 1.
 #
 # usage: cli_test.sh EMULATOR... -- ORVEN_CLI_EXE SOURCE_ROOT
 set -uo pipefail
@@ -41,6 +42,26 @@ printf 'Готово! Результат в файле «result.html».\n' | cmp
 cmp -s result.html "$work/out-ascii/result.html" ||
   fail "the report differs between the Cyrillic and the plain path"
 [ -s readme.txt ] || fail "no readme.txt"
+
+# Training over a folder of Cyrillic names, given with a file after it: the report of all
+# their bytes in one file. "Подпапка/" comes before "а.php" (D0 9F before D0 B0 in UTF-8),
+# and both before the file given after the folder.
+mkdir -p "$work/Проект/Подпапка" "$work/out-folder" "$work/out-joined"
+printf '<?php ec' >"$work/Проект/Подпапка/б.php"
+printf 'ho 1; ?> #incl' >"$work/Проект/а.php"
+printf 'eval($x);' >"$work/Проект/в.js"
+printf 'ude <windows.h>\n' >"$work/ascii/tail.h"
+cat "$work/Проект/Подпапка/б.php" "$work/Проект/а.php" "$work/ascii/tail.h" >"$work/ascii/joined.php"
+cd "$work/out-joined" && cli training "$work/ascii/joined.php"
+[ $? -eq 0 ] || fail "training on the joined file: $(cat "$work/stderr")"
+cd "$work/out-folder" && cli training "$work/Проект" "$work/ascii/tail.h"
+status=$?
+[ $status -eq 0 ] || fail "training on a Cyrillic folder: exit $status: $(cat "$work/stderr")"
+[ ! -s "$work/stderr" ] || fail "unexpected stderr: $(cat "$work/stderr")"
+cmp -s result.html "$work/out-joined/result.html" ||
+  fail "the folder's report differs from the report of its files in one"
+grep -q 'C++</h2>' result.html || fail "the keywords across the files were not found"
+cd "$work/out"
 
 # Expert: extended precision as on Linux, CR LF on disk.
 mkdir -p "$work/Скрипты"
