@@ -90,7 +90,45 @@ std::string skipped_text(const SkippedInput& skipped) {
   return around_name(msg::kSkippedUnreadable, skipped.file);
 }
 
+// The services of a front with the dialog replaced by paths given beforehand.
+class GivenPaths : public Services {
+ public:
+  GivenPaths(std::vector<std::filesystem::path> paths, Services& front)
+      : paths_(std::move(paths)), front_(front) {}
+
+  std::vector<std::filesystem::path> choose_file() override {
+    // Absolute first: the names may be relative to the folder that is about to change.
+    std::error_code error;
+    for (std::filesystem::path& path : paths_) path = full_path(path);
+    std::filesystem::current_path(paths_.front().parent_path(), error);
+    return paths_;
+  }
+  void show_message(std::string_view caption, std::string_view text, MessageKind kind) override {
+    front_.show_message(caption, text, kind);
+  }
+  void open_document(const std::filesystem::path& file) override { front_.open_document(file); }
+  void show_note(std::string_view text) override { front_.show_note(text); }
+
+ private:
+  std::vector<std::filesystem::path> paths_;
+  Services& front_;
+};
+
 }  // namespace
+
+RunResult perform_run_on(int mode_index, std::vector<std::filesystem::path> paths,
+                         Services& services, const ModeEntries& modes) {
+  if (paths.empty()) return {};
+  if (mode_for_index(mode_index) == Mode::expert && paths.size() > 1) {
+    RunResult refused;
+    refused.outcome = {Status::input_unreadable, paths[1]};
+    services.show_message(to_utf8(msg::kErrorCaption), around_name(msg::kExpertOneScript, paths[1]),
+                          Services::MessageKind::error);
+    return refused;
+  }
+  GivenPaths given(std::move(paths), services);
+  return perform_run(mode_index, given, modes);
+}
 
 RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes) {
   RunResult result;

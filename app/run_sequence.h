@@ -54,4 +54,12 @@ struct RunResult {
 
 RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes);
 
+// The same run on paths given from outside instead of the dialog: files and folders dropped
+// on a window, or named on the window's command line ("Open with" in a file manager). The
+// folder of the first path becomes the current folder, as after the dialog, so the outputs
+// land there. Expert mode runs one script: more paths are refused with an error message and
+// nothing runs (outcome input_unreadable, naming the first path too many).
+RunResult perform_run_on(int mode_index, std::vector<std::filesystem::path> paths,
+                         Services& services, const ModeEntries& modes);
+
 }  // namespace orven::app

@@ -30,6 +30,11 @@ inline constexpr AroundName kSkippedNotRegular{
     "«"_cp, "» пропущен: это не обычный файл, а устройство, канал или сокет."_cp};
 inline constexpr AroundName kSkippedFolder{"Папка «"_cp,
                                            "» пропущена: её содержимое не удалось прочитать."_cp};
+// Expert mode was given more than one path (dropped on the window, or on its command line);
+// the name is the first path too many. Nothing ran.
+inline constexpr AroundName kExpertOneScript{
+    "Экспертный режим исполняет один скрипт за раз, а выбрано несколько файлов: «"_cp,
+    "» и другие не исполнены. Выберите один файл."_cp};
 // result.html (or the log) could not be written.
 inline constexpr AroundName kOutputUnwritable{"Не удалось записать файл «"_cp, "»."_cp};
 // The log could not take every line: the name, then the number of lines lost.

@@ -181,6 +181,40 @@ TEST_F(RunSequence, SeveralInputsAndNotesOnSkippedOnes) {
                                                "open orven_log.txt"}));
 }
 
+// Paths given from outside (a drop, the window's command line) take the dialog's place: the
+// first path's folder becomes the current folder, so the outputs land there, and relative
+// names still reach the mode as the same files. Expert mode refuses more than one script
+// before anything runs: no mode, no readme.
+TEST_F(RunSequence, GivenPathsReplaceTheDialog) {
+  const fs::path top = fs::current_path();
+  fs::create_directories("project/src");
+  const std::vector<fs::path> paths{"project/src/a.php", "project/src", "b.h"};
+  perform_run_on(0, paths, services_, kFakeModes);
+  const std::string expected = "training " + (top / "project/src/a.php").string() + " " +
+                               (top / "project/src").string() + " " + (top / "b.h").string();
+  EXPECT_EQ(whats(), (std::vector<std::string>{expected, kTrainingDone, "open result.html"}));
+  EXPECT_EQ(fs::current_path(), top / "project/src");
+  EXPECT_TRUE(fs::exists(top / "project/src/readme.txt"));
+  EXPECT_TRUE(fs::exists(top / "project/src/result.html"));
+
+  steps_.clear();
+  fs::current_path(top);
+  const RunResult refused =
+      perform_run_on(1, {"one.txt", "two.txt", "three.txt"}, services_, kFakeModes);
+  namespace msg = texts::messages;
+  EXPECT_EQ(whats(),
+            (std::vector<std::string>{"error Ошибка | " + to_utf8(msg::kExpertOneScript.before) +
+                                      "two.txt" + to_utf8(msg::kExpertOneScript.after)}));
+  EXPECT_EQ(refused.outcome.status, Status::input_unreadable);
+  EXPECT_FALSE(fs::exists("readme.txt"));
+
+  steps_.clear();
+  perform_run_on(1, {"project/script.txt"}, services_, kFakeModes);
+  EXPECT_EQ(whats(), (std::vector<std::string>{"expert " + (top / "project/script.txt").string(),
+                                               kExpertDone, "open orven_log.txt"}));
+  EXPECT_EQ(fs::current_path(), top / "project");
+}
+
 // Cancelling the file choice runs no mode, but the message and the readme still follow; the
 // output is asked to be opened only when one is there (left by an earlier run), never when
 // the name is missing or is no regular file.
