@@ -1,10 +1,15 @@
 // The main window of orven.exe: the window class "vrx27", the fixed-size window with its
 // two buttons and mode list, the painting of the panel, introduction and digit columns, and
-// the command handler that performs a run. The window owns the three control fonts; every
-// font and brush of a paint lives only within that paint.
+// the command handler that performs a run; runs on dropped files and on the command line's;
+// the keyboard of a dialog; the layout scaled to the DPI of the window's monitor. The window
+// owns the three control fonts; every font, pen and brush of a paint lives only within that
+// paint.
 #pragma once
 
 #include <windows.h>
+
+#include <filesystem>
+#include <vector>
 
 namespace orven::win32 {
 
@@ -19,7 +24,11 @@ HWND create_main_window(HINSTANCE instance);
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Gets, translates and dispatches messages until the quit message; returns its code.
-int run_message_loop();
+// Runs the selected mode on paths (orven.exe FILE...) once the message loop has started.
+void run_on_arguments(HWND window, std::vector<std::filesystem::path> paths);
+
+// Gets, translates and dispatches messages until the quit message, with the keyboard of a
+// dialog for window (Tab, Shift+Tab, Return, Escape); returns the quit message's code.
+int run_message_loop(HWND window);
 
 }  // namespace orven::win32

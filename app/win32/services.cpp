@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <filesystem>
 #include <string>
 
 #include "app/display_text.h"
@@ -10,6 +11,9 @@
 
 namespace orven::win32 {
 namespace {
+
+// The longest path the wide functions take, in characters, with its terminating zero.
+constexpr std::size_t kLongPathRoom = 32768;
 
 // "XHTML\0*.html\0PHP\0*.php\0...\0\0": name and pattern of each filter, each ended by a
 // zero, and one more zero after the last.
@@ -33,19 +37,28 @@ std::wstring wide(std::string_view cp1251) {
 
 std::vector<std::filesystem::path> Win32Services::choose_file() {
   const std::wstring filters = filter_list();
-  wchar_t name[MAX_PATH] = {};  // 260 characters, an empty name at first
+  // Room for a long path (the manifest declares the program aware of them), an empty name
+  // at first.
+  std::wstring name(kLongPathRoom, L'\0');
   // The classic request without the fields later systems added; everything else zero, so
-  // no title, no initial folder, and the current directory is left where the user browsed.
+  // no title and no initial folder.
   OPENFILENAMEW request{};
   request.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
   request.hwndOwner = owner_;
   request.lpstrFilter = filters.c_str();
   request.nFilterIndex = 1;
-  request.lpstrFile = name;
-  request.nMaxFile = MAX_PATH;
+  request.lpstrFile = name.data();
+  request.nMaxFile = static_cast<DWORD>(name.size());
   request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameW(&request)) return {};
-  return {std::filesystem::path(std::wstring(name))};
+  name.resize(name.find(L'\0'));
+  // The outputs land beside the chosen file: its folder becomes the current folder,
+  // whichever folder the dialog showed (a full path typed into the name field leaves the
+  // dialog's folder current), as in the Linux window.
+  const std::filesystem::path chosen(name);
+  std::error_code ignored;
+  std::filesystem::current_path(chosen.parent_path(), ignored);
+  return {chosen};
 }
 
 void Win32Services::show_message(std::string_view caption, std::string_view text,

@@ -1,5 +1,6 @@
 // The three services of a run on Win32: the system's open-file dialog owned by the main
-// window, a message box without owner, and the shell's "open" verb.
+// window (the chosen file's folder becomes the current folder), a message box without
+// owner, and the shell's "open" verb.
 #pragma once
 
 #include <windows.h>
