@@ -1,8 +1,9 @@
 # The packages a user installs: from the Linux build a .deb (CPack DEB) with both programs,
 # the menu entry and icon, the manual pages, copyright, changelog and AppStream metainfo;
 # from each MinGW build a zip (CPack ZIP) with both .exe files and a short text on how to
-# run them, the .exe files carrying an icon and a version resource. `cpack --preset NAME`
-# or scripts/package.sh makes them.
+# run them, and an installer of the same (CPack NSIS, packaging/windows/NSIS.template.in),
+# the .exe files carrying an icon, a version resource and an application manifest.
+# `cpack --preset NAME` or scripts/package.sh makes them.
 
 # The date of this version, for the manual pages, the metainfo and the changelog (whose
 # format wants the day of the week as well).
@@ -83,8 +84,18 @@ if(WIN32)
   else()
     set(CPACK_SYSTEM_NAME win32)
   endif()
-  set(CPACK_GENERATOR ZIP)
+  # The zip for those who want no installer, and the installer (NSIS, Debian's makensis) from
+  # our own template: CPack's stock one asks for an administrator.
+  set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_PACKAGE_FILE_NAME orven-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
+  list(APPEND CMAKE_MODULE_PATH ${orven_packaging}/windows)
+  math(EXPR CPACK_NSIS_ORVEN_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
+  set(CPACK_NSIS_MUI_ICON ${orven_ico})
+  set(CPACK_NSIS_MUI_UNIICON ${orven_ico})
+  # "Open with" ОРВЕН for the source types a walk reads: PHP, HTML, JavaScript, C and C++,
+  # plain text.
+  set(CPACK_NSIS_ORVEN_EXTENSIONS
+      ".php .inc .phtml .html .htm .xhtml .js .mjs .c .cc .cpp .cxx .h .hh .hpp .hxx .inl .txt")
 else()
   include(GNUInstallDirs)
   find_program(ORVEN_GZIP gzip REQUIRED)

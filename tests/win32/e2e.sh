@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # End to end under Xvfb and wine64, as a person uses orven.exe: starts it in a Wine virtual
-# desktop and checks the painted panel, line and background from a screenshot; a run whose
-# report cannot be written shows "Ошибка" and opens nothing; training mode by typing a source
-# path into the Open dialog, expert mode on a script in a folder with a Cyrillic name
-# (pasted), "Готово!" dismissed with Return, the outputs byte for byte what the Linux
-# orven-cli writes for the same files; a cancelled dialog; "Выход". A stub xdg-open first in
-# PATH records what Wine hands to the desktop.
+# desktop and checks the painted panel, line and background from a screenshot; a run by the
+# keyboard alone (Tab, Shift+Tab, the arrows, Return); a run whose report cannot be written
+# shows "Ошибка" and opens nothing; training mode by typing a source path into the Open
+# dialog, expert mode on a script in a folder with a Cyrillic name (pasted), "Готово!"
+# dismissed with Return, the outputs beside the chosen file (the dialog showed another
+# folder) and byte for byte what the Linux orven-cli writes for the same files; a cancelled
+# dialog; "Выход"; then orven.exe started on a file named on its command line, and Escape.
+# A stub xdg-open first in PATH records what Wine hands to the desktop.
 #
 # usage: e2e.sh ORVEN_EXE ORVEN_CLI_EXE LINUX_ORVEN_CLI SOURCE_ROOT WORK_DIR
 # WORK_DIR keeps the Wine prefix from one run to the next (it is created once, about 20 s)
@@ -119,9 +121,10 @@ echo "wine prefix ready in $(seconds_since "$prefix_started") s"
 # --- inputs and the Linux reference outputs ----------------------------------------------
 step="reference outputs"
 mkdir -p "$work/run" "$work/sources" "$work/Скрипты ОРВЕН" "$work/expect-training" \
-  "$work/expect-expert" "$work/cli-training" "$work/cli-expert"
+  "$work/expect-expert" "$work/cli-training" "$work/cli-expert" "$work/keys" "$work/given"
 source_file="$work/sources/guestbook.php"
 cp "$source_root/samples/guestbook.php" "$source_file"
+cp "$source_root/samples/guestbook.php" "$work/given/guestbook.php"
 script_file="$work/Скрипты ОРВЕН/расчёт.txt"
 cat >"$script_file" <<'SCRIPT'
 #root::math::get_ctr 7 100
@@ -131,6 +134,7 @@ cat >"$script_file" <<'SCRIPT'
 note #root::math::pkss 1500
 #root::hv::get_strlenTITLE 12
 SCRIPT
+cp "$script_file" "$work/keys/script.txt"
 (cd "$work/expect-training" && "$linux_cli" training "$source_file" >/dev/null) ||
   fail "the Linux orven-cli failed on $source_file"
 (cd "$work/expect-expert" && "$linux_cli" expert "$script_file" >/dev/null) ||
@@ -268,21 +272,53 @@ output_folder() {
   return 1
 }
 have_output() { output_folder "$1" >/dev/null; }
+have_file() { [ -f "$1" ]; }
 
-# A report that cannot be written (a folder stands in its place): the error message instead
-# of "Готово!", and nothing is handed to the desktop.
+# The keyboard alone, from the start (the focus is on the mode list): Tab round the three
+# controls and Shift+Tab back to the list, Down for expert mode, Return for "Далее" (the
+# default button); the Open dialog opens on the folder orven started in, and the script's
+# full path typed there puts the log beside the script. A focus in the wrong place would
+# leave training mode selected or press another button.
+step="keyboard"
+activate "$main_title"
+sleep 0.3
+xdotool key Tab Tab Tab shift+Tab shift+Tab shift+Tab Down Return
+wait_until 20 window_shown "$open_title" || fail "Return in the mode list opened no Open dialog"
+activate "$open_title"
+sleep 0.3
+xdotool type --delay 5 "$(windows_path "$work/keys/script.txt")"
+xdotool key Return
+wait_until 30 window_shown "$done_title" || fail "no message box after the keyboard run"
+activate "$done_title"
+sleep 0.2
+xdotool key Return
+wait_until 15 window_gone "$done_title" || fail "Return did not dismiss $done_title"
+wait_until 15 have_file "$work/keys/orven_log.txt" ||
+  fail "no orven_log.txt beside the script chosen by the keyboard"
+cmp "$work/keys/orven_log.txt" "$work/expect-expert/orven_log.txt" ||
+  fail "the keyboard run's orven_log.txt differs from the Linux orven-cli's"
+[ ! -e "$work/run/orven_log.txt" ] || fail "the log landed where the dialog opened"
+# Training mode again for the runs below.
+click_client 500 390
+sleep 0.3
+xdotool key Up Return
+
+# A report that cannot be written (a folder stands in its place beside the source): the
+# error message instead of "Готово!", and nothing is handed to the desktop.
 step="failure"
-mkdir "$work/run/result.html"
+mkdir "$work/sources/result.html"
 run_once type "$(windows_path "$source_file")" "$error_title"
 sleep 1
 ! opened result.html || fail "a failed run handed result.html to the desktop"
-[ -z "$(ls -A "$work/run/result.html")" ] || fail "the failed run wrote into the folder"
-rmdir "$work/run/result.html"
+[ -z "$(ls -A "$work/sources/result.html")" ] || fail "the failed run wrote into the folder"
+rmdir "$work/sources/result.html"
 
+# The source's full path typed into the dialog, which shows the script's folder now: the
+# outputs land beside the source.
 step="training"
 run_once type "$(windows_path "$source_file")"
-wait_until 15 have_output result.html || fail "no result.html"
-folder=$(output_folder result.html)
+wait_until 15 have_file "$work/sources/result.html" || fail "no result.html beside the source"
+folder=$work/sources
 cmp "$folder/result.html" "$work/expect-training/result.html" ||
   fail "result.html differs from the Linux orven-cli's"
 wait_until 15 opened result.html || fail "result.html was not handed to the desktop"
@@ -294,8 +330,8 @@ click_client 500 390
 sleep 0.3
 xdotool key Down Return
 run_once paste "$(windows_path "$script_file")"
-wait_until 15 have_output orven_log.txt || fail "no orven_log.txt"
-folder=$(output_folder orven_log.txt)
+wait_until 15 have_file "$work/Скрипты ОРВЕН/orven_log.txt" || fail "no orven_log.txt beside the script"
+folder="$work/Скрипты ОРВЕН"
 cmp "$folder/orven_log.txt" "$work/expect-expert/orven_log.txt" ||
   fail "orven_log.txt differs from the Linux orven-cli's"
 wait_until 15 opened orven_log.txt || fail "orven_log.txt was not handed to the desktop"
@@ -317,5 +353,29 @@ exited() { ! kill -0 "$orven_pid" 2>/dev/null; }
 wait_until 20 exited || fail "the program did not end after \"Выход\""
 orven_pid=""
 
-echo "e2e.win32: window, failure, training, expert, cancel and exit passed" \
+# orven.exe FILE ("Open with"): training mode runs on the file as soon as the window is
+# shown, the outputs beside it; Escape then presses "Выход".
+step="command line"
+rm -f "$work/opened.log"
+(cd "$work/run" && exec "$wine_run" explorer /desktop=orven,1024x768 "$orven_exe" \
+  "$(windows_path "$work/given/guestbook.php")" >"$work/orven.log" 2>&1) &
+orven_pid=$!
+wait_until 60 window_shown "$done_title" || fail "no message box for the file on the command line"
+window_shown "$main_title" || fail "the message box came without the main window"
+activate "$done_title"
+sleep 0.2
+xdotool key Return
+wait_until 15 window_gone "$done_title" || fail "Return did not dismiss $done_title"
+cmp "$work/given/result.html" "$work/expect-training/result.html" ||
+  fail "the command line's result.html differs from the Linux orven-cli's"
+wait_until 15 opened result.html || fail "result.html was not handed to the desktop"
+[ ! -e "$work/run/result.html" ] || fail "the command line's report landed in the start folder"
+activate "$main_title"
+sleep 0.3
+xdotool key Escape
+wait_until 20 window_gone "$main_title" || fail "Escape did not close the window"
+wait_until 20 exited || fail "the program did not end after Escape"
+orven_pid=""
+
+echo "e2e.win32: window, keyboard, failure, training, expert, cancel, exit and command line passed" \
   "(window part $(seconds_since "$gui_started") s, whole run $(seconds_since "$started") s)"
