@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Makes the three packages in build/packages: orven_VERSION_amd64.deb from the default build,
-# orven-VERSION-win64.zip and orven-VERSION-win32.zip from the MinGW builds. Then checks them:
-# the .deb with lintian, its menu entry with desktop-file-validate and its AppStream metainfo
-# with appstreamcli (their outputs are printed as they come), and what each zip holds.
+# Makes the packages in build/packages: orven_VERSION_amd64.deb from the default build,
+# orven-VERSION-win64.zip and orven-VERSION-win32.zip and the installers
+# orven-VERSION-win64.exe and orven-VERSION-win32.exe (NSIS) from the MinGW builds. Then
+# checks them: the .deb with lintian, its menu entry with desktop-file-validate and its
+# AppStream metainfo with appstreamcli (their outputs are printed as they come), what each
+# zip holds and that each installer is one (tests/win32/installer.sh runs them under Wine).
 # Fails when a build, a package or a check fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -49,8 +51,11 @@ for bits in 64 32; do
   got=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
   check "$(basename "$zip")" test "$got" = "$want "
   echo "$got"
+  installer="$out/orven-${version}-win$bits.exe"
+  check "$(basename "$installer")" \
+    bash -c 'file -b "$1" | grep -q "PE32 executable (GUI).*Nullsoft Installer"' _ "$installer"
 done
 
-ls -l "$out"/*.deb "$out"/*.zip
+ls -l "$out"/*.deb "$out"/*.zip "$out"/*.exe
 [ $failed -eq 0 ] && echo "packages: all made and checked"
 exit $failed

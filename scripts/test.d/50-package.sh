@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# The packages (scripts/package.sh: all three made, the .deb checked by lintian,
-# desktop-file-validate and appstreamcli); then, in CI or with ORVEN_INSTALL_TEST=1, the .deb
-# installed with apt-get as a user would, orven-cli run from /usr/bin on the sample and the
-# package removed again. The install changes the machine, so a plain local run leaves it out.
+# The packages (scripts/package.sh: all made, the .deb checked by lintian,
+# desktop-file-validate and appstreamcli); the Windows installers each installed, run and
+# uninstalled silently under Wine in a fresh prefix of their own (tests/win32/installer.sh);
+# then, in CI or with ORVEN_INSTALL_TEST=1, the .deb installed with apt-get as a user would,
+# orven-cli run from /usr/bin on the sample and the package removed again. The .deb install
+# changes the machine, so a plain local run leaves it out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
 bash scripts/package.sh
 
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
+for bits in 64 32; do
+  bash tests/win32/installer.sh "build/packages/orven-${version}-win$bits.exe" "$bits" \
+    build/default/bin/orven-cli . "build/mingw$bits/installer"
+done
+
 if [ -z "${CI:-}" ] && [ -z "${ORVEN_INSTALL_TEST:-}" ]; then
   echo "install check skipped (CI or ORVEN_INSTALL_TEST=1 runs it)"
   exit 0
 fi
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
