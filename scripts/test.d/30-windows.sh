@@ -2,7 +2,7 @@
 # The Windows programs: the 64-bit cross-build and its whole test suite under wine64, the
 # 32-bit cross-build and its whole test suite under wine32 (orven-cli.exe on Cyrillic paths
 # included), and the 64-bit orven.exe end to end under Xvfb + wine64 against the Linux
-# orven-cli.
+# orven-cli, then at 96 and 192 DPI.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -26,6 +26,7 @@ if [ ! -x "$linux_cli" ]; then
 fi
 bash tests/win32/e2e.sh build/mingw64/bin/orven.exe build/mingw64/bin/orven-cli.exe \
   "$linux_cli" . build/mingw64/e2e
+bash tests/win32/e2e_dpi.sh build/mingw64/bin/orven.exe build/mingw64/e2e
 
 for bits in 64 32; do
   for exe in build/mingw$bits/bin/orven.exe build/mingw$bits/bin/orven-cli.exe; do
