@@ -59,13 +59,14 @@ unix_folder() {
   windows=$("$wine_run" cmd /c echo "$1" 2>/dev/null | tr -d '\r')
   "$wine_run" winepath -u "$windows" 2>/dev/null | tr -d '\r'
 }
-# A registry key as the text of its .reg export (UTF-8), or nothing when it does not exist.
-# The 32-bit installer writes machine-wide keys into the 32-bit view.
-view=/reg:64
-[ "$bits" = 32 ] && view=/reg:32
+# A registry key as the text of its .reg export (UTF-8), or nothing when it does not exist;
+# in the 64-bit view unless another is given. The 32-bit installer's Apps & Features entry
+# for all users is in the 32-bit view; the classes are one for both, as on Windows.
+uninstall_view=/reg:64
+[ "$bits" = 32 ] && uninstall_view=/reg:32
 registry_key() {
   rm -f "$work/key.reg"
-  "$wine_run" reg export "$1" 'Z:'"$(printf '%s' "$work/key.reg" | tr '/' '\\')" /y "$view" \
+  "$wine_run" reg export "$1" 'Z:'"$(printf '%s' "$work/key.reg" | tr '/' '\\')" /y "${2:-/reg:64}" \
     >/dev/null 2>&1 || return 0
   iconv -f UTF-16LE -t UTF-8 "$work/key.reg" | tr -d '\r'
 }
@@ -140,7 +141,7 @@ for scope in all user; do
     [ -f "$folder/$file" ] || fail "$folder/$file is missing"
   done
   [ -f "$start_menu/ОРВЕН.lnk" ] || fail "no shortcut $start_menu/ОРВЕН.lnk"
-  entry=$(registry_key "$uninstall_key")
+  entry=$(registry_key "$uninstall_key" $uninstall_view)
   [ -n "$entry" ] || fail "no $uninstall_key"
   # The folder as Windows names it, from its .reg string (backslashes doubled there).
   windows_folder=$(value_in InstallLocation "$entry")
@@ -184,7 +185,7 @@ for scope in all user; do
   "$wine_run" "$folder/uninstall.exe" /S >/dev/null 2>&1 || fail "the uninstaller failed"
   # The uninstaller goes on from a copy of itself in the temporary folder; the Apps &
   # Features entry is the last thing it removes.
-  gone() { [ ! -e "$folder" ] && [ -z "$(registry_key "$uninstall_key")" ]; }
+  gone() { [ ! -e "$folder" ] && [ -z "$(registry_key "$uninstall_key" $uninstall_view)" ]; }
   wait_until 60 gone || fail "$folder or $uninstall_key is still there"
   [ ! -e "$start_menu/ОРВЕН.lnk" ] || fail "the shortcut is still there"
   read_classes
