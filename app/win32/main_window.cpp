@@ -263,7 +263,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
       return DefWindowProcW(window, message, wparam, lparam);
     case WM_SETFOCUS:
       // The window itself takes no keys: the focus goes on to the control that had it.
-      if (focused_control != nullptr && IsWindow(focused_control)) SetFocus(focused_control);
+      SetFocus(focused_control != nullptr && IsChild(window, focused_control) ? focused_control
+                                                                              : mode_list);
       return 0;
     case WM_COMMAND:
       // The low word is the control id; notifications (the high word) are ignored.
