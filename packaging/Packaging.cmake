@@ -36,7 +36,7 @@ if(WIN32)
     message(FATAL_ERROR "orven: the .exe icon needs rsvg-convert and icotool "
                         "(apt-get install librsvg2-bin icoutils)")
   endif()
-  set(orven_svg ${PROJECT_SOURCE_DIR}/app/fltk/orven.svg)
+  set(orven_svg ${PROJECT_SOURCE_DIR}/app/orven.svg)
   set(orven_ico ${orven_generated}/orven.ico)
   set(orven_pngs "")
   set(orven_ico_args "")
