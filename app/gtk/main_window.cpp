@@ -252,6 +252,8 @@ void MainWindow::tell(const std::string& caption, const std::string& text,
       kind == app::Services::MessageKind::info ? GTK_MESSAGE_INFO : GTK_MESSAGE_ERROR,
       GTK_BUTTONS_OK, "%s", text.c_str());
   gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+  // A screen reader names the box by its caption, not by GTK's word for the message type.
+  atk_object_set_name(gtk_widget_get_accessible(box), caption.c_str());
   gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
   message_ = box;
   message_dismissed_ = std::move(dismissed);
