@@ -23,7 +23,7 @@ of keywords against it and writes an advice report with examples
 (result.html). Its expert mode runs a script of #root::math and #root::hv
 commands and appends one line per command to orven_log.txt. The texts are
 in Russian.
-This package holds the desktop window (orven, on FLTK) and the command-line
+This package holds the desktop window (orven, on GTK 3) and the command-line
 program (orven-cli).")
 set(CPACK_STRIP_FILES ON)
 
