@@ -6,7 +6,6 @@
 
 #include <clocale>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,15 +27,10 @@ int main(int argc, char** argv) {
   // keep the classic form everywhere.
   std::setlocale(LC_NUMERIC, "C");
 
-  // What GTK left of the arguments: files, after an optional "--".
-  std::vector<std::filesystem::path> files;
-  for (int i = 1; i < argc; ++i) {
-    if (i == 1 && std::strcmp(argv[i], "--") == 0) continue;
-    files.emplace_back(argv[i]);
-  }
-
+  std::vector<std::filesystem::path> files = orven::gtk::command_line_files(argc, argv);
   orven::gtk::MainWindow window;
   window.show();
+  // Training, as if the files were chosen in the dialog.
   if (!files.empty()) window.start_run(0, std::move(files));
   gtk_main();
   return 0;

@@ -49,10 +49,14 @@ void forget_message_answer(gpointer on_answer, GClosure*) {
 std::vector<fs::path> local_paths(const gchar* const* uris) {
   std::vector<fs::path> paths;
   for (; uris != nullptr && *uris != nullptr; ++uris) {
-    if (gchar* name = g_filename_from_uri(*uris, nullptr, nullptr)) {
-      paths.emplace_back(name);
-      g_free(name);
-    }
+    gchar* host = nullptr;
+    gchar* name = g_filename_from_uri(*uris, &host, nullptr);
+    // A name on another machine is no file here, whatever this machine holds under it.
+    const bool local = host == nullptr || g_ascii_strcasecmp(host, "localhost") == 0 ||
+                       g_ascii_strcasecmp(host, g_get_host_name()) == 0;
+    if (name != nullptr && local) paths.emplace_back(name);
+    g_free(name);
+    g_free(host);
   }
   return paths;
 }
@@ -195,6 +199,15 @@ void MainWindow::dropped(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionDa
   const std::vector<fs::path> paths = local_paths(uris);
   g_strfreev(uris);
   if (!paths.empty()) static_cast<MainWindow*>(self)->drop(paths);
+}
+
+std::vector<fs::path> command_line_files(int argc, char** argv) {
+  std::vector<fs::path> files;
+  for (int i = 1; i < argc; ++i) {
+    if (i == 1 && std::string_view(argv[i]) == "--") continue;
+    files.emplace_back(argv[i]);
+  }
+  return files;
 }
 
 bool MainWindow::drop(const std::vector<fs::path>& paths) {

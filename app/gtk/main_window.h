@@ -72,7 +72,12 @@ class MainWindow {
   std::thread run_;
 };
 
-// The local files of a text/uri-list (file:// URIs; anything else is left out), in order.
+// The local files of a text/uri-list (file:// URIs of this machine; anything else is left
+// out), in order.
 std::vector<std::filesystem::path> local_paths(const gchar* const* uris);
+
+// The files named on the command line, as gtk_init left it: every argument after the
+// program's name, after an optional "--" that ends GTK's options.
+std::vector<std::filesystem::path> command_line_files(int argc, char** argv);
 
 }  // namespace orven::gtk

@@ -27,8 +27,11 @@ void drop_task(gpointer task) {
 }  // namespace
 
 void post_to_ui(std::function<void()> task) {
-  g_main_context_invoke_full(nullptr, G_PRIORITY_DEFAULT, &run_task,
-                             new std::function<void()>(std::move(task)), &drop_task);
+  // Always as a source of the default context, never called here: g_main_context_invoke
+  // would run the task on this thread whenever the loop does not hold the context (before
+  // gtk_main starts, for one).
+  g_idle_add_full(G_PRIORITY_DEFAULT, &run_task, new std::function<void()>(std::move(task)),
+                  &drop_task);
 }
 
 std::vector<fs::path> GtkServices::choose_file() {
