@@ -83,9 +83,15 @@ wait_until() {
   done
 }
 
+# --- one toolkit ---------------------------------------------------------------------------
+step="libraries"
+if ldd "$orven" | grep -i fltk; then
+  fail "orven still loads FLTK"
+fi
+
 # --- without a display -------------------------------------------------------------------
 step="no display"
-env -u DISPLAY "$orven" >"$work/out" 2>"$work/err"
+env -u DISPLAY -u WAYLAND_DISPLAY "$orven" >"$work/out" 2>"$work/err"
 status=$?
 [ $status -eq 1 ] || fail "exit status $status without a display, expected 1"
 [ "$(wc -l <"$work/err")" -eq 1 ] || fail "expected one line on stderr: $(cat "$work/err")"
@@ -503,6 +509,16 @@ command_line_pass() {
     fail "no open request for result.html: $(cat "$work/open.log")"
   xdotool mousemove --window "$main" 577 534 click 1
   ends_with_zero "«Выход»"
+
+  # Escape while the run waits in its message ends the program once the run has finished
+  # its last step: the readme is there.
+  step="$pass: Escape during the message"
+  rm -f "$work/$pass/src/readme.txt"
+  start_orven "$work" -- "$work/$pass/src/guestbook.php"
+  wait_until 20 find_message || fail "no message box after a file on the command line"
+  xdotool windowfocus --sync "$main" key --clearmodifiers Escape
+  ends_with_zero "Escape during the message"
+  [ -f "$work/$pass/src/readme.txt" ] || fail "the run was cut short: no readme.txt"
   echo "pass $pass: ok"
 }
 
