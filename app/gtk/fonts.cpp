@@ -86,7 +86,7 @@ Fonts load_fonts(PangoContext* context) {
 
 std::string style_sheet(const Fonts& fonts) {
   return ".orven-title { " + css_font(fonts.title) + " color: black; }\n" + ".orven-body { " +
-         css_font(fonts.body) + " color: black; }\n" + ".orven-control, .orven-control * { " +
+         css_font(fonts.body) + " color: black; }\n" + ".orven-control { " +
          css_font(fonts.control) + " }\n" +
          "button.orven-control, .orven-control button { min-height: 0; padding-top: 0;"
          " padding-bottom: 0; }\n"

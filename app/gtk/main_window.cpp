@@ -1,5 +1,7 @@
 #include "app/gtk/main_window.h"
 
+#include <map>
+#include <string_view>
 #include <utility>
 
 #include "app/digit_columns.h"
@@ -142,26 +144,32 @@ gboolean MainWindow::draw_panel(GtkWidget* area, cairo_t* cr, gpointer data) {
   cairo_fill(cr);
 
   // A fresh seed on every paint: paints within one second draw the same columns. Pango lays
-  // a line out from the top of its cell, where the digit rows stand.
+  // a line out from the top of its cell, where the digit rows stand. Each of the few texts
+  // (the two digits, the tails) is shaped once per paint and shown where it stands.
   cairo_set_source_rgb(cr, 1, 1, 1);
-  PangoLayout* text = pango_cairo_create_layout(cr);
   PangoFontDescription* font = describe(self->fonts_.body);
-  pango_layout_set_font_description(text, font);
-  pango_font_description_free(font);
+  std::map<std::string_view, PangoLayout*> shaped;
+  const auto show = [&](std::string_view text, int x, int y) {
+    PangoLayout*& layout = shaped[text];
+    if (layout == nullptr) {
+      layout = pango_cairo_create_layout(cr);
+      pango_layout_set_font_description(layout, font);
+      const std::string utf8 = app::to_utf8(text);
+      pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+    }
+    cairo_move_to(cr, x, y);
+    pango_cairo_show_layout(cr, layout);
+  };
   const auto rows = app::digit_columns(app::paint_seed());
   for (int r = 0; r < app::kDigitRows; ++r) {
     const int top = r * app::kDigitRowHeight;
     for (std::size_t c = 0; c < app::kDigitColumnX.size(); ++c) {
-      pango_layout_set_text(text, &rows[r].digits[c], 1);
-      cairo_move_to(cr, app::kDigitColumnX[c], top);
-      pango_cairo_show_layout(cr, text);
+      show(std::string_view(&rows[r].digits[c], 1), app::kDigitColumnX[c], top);
     }
-    const std::string tail = app::to_utf8(rows[r].tail);
-    pango_layout_set_text(text, tail.data(), static_cast<int>(tail.size()));
-    cairo_move_to(cr, app::kDigitTailX, top);
-    pango_cairo_show_layout(cr, text);
+    show(rows[r].tail, app::kDigitTailX, top);
   }
-  g_object_unref(text);
+  for (const auto& [text, layout] : shaped) g_object_unref(layout);
+  pango_font_description_free(font);
   return FALSE;
 }
 
