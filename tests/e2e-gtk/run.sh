@@ -16,6 +16,8 @@
 set -uo pipefail
 
 mkdir -p "$4"
+# orven's own leaks are covered by the unit tests; GTK's and fontconfig's are not ours.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 orven=$(realpath "$1")
 cli=$(realpath "$2")
 source_root=$(realpath "$3")
@@ -609,8 +611,6 @@ scale_pass() {
   echo "pass $pass: ok"
 }
 
-# orven's own leaks are covered by the unit tests; GTK's and fontconfig's are not ours.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 session mouse "$work/home-mouse" none
 keyboard_pass

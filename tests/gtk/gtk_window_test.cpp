@@ -14,6 +14,12 @@
 #include "app/gtk/services.h"
 #include "app/window_layout.h"
 
+// Under LeakSanitizer: the fontsets Pango's font map keeps, built by fontconfig on a thread of
+// Pango's, are no leak of ours.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+
 namespace orven::gtk {
 namespace {
 
