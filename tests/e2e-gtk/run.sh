@@ -16,6 +16,10 @@
 set -uo pipefail
 
 mkdir -p "$4"
+# GTK's own words (the dialog's Cancel, the message's OK) as the screen-reader passes name
+# them, whatever language the machine speaks.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 # orven's own leaks are covered by the unit tests; GTK's and fontconfig's are not ours.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 orven=$(realpath "$1")
