@@ -1,6 +1,6 @@
 // The digit columns on the blue panel, apart from any toolkit: every paint seeds the C
 // library's generator with the time in whole seconds and draws 30 rows of six random digits
-// plus a text that follows the last digit. The FLTK and Win32 front-ends draw what this gives.
+// plus a text that follows the last digit. The GTK and Win32 front-ends draw what this gives.
 #pragma once
 
 #include <array>

@@ -1,6 +1,6 @@
 // One press of "Далее": create the workspace, read the mode, ask for a file, run the mode,
 // tell the user, open the output when there is one, rewrite readme.txt, destroy the workspace.
-// Platform-free: every front-end (FLTK, Win32, the command line) supplies the three services below,
+// Platform-free: every front-end (GTK, Win32, the command line) supplies the three services below,
 // and the tests drive it with fakes. The workspace is released on every path, exceptions included.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Where the main window's parts stand and how they look, shared by the FLTK and Win32 windows:
+// Where the main window's parts stand and how they look, shared by the GTK and Win32 windows:
 // the fonts, the introduction lines' top-left points, the controls' ids and rectangles, and
 // the blue panel. The texts themselves are texts/window.h.
 #pragma once

@@ -24,7 +24,7 @@ of keywords against it and writes an advice report with examples
 (result.html). Its expert mode runs a script of #root::math and #root::hv
 commands and appends one line per command to orven_log.txt. The texts are
 in Russian.
-This package holds the desktop window (orven, on FLTK) and the command-line
+This package holds the desktop window (orven, on GTK 3) and the command-line
 program (orven-cli).")
 set(CPACK_STRIP_FILES ON)
 
@@ -37,7 +37,7 @@ if(WIN32)
     message(FATAL_ERROR "orven: the .exe icon needs rsvg-convert and icotool "
                         "(apt-get install librsvg2-bin icoutils)")
   endif()
-  set(orven_svg ${PROJECT_SOURCE_DIR}/app/fltk/orven.svg)
+  set(orven_svg ${PROJECT_SOURCE_DIR}/app/orven.svg)
   set(orven_ico ${orven_generated}/orven.ico)
   set(orven_pngs "")
   set(orven_ico_args "")

@@ -8,7 +8,7 @@ bash scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default
 bin="$root/build/default/bin"
-if [ -n "${DISPLAY:-}" ] && [ -x "$bin/orven" ]; then
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$bin/orven" ]; then
   # orven ends with status 1 only when it cannot open the display; then fall through.
   status=0
   "$bin/orven" || status=$?

@@ -57,8 +57,8 @@ inline constexpr std::string_view kInternalError = "Внутренняя оши�
 
 // The desktop program started where there is no display to show its window on.
 inline constexpr std::string_view kNoDisplay =
-    "orven: нет доступа к графическому дисплею (X11); без окна работает orven-cli, "
-    "например: orven-cli training ФАЙЛ"_cp;
+    "orven: нет доступа к графическому дисплею (X11 или Wayland); без окна работает "
+    "orven-cli, например: orven-cli training ФАЙЛ"_cp;
 
 // orven-cli.
 inline constexpr std::string_view kCliUsage =

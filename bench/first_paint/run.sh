@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build="${ORVEN_BENCH_BUILD:-$root/build/bench}"
 starts="${1:-20}"
 
-cmake --preset default -B "$build" -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_FLTK=ON >/dev/null
+cmake --preset default -B "$build" -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_GTK=ON >/dev/null
 cmake --build "$build" -j2 --target orven bench_first_paint >/dev/null
 
 work=$(mktemp -d /tmp/orven-bench-paint.XXXXXX)

@@ -15,7 +15,7 @@ tree_files="${3:-20000}"
 repeats=5
 keywords="$root/bench/training/keywords.txt"
 
-cmake --preset default -B "$build" -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_FLTK=OFF >/dev/null
+cmake --preset default -B "$build" -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_GTK=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_training_generate bench_training_run >/dev/null
 
 data="$build/bench-training-data"

@@ -15,8 +15,16 @@ for file in bin/orven bin/orven-cli share/applications/orven.desktop \
 done
 [ -x "$prefix/bin/orven" ] && [ -x "$prefix/bin/orven-cli" ] || { echo "FAIL: not executable"; exit 1; }
 entry="$prefix/share/applications/orven.desktop"
-for line in '[Desktop Entry]' 'Type=Application' 'Exec=orven' 'Icon=orven' 'Categories=Development;'; do
+for line in '[Desktop Entry]' 'Type=Application' 'Exec=orven %F' 'Icon=orven' 'Categories=Development;'; do
   grep -qxF "$line" "$entry" || { echo "FAIL: the menu entry lacks $line"; exit 1; }
 done
+# "Open with" offers orven for the sources the walk reads.
+for type in application/x-php text/html application/xhtml+xml application/javascript \
+  text/x-csrc text/x-chdr text/x-c++src text/x-c++hdr text/plain; do
+  sed -n 's/^MimeType=//p' "$entry" | tr ';' '\n' | grep -qxF "$type" || { echo "FAIL: the menu entry lacks $type"; exit 1; }
+done
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$entry" || { echo "FAIL: desktop-file-validate"; exit 1; }
+fi
 "$prefix/bin/orven-cli" --version >/dev/null
 echo "install: ok"
