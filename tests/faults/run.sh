@@ -12,7 +12,10 @@
 # EINTR and short reads and writes must be retried: those runs must all succeed, byte-exact.
 #
 # usage: run.sh training|expert ERRORS ORVEN_CLI SHIM SOURCE_ROOT [no-tmpfile]
-#   ERRORS: a comma-separated list of EIO, ENOSPC, EINTR, SHORT
+#   ERRORS: a comma-separated list of EIO, ENOSPC, EINTR, SHORT, and signal names (USR1,
+#   KILL, ...) raised just before the call instead: a signal that ends the process must
+#   leave the outputs as they were or whole and no temporary, except SIGKILL, whose
+#   temporary the next run removes.
 set -uo pipefail
 mode=$1
 IFS=, read -r -a errors <<<"$2"
@@ -123,10 +126,18 @@ run_case() {  # run_case ERROR N: leaves the shim's report in $work/report
   rm -rf "$dir"
   cp -a "$work/proto" "$dir"
   rm -f "$work/report"
-  local status
+  local status injected=$error signal=0
+  case $error in
+    E* | SHORT) ;;
+    *)
+      signal=$(kill -l "$error")
+      injected=SIG$signal
+      ;;
+  esac
   (
     cd "$dir/out" || exit 99
-    export ORVEN_FAULT_ROOT=$dir ORVEN_FAULT_AT=$n ORVEN_FAULT_ERROR=$error \
+    ulimit -c 0
+    export ORVEN_FAULT_ROOT=$dir ORVEN_FAULT_AT=$n ORVEN_FAULT_ERROR=$injected \
       ORVEN_FAULT_REPORT=$work/report
     [ "$variant" = no-tmpfile ] && export ORVEN_FAULT_NO_TMPFILE=1
     if [ "$mode" = training ]; then
@@ -134,20 +145,32 @@ run_case() {  # run_case ERROR N: leaves the shim's report in $work/report
     else
       exec timeout 20 env LD_PRELOAD="$shim" "$cli" expert "$dir/in/script.txt" >"$work/out" 2>"$work/err"
     fi
-  )
+  ) 2>/dev/null # bash's own note on a child ended by a signal
   status=$?
   [ "$n" -eq 0 ] && return 0
   cases=$((cases + 1))
   local what="$mode $error call $n ($(cut -d' ' -f3 "$work/report" 2>/dev/null))"
   local errors_said
   errors_said=$(grep -cF "$error_mark" "$work/err")
+  if [ $signal -ne 0 ] && [ $status -eq $((128 + signal)) ]; then
+    # Ended by the signal: nothing to say, whatever it had written stays whole.
+    status=1
+    errors_said=1
+    if [ "$error" = KILL ]; then
+      # SIGKILL leaves a named temporary behind; the next run removes it.
+      (cd "$dir/out" && "$cli" training "$dir/in/one.php" >/dev/null 2>&1)
+      cp "$work/expect/no_ab/result.html" "$work/expect/now.html"
+      same "$dir/out/result.html" "$work/expect/now.html" || fail "$what: the next run failed"
+      cp "$work/proto/out/result.html" "$dir/out/result.html"
+    fi
+  fi
   case $status in
     0) [ "$errors_said" -eq 0 ] || fail "$what: exit 0 with an error message" ;;
     1) [ "$errors_said" -eq 1 ] || fail "$what: exit 1 with $errors_said error messages" ;;
     124) fail "$what: the run hung" ;;
     *) fail "$what: exit $status" ;;
   esac
-  if [ "$error" = EINTR ] || [ "$error" = SHORT ]; then
+  if [ "$error" = EINTR ] || [ "$error" = SHORT ] || [ "$error" = PIPE ] || [ "$error" = XFSZ ]; then
     [ $status -eq 0 ] && [ ! -s "$work/err" ] || fail "$what: not retried ($(head -c 300 "$work/err"))"
   fi
   if [ "$mode" = training ]; then

@@ -7,7 +7,8 @@
  *
  *   ORVEN_FAULT_ROOT   the folder whose files count (absolute)
  *   ORVEN_FAULT_AT     N: the Nth call that the error applies to fails; 0 or unset only counts
- *   ORVEN_FAULT_ERROR  EIO, ENOSPC, EINTR or SHORT (a read or write of part of what was asked)
+ *   ORVEN_FAULT_ERROR  EIO, ENOSPC, EINTR or SHORT (a read or write of part of what was asked),
+ *                      or SIG<number>: the signal is raised just before the Nth call
  *   ORVEN_FAULT_REPORT a file that gets "CALLS INJECTED NAME" when the process ends
  *   ORVEN_FAULT_NO_TMPFILE  set: open(O_TMPFILE) fails with EOPNOTSUPP, as on a file system
  *                      without unnamed files (not counted)
@@ -26,14 +27,16 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-enum kind { K_EIO, K_ENOSPC, K_EINTR, K_SHORT };
+enum kind { K_EIO, K_ENOSPC, K_EINTR, K_SHORT, K_SIGNAL };
 enum { C_GROWS = 1, C_BLOCKS = 2, C_TRANSFER = 4 };
 
 static int g_kind = K_EIO;
+static int g_signal = 0;
 static long g_at = 0;
 static atomic_long g_calls;
 static atomic_int g_injected;
@@ -54,6 +57,10 @@ __attribute__((constructor)) static void setup(void) {
     if (strcmp(e, "ENOSPC") == 0) g_kind = K_ENOSPC;
     if (strcmp(e, "EINTR") == 0) g_kind = K_EINTR;
     if (strcmp(e, "SHORT") == 0) g_kind = K_SHORT;
+    if (strncmp(e, "SIG", 3) == 0) {
+      g_kind = K_SIGNAL;
+      g_signal = atoi(e + 3);
+    }
   }
   const char* at = getenv("ORVEN_FAULT_AT");
   if (at != NULL) g_at = atol(at);
@@ -108,6 +115,11 @@ static int strike(const char* name, int caps, size_t size) {
   if (n != g_at) return 0;
   atomic_store(&g_injected, 1);
   snprintf(g_injected_name, sizeof g_injected_name, "%s", name);
+  if (g_kind == K_SIGNAL) {
+    report();
+    raise(g_signal);
+    return 0;
+  }
   if (g_kind == K_SHORT) return 2;
   errno = g_kind == K_EIO ? EIO : g_kind == K_ENOSPC ? ENOSPC : EINTR;
   return 1;
