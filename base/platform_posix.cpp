@@ -15,6 +15,7 @@
 #include <random>
 #include <system_error>
 
+#include "base/failure_cause.h"
 #include "base/platform.h"
 
 namespace orven::platform {
@@ -69,6 +70,45 @@ bool write_all(int fd, std::string_view bytes, off_t offset = -1) {
 // only a file this user owns and may write is replaced.
 bool may_replace(const struct stat& info) {
   return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & S_IWUSR) != 0;
+}
+
+// The cause behind an errno value.
+FailureCause cause_of(int code) {
+  switch (code) {
+    case 0:
+      return {};
+    case ENOENT:
+    case ENOTDIR:
+      return {Cause::no_such_file};
+    case EACCES:
+    case EPERM:
+      return {Cause::no_permission};
+    case EISDIR:
+      return {Cause::is_folder};
+    case ENOSPC:
+    case EDQUOT:
+      return {Cause::no_space};
+    case EROFS:
+      return {Cause::read_only};
+    case EFBIG:
+      return {Cause::too_large};
+    case EIO:
+      return {Cause::io_error};
+    case ENAMETOOLONG:
+      return {Cause::name_too_long};
+    case EMLINK:
+    case ELOOP:
+      return {Cause::too_many_links};
+    default:
+      break;
+  }
+  char buffer[256];
+  // The GNU strerror_r, which returns its text (perhaps not in the buffer).
+  return {Cause::other, ::strerror_r(code, buffer, sizeof buffer)};
+}
+
+void remember_errno(const std::filesystem::path& file) {
+  if (errno != 0) remember_failure(file, cause_of(errno));
 }
 
 // Opens, again after a signal broke in (a slow device, a lock held over a network).
@@ -171,12 +211,14 @@ class TemporaryFile {
     }
   }
   ~TemporaryFile() {
+    const int saved = errno;  // the cause of a failure, for the caller
     file_.reset(-1);
     if (g_armed != 0) ::unlink(g_temporary);
     g_armed = 0;
     for_each_ending_signal([this](std::size_t i, int signal) {
       if (installed_[i]) ::sigaction(signal, &previous_[i], nullptr);
     });
+    errno = saved;
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -274,10 +316,13 @@ bool rewrite_in_place(const std::filesystem::path& file, const struct stat& expe
 
 }  // namespace
 
-InputFile::InputFile(const std::filesystem::path& file) {
+InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
   // Non-blocking, so that a pipe without a writer opens at once and can be refused.
   const int fd = open_retrying(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return;
+  if (fd < 0) {
+    remember_errno(file);
+    return;
+  }
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
@@ -300,17 +345,23 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR) {
       status_ = Status::unreadable;
+      remember_errno(file_);
       return 0;
     }
   }
 }
 
-bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+namespace {
+
+bool replace_file_unrecorded(const std::filesystem::path& file, std::string_view bytes) {
   ignore_write_signals();
   struct stat old {};
   const bool exists = ::lstat(file.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) return false;
-  if (exists && !may_replace(old)) return false;
+  if (exists && !may_replace(old)) {
+    errno = S_ISDIR(old.st_mode) ? EISDIR : S_ISREG(old.st_mode) ? EACCES : 0;
+    return false;
+  }
 
   TemporaryFile temporary(file);
   Descriptor& fd = temporary.file();
@@ -324,6 +375,15 @@ bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
   if (!temporary.put_in_place(true) || !fd.close()) return false;
   sync_folder_of(file);
   return true;
+}
+
+}  // namespace
+
+bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+  errno = 0;
+  if (replace_file_unrecorded(file, bytes)) return true;
+  remember_errno(file);
+  return false;
 }
 
 namespace {
@@ -412,15 +472,19 @@ Append append_record(const std::filesystem::path& file, std::string_view record)
   Descriptor fd(open_retrying(
       file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666));
   if (fd.get() < 0) {
-    return errno == ENXIO || errno == EISDIR ? Append::not_regular : Append::failed;
+    if (errno == ENXIO || errno == EISDIR) return Append::not_regular;
+    remember_errno(file);
+    return Append::failed;
   }
   if (!record.empty()) {
     // Held until the file is closed. Where the file system has no locks, the record still
     // goes out in one write, as it did before there were locks.
     while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
+    errno = 0;
     const std::size_t written = write_some(fd.get(), record);
     if (written != record.size()) {
+      remember_errno(file);
       // Under the lock, the bytes at the end beyond the record's start are this record's.
       struct stat info {};
       if (written > 0 && ::fstat(fd.get(), &info) == 0 &&
@@ -430,7 +494,9 @@ Append append_record(const std::filesystem::path& file, std::string_view record)
       return Append::failed;
     }
   }
-  return fd.close() ? Append::written : Append::failed;
+  if (fd.close()) return Append::written;
+  remember_errno(file);
+  return Append::failed;
 }
 
 bool may_append_to(const std::filesystem::path& file) {

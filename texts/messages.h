@@ -3,6 +3,7 @@
 // after it; the run sequence puts them together.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 #include "texts/cp1251.h"
@@ -51,6 +52,23 @@ inline constexpr std::string_view kNoMemoryForRun =
 // A readme.txt that this program did not write (a user's own, a link, a folder) is kept.
 inline constexpr AroundName kReadmeNotOurs{
     "Файл «"_cp, "» не перезаписан: это не readme.txt программы ОРВЕН."_cp};
+
+// orven-cli adds why a file could not be read or written after its message: kCauseLead,
+// the cause (one of the common ones below, in the order of platform::Cause from
+// no_such_file on, or the system's own text), kCauseEnd. The windows keep their texts.
+inline constexpr std::string_view kCauseLead = " Причина: "_cp;
+inline constexpr std::string_view kCauseEnd = "."_cp;
+inline constexpr std::array<std::string_view, 9> kCauses{
+    "нет такого файла или папки"_cp,
+    "нет прав доступа"_cp,
+    "это папка"_cp,
+    "нет места на диске"_cp,
+    "файловая система только для чтения"_cp,
+    "файл слишком велик"_cp,
+    "ошибка ввода-вывода"_cp,
+    "слишком длинное имя"_cp,
+    "слишком много ссылок"_cp,
+};
 
 // Something the run did not expect went wrong; the reason follows.
 inline constexpr std::string_view kInternalError = "Внутренняя ошибка, работа прервана: "_cp;

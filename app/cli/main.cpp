@@ -54,6 +54,8 @@ class CliServices : public app::Services {
     platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(text) + "\n");
   }
 
+  bool wants_causes() const override { return true; }
+
   bool said() const { return said_; }
 
  private:
