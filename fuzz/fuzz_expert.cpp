@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/expert/reference.h"
+#include "tests/support/expert_reference.h"
 #include "fuzz_common.h"
 #include "script/command_set.h"
 #include "script/script.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "bench/expert/reference.h"
+#include "tests/support/expert_reference.h"
 #include "fuzz_common.h"
 #include "script/numbers.h"
 
