@@ -9,7 +9,7 @@
  *   ORVEN_FAULT_AT     N: the Nth call that the error applies to fails; 0 or unset only counts
  *   ORVEN_FAULT_ERROR  EIO, ENOSPC, EINTR or SHORT (a read or write of part of what was asked),
  *                      or SIG<number>: the signal is raised just before the Nth call
- *   ORVEN_FAULT_REPORT a file that gets "CALLS INJECTED NAME" when the process ends
+ *   ORVEN_FAULT_REPORT a file that gets "CALLS INJECTED NAME BYTES_READ" when the process ends
  *   ORVEN_FAULT_NO_TMPFILE  set: open(O_TMPFILE) fails with EOPNOTSUPP, as on a file system
  *                      without unnamed files (not counted)
  *
@@ -40,6 +40,7 @@ static int g_signal = 0;
 static long g_at = 0;
 static atomic_long g_calls;
 static atomic_int g_injected;
+static atomic_llong g_bytes_read;
 static const char* g_root = NULL;
 static size_t g_root_len = 0;
 static int g_no_tmpfile = 0;
@@ -74,8 +75,9 @@ __attribute__((constructor)) static void setup(void) {
 __attribute__((destructor)) static void report(void) {
   if (g_report == NULL) return;
   char line[160];
-  const int n = snprintf(line, sizeof line, "%ld %d %s\n", atomic_load(&g_calls),
-                         atomic_load(&g_injected), g_injected_name[0] ? g_injected_name : "-");
+  const int n = snprintf(line, sizeof line, "%ld %d %s %lld\n", atomic_load(&g_calls),
+                         atomic_load(&g_injected), g_injected_name[0] ? g_injected_name : "-",
+                         atomic_load(&g_bytes_read));
   const int fd = (int)syscall(SYS_openat, AT_FDCWD, g_report, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (fd < 0) return;
   syscall(SYS_write, fd, line, (size_t)n);
@@ -189,15 +191,20 @@ static ssize_t transfer(const char* name, int fd, size_t* count, int grows) {
   return 0;
 }
 
+static ssize_t count_read(int fd, ssize_t got) {
+  if (got > 0 && counted_fd(fd)) atomic_fetch_add(&g_bytes_read, got);
+  return got;
+}
+
 ssize_t read(int fd, void* buf, size_t count) {
   REAL(ssize_t, "read", int, void*, size_t);
   if (transfer("read", fd, &count, 0) < 0) return -1;
-  return real(fd, buf, count);
+  return count_read(fd, real(fd, buf, count));
 }
 ssize_t pread(int fd, void* buf, size_t count, off_t offset) {
   REAL(ssize_t, "pread", int, void*, size_t, off_t);
   if (transfer("pread", fd, &count, 0) < 0) return -1;
-  return real(fd, buf, count, offset);
+  return count_read(fd, real(fd, buf, count, offset));
 }
 ssize_t pread64(int fd, void* buf, size_t count, off_t offset) { return pread(fd, buf, count, offset); }
 ssize_t write(int fd, const void* buf, size_t count) {
