@@ -114,7 +114,7 @@ check_log() {
   fi
   # A run that says how many lines it lost must have lost that many.
   local said
-  said=$(grep -F "$error_mark" "$err" | grep -o '[0-9][0-9]*[.]$' | tr -d '.')
+  said=$(grep -F "$error_mark" "$err" | sed -n 's/.*: \([0-9][0-9]*\)\.\( .*\)\?$/\1/p')
   if [ -n "$said" ] && ! grep -qF "/in/script.txt" "$err" && [ "$said" -lt $missing ]; then
     fail "$what: the run said $said log lines were lost, but $missing are missing"
   fi
