@@ -129,13 +129,45 @@ BOOL WINAPI remove_temporary(DWORD) {
   return FALSE;  // and on to the default handler, which ends the process
 }
 
+// Removes the temporaries "NAME.<pid>.<digits>.tmp" beside `target` whose writing process no
+// longer exists (ended by TerminateProcess, or a power cut). Best effort.
+void remove_stale_temporaries(const std::filesystem::path& target) {
+  const std::wstring prefix = target.filename().native() + L".";
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((target.native() + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring_view name(found.cFileName);
+    if (name.size() <= prefix.size() + 4 || name.substr(0, prefix.size()) != prefix) continue;
+    const std::wstring_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const std::size_t dot = middle.find(L'.');
+    if (dot == 0 || dot == std::wstring_view::npos || dot > 9 ||
+        middle.find_first_not_of(L"0123456789.") != std::wstring_view::npos ||
+        middle.find(L'.', dot + 1) != std::wstring_view::npos) {
+      continue;
+    }
+    DWORD pid = 0;
+    for (const wchar_t c : middle.substr(0, dot)) pid = pid * 10 + static_cast<DWORD>(c - L'0');
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process != nullptr) {
+      CloseHandle(process);
+    } else if (GetLastError() == ERROR_INVALID_PARAMETER) {  // no such process
+      DeleteFileW((target.parent_path() / std::wstring(name)).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+// "NAME.<pid>.<random>.tmp" beside the target: the process id tells the next run whether
+// its writer is gone.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::filesystem::path& target) {
+    remove_stale_temporaries(target);
     std::random_device random;
     for (int attempt = 0; attempt < 16 && !handle_.valid(); ++attempt) {
-      const std::wstring name = target.native() + L"." +
-                                std::to_wstring((std::uint64_t{random()} << 32) ^ random()) +
+      const std::wstring name = target.native() + L"." + std::to_wstring(GetCurrentProcessId()) +
+                                L"." + std::to_wstring((std::uint64_t{random()} << 32) ^ random()) +
                                 L".tmp";
       if (name.size() >= MAX_PATH * 4) return;
       g_armed = 0;
