@@ -204,6 +204,12 @@ class TemporaryFile {
     if (moved) g_armed = 0;
     return moved;
   }
+  // Gives it the name `target` only where there is no file of that name yet.
+  bool move_to_new(const std::filesystem::path& target) {
+    const bool moved = MoveFileExW(g_temporary, target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    if (moved) g_armed = 0;
+    return moved;
+  }
 
  private:
   Handle handle_{INVALID_HANDLE_VALUE};
@@ -313,8 +319,10 @@ bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
   return false;
 }
 
+namespace {
+
 OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
-                         std::string_view own_start) {
+                         std::string_view own_start, bool look_again) {
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then seen and left alone.
   Handle h(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -324,6 +332,17 @@ OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view byt
       return GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES ? OwnFile::failed
                                                                          : OwnFile::not_ours;
     }
+    // Written apart and moved in whole, so that no run sees it empty or half written.
+    if (TemporaryFile temporary(file); temporary.valid()) {
+      const bool written = write_all(temporary.get(), bytes);
+      if (!temporary.close() || !written) return OwnFile::failed;
+      if (temporary.move_to_new(file)) return OwnFile::written;
+      const DWORD why = GetLastError();
+      if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) return OwnFile::failed;
+      // Made meanwhile, perhaps whole by another run of ours: one more look.
+      return look_again ? rewrite_own_file(file, bytes, own_start, false) : OwnFile::not_ours;
+    }
+    // A folder that takes no temporary.
     Handle created(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!created.valid()) {
@@ -353,6 +372,13 @@ OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view byt
   if (got != 0 && (got != start.size() || start != own_start)) return OwnFile::not_ours;
   const bool written = seek(h.get(), 0) && write_all(h.get(), bytes) && SetEndOfFile(h.get());
   return h.close() && written ? OwnFile::written : OwnFile::failed;
+}
+
+}  // namespace
+
+OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
+                         std::string_view own_start) {
+  return rewrite_own_file(file, bytes, own_start, true);
 }
 
 Append append_record(const std::filesystem::path& file, std::string_view record) {
