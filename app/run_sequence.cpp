@@ -30,7 +30,7 @@ std::filesystem::path full_path(const std::filesystem::path& file) {
 }
 
 static_assert(msg::kCauses.size() == static_cast<std::size_t>(platform::Cause::other) -
-                                          static_cast<std::size_t>(platform::Cause::no_such_file));
+                                         static_cast<std::size_t>(platform::Cause::no_such_file));
 
 // " Причина: …." for the failure the platform layer met on the file, when it knows why.
 std::string cause_text(const std::filesystem::path& file) {

@@ -22,12 +22,12 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdatomic.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -84,9 +84,11 @@ __attribute__((destructor)) static void report(void) {
   syscall(SYS_close, fd);
 }
 
-static void* next(const char* name) { return dlsym(RTLD_NEXT, name); }
-#define REAL(ret, name, ...)                        \
-  static ret (*real)(__VA_ARGS__) = NULL;           \
+static void* next(const char* name) {
+  return dlsym(RTLD_NEXT, name);
+}
+#define REAL(ret, name, ...)              \
+  static ret (*real)(__VA_ARGS__) = NULL; \
   if (real == NULL) real = (ret(*)(__VA_ARGS__))next(name)
 
 static int counted_path(int dirfd, const char* path) {
@@ -99,7 +101,9 @@ static int counted_path(int dirfd, const char* path) {
          (path[g_root_len] == '/' || path[g_root_len] == '\0');
 }
 
-static int counted_fd(int fd) { return fd > 2 && fd < MAX_FD && atomic_load(&g_tracked[fd]); }
+static int counted_fd(int fd) {
+  return fd > 2 && fd < MAX_FD && atomic_load(&g_tracked[fd]);
+}
 
 static void track(int fd, int on) {
   if (fd > 2 && fd < MAX_FD) atomic_store(&g_tracked[fd], (char)on);
@@ -146,13 +150,13 @@ static int do_openat(int dirfd, const char* path, int flags, mode_t mode) {
   return fd;
 }
 
-#define MODE_ARG                                                      \
-  mode_t mode = 0;                                                    \
-  if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {        \
-    va_list ap;                                                       \
-    va_start(ap, flags);                                              \
-    mode = va_arg(ap, mode_t);                                        \
-    va_end(ap);                                                       \
+#define MODE_ARG                                               \
+  mode_t mode = 0;                                             \
+  if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) { \
+    va_list ap;                                                \
+    va_start(ap, flags);                                       \
+    mode = va_arg(ap, mode_t);                                 \
+    va_end(ap);                                                \
   }
 
 int open(const char* path, int flags, ...) {
@@ -206,7 +210,9 @@ ssize_t pread(int fd, void* buf, size_t count, off_t offset) {
   if (transfer("pread", fd, &count, 0) < 0) return -1;
   return count_read(fd, real(fd, buf, count, offset));
 }
-ssize_t pread64(int fd, void* buf, size_t count, off_t offset) { return pread(fd, buf, count, offset); }
+ssize_t pread64(int fd, void* buf, size_t count, off_t offset) {
+  return pread(fd, buf, count, offset);
+}
 ssize_t write(int fd, const void* buf, size_t count) {
   REAL(ssize_t, "write", int, const void*, size_t);
   if (transfer("write", fd, &count, 1) < 0) return -1;
@@ -236,7 +242,9 @@ int ftruncate(int fd, off_t length) {
   if (counted_fd(fd) && strike("ftruncate", C_GROWS | C_BLOCKS, 0) == 1) return -1;
   return real(fd, length);
 }
-int ftruncate64(int fd, off_t length) { return ftruncate(fd, length); }
+int ftruncate64(int fd, off_t length) {
+  return ftruncate(fd, length);
+}
 int flock(int fd, int operation) {
   REAL(int, "flock", int, int);
   if (counted_fd(fd) && strike("flock", C_BLOCKS, 0) == 1) return -1;
