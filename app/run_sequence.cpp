@@ -29,19 +29,37 @@ std::filesystem::path full_path(const std::filesystem::path& file) {
   return error ? file : full;
 }
 
-// The error message for a mode's failure; it names the file the failure concerns.
-std::string failure_text(const ModeOutcome& outcome) {
+static_assert(msg::kCauses.size() == static_cast<std::size_t>(platform::Cause::other) -
+                                         static_cast<std::size_t>(platform::Cause::no_such_file));
+
+// " Причина: …." for the failure the platform layer met on the file, when it knows why.
+std::string cause_text(const std::filesystem::path& file) {
+  const platform::FailureCause cause = platform::failure_cause(file);
+  if (cause.cause == platform::Cause::unknown) return {};
+  const std::string why =
+      cause.cause == platform::Cause::other
+          ? escape_controls(cause.system_text)
+          : to_utf8(msg::kCauses[static_cast<std::size_t>(cause.cause) -
+                                 static_cast<std::size_t>(platform::Cause::no_such_file)]);
+  return to_utf8(msg::kCauseLead) + why + to_utf8(msg::kCauseEnd);
+}
+
+// The error message for a mode's failure; it names the file the failure concerns, and why
+// when `with_cause`.
+std::string failure_text(const ModeOutcome& outcome, bool with_cause) {
+  const std::string cause = with_cause ? cause_text(outcome.file) : std::string();
   switch (outcome.status) {
     case Status::input_unreadable:
       return around_name(
-          outcome.not_regular_file ? msg::kInputNotRegularFile : msg::kInputUnreadable,
-          outcome.file);
+                 outcome.not_regular_file ? msg::kInputNotRegularFile : msg::kInputUnreadable,
+                 outcome.file) +
+             cause;
     case Status::output_unwritable:
       if (outcome.lines_lost == 0) {
-        return around_name(msg::kOutputUnwritable, full_path(outcome.file));
+        return around_name(msg::kOutputUnwritable, full_path(outcome.file)) + cause;
       }
       return around_name(msg::kLogLinesLost, full_path(outcome.file)) +
-             std::to_string(outcome.lines_lost) + to_utf8(msg::kLogLinesLostEnd);
+             std::to_string(outcome.lines_lost) + to_utf8(msg::kLogLinesLostEnd) + cause;
     case Status::out_of_memory:
       return around_name(msg::kOutOfMemory, outcome.file);
     case Status::internal_error:
@@ -108,6 +126,7 @@ class GivenPaths : public Services {
   }
   void open_document(const std::filesystem::path& file) override { front_.open_document(file); }
   void show_note(std::string_view text) override { front_.show_note(text); }
+  bool wants_causes() const override { return front_.wants_causes(); }
 
  private:
   std::vector<std::filesystem::path> paths_;
@@ -171,7 +190,8 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
     std::error_code error;
     if (std::filesystem::is_regular_file(output, error)) services.open_document(output);
   } else {
-    services.show_message(to_utf8(msg::kErrorCaption), failure_text(result.outcome),
+    services.show_message(to_utf8(msg::kErrorCaption),
+                          failure_text(result.outcome, services.wants_causes()),
                           Services::MessageKind::error);
   }
   if (write_readme() == platform::OwnFile::not_ours) {

@@ -31,6 +31,9 @@ class Services {
   // that was not ours to rewrite): the windows stay silent, orven-cli writes it as one line
   // on stderr.
   virtual void show_note(std::string_view /*text*/) {}
+  // Whether a failure message ends with why the file could not be read or written
+  // (orven-cli); the windows keep their texts as they are.
+  virtual bool wants_causes() const { return false; }
 };
 
 enum class Mode { training, expert };

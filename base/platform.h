@@ -16,6 +16,30 @@
 
 namespace orven::platform {
 
+// Why an operation on a file failed: the common causes by name, the system's own text for
+// the rest (`other`).
+enum class Cause {
+  unknown,
+  no_such_file,
+  no_permission,
+  is_folder,
+  no_space,
+  read_only,
+  too_large,
+  io_error,
+  name_too_long,
+  too_many_links,
+  other,
+};
+struct FailureCause {
+  Cause cause = Cause::unknown;
+  std::string system_text{};  // for `other`, UTF-8
+};
+
+// The cause of the last failure that InputFile, replace_file or append_record met on `file`
+// (named as it was given to them), in any thread; unknown when none is known.
+FailureCause failure_cause(const std::filesystem::path& file);
+
 // An input file open for reading. Opening never blocks and never leaves a device, a pipe or
 // a folder open: the open handle itself is checked, so nothing can be swapped in between a
 // check and the open.
@@ -40,6 +64,7 @@ class InputFile {
 
  private:
   Status status_ = Status::unreadable;
+  std::filesystem::path file_;  // for the cause of a failed read
   std::uint64_t size_ = 0;
   std::intptr_t handle_ = -1;  // a descriptor (POSIX) or a HANDLE (Windows)
 };

@@ -1,4 +1,5 @@
 // The platform layer on Linux and other POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -10,9 +11,11 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <system_error>
 
+#include "base/failure_cause.h"
 #include "base/platform.h"
 
 namespace orven::platform {
@@ -69,9 +72,61 @@ bool may_replace(const struct stat& info) {
   return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & S_IWUSR) != 0;
 }
 
-// While a temporary file exists, the signals that end a process by default remove it first.
-// The path lives in static storage, since a signal handler may touch nothing else.
-constexpr std::array<int, 4> kEndingSignals{SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+// The cause behind an errno value.
+FailureCause cause_of(int code) {
+  switch (code) {
+    case 0:
+      return {};
+    case ENOENT:
+    case ENOTDIR:
+      return {Cause::no_such_file};
+    case EACCES:
+    case EPERM:
+      return {Cause::no_permission};
+    case EISDIR:
+      return {Cause::is_folder};
+    case ENOSPC:
+    case EDQUOT:
+      return {Cause::no_space};
+    case EROFS:
+      return {Cause::read_only};
+    case EFBIG:
+      return {Cause::too_large};
+    case EIO:
+      return {Cause::io_error};
+    case ENAMETOOLONG:
+      return {Cause::name_too_long};
+    case EMLINK:
+    case ELOOP:
+      return {Cause::too_many_links};
+    default:
+      break;
+  }
+  char buffer[256];
+  // The GNU strerror_r, which returns its text (perhaps not in the buffer).
+  return {Cause::other, ::strerror_r(code, buffer, sizeof buffer)};
+}
+
+void remember_errno(const std::filesystem::path& file) {
+  if (errno != 0) remember_failure(file, cause_of(errno));
+}
+
+// Opens, again after a signal broke in (a slow device, a lock held over a network).
+int open_retrying(const char* name, int flags, mode_t mode = 0) {
+  for (;;) {
+    const int fd = ::open(name, flags, mode);
+    if (fd >= 0 || errno != EINTR) return fd;
+  }
+}
+
+// While a named temporary file exists, every signal whose default action ends the process
+// removes it first (SIGKILL cannot be caught: the next run removes what it leaves, see
+// remove_stale_temporaries). The path lives in static storage, since a signal handler may
+// touch nothing else.
+constexpr std::array<int, 22> kEndingSignals{
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,  SIGBUS,  SIGFPE,
+    SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,  SIGXCPU, SIGXFSZ,
+    SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS,  SIGSTKFLT};
 char g_temporary[4096];
 volatile std::sig_atomic_t g_armed = 0;
 
@@ -81,19 +136,74 @@ extern "C" void remove_temporary_and_end(int signal) {
   ::raise(signal);
 }
 
+// The signals whose default action ends the process: the list above and the real-time ones.
+template <class Each>
+void for_each_ending_signal(Each each) {
+  for (std::size_t i = 0; i < kEndingSignals.size(); ++i) each(i, kEndingSignals[i]);
+  for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) {
+    each(kEndingSignals.size() + static_cast<std::size_t>(s - SIGRTMIN), s);
+  }
+}
+constexpr std::size_t kMostSignals = 22 + 64;
+
+// "NAME.<pid>.<random>.tmp": the process id tells the next run whether its writer is gone.
+std::string temporary_name(const std::filesystem::path& target, std::uint64_t salt) {
+  return target.native() + "." + std::to_string(::getpid()) + "." + std::to_string(salt) + ".tmp";
+}
+
+// Removes the temporaries beside `target` whose writing process no longer exists (killed
+// with SIGKILL, or a power cut): "NAME.<pid>.<digits>.tmp". Best effort: a folder that
+// cannot be listed keeps them.
+void remove_stale_temporaries(const std::filesystem::path& target) {
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+  const std::string prefix = target.filename().native() + ".";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    if (name.size() <= prefix.size() + 4 || !name.starts_with(prefix) || !name.ends_with(".tmp")) {
+      continue;
+    }
+    const std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const std::size_t dot = middle.find('.');
+    if (dot == 0 || dot == std::string_view::npos ||
+        middle.find_first_not_of("0123456789.") != std::string_view::npos ||
+        middle.find('.', dot + 1) != std::string_view::npos || dot > 9) {
+      continue;
+    }
+    pid_t pid = 0;
+    for (const char c : middle.substr(0, dot)) pid = pid * 10 + (c - '0');
+    if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
+// The new content of a file, written apart from it and put in its place only when whole.
+// Where the file system has unnamed files (O_TMPFILE), it has no name until it is linked in,
+// so no kill can leave it behind; elsewhere it is "NAME.<pid>.<random>.tmp" beside the
+// target, removed by the signals that end the process, and by the next run after SIGKILL.
 class TemporaryFile {
  public:
-  // Creates "NAME.<random>.tmp" beside `target`, readable and writable as a new file would
-  // be; file().get() is negative when none could be made.
-  explicit TemporaryFile(const std::filesystem::path& target) {
+  // file().get() is negative when none could be made.
+  explicit TemporaryFile(const std::filesystem::path& target) : target_(target) {
+    remove_stale_temporaries(target);
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    file_.reset(open_retrying(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (file_.get() >= 0) {
+      unnamed_ = true;
+      return;
+    }
+    // Only a file system (or kernel) without unnamed files falls back to a name: any other
+    // failure would meet the named file too.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return;
     std::random_device random;
     for (int attempt = 0; attempt < 16 && file_.get() < 0; ++attempt) {
-      const std::uint64_t salt =
-          (std::uint64_t{random()} << 32) ^ random() ^ static_cast<std::uint64_t>(::getpid()) << 16;
-      const std::string name = target.native() + "." + std::to_string(salt) + ".tmp";
-      if (name.size() >= sizeof g_temporary) return;
-      arm(name);
-      file_.reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      const std::string name = temporary_name(target, (std::uint64_t{random()} << 32) ^ random());
+      if (!arm(name)) return;
+      file_.reset(
+          open_retrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
       if (file_.get() < 0) {
         g_armed = 0;
         if (errno != EEXIST) break;
@@ -101,50 +211,81 @@ class TemporaryFile {
     }
   }
   ~TemporaryFile() {
+    const int saved = errno;  // the cause of a failure, for the caller
     file_.reset(-1);
     if (g_armed != 0) ::unlink(g_temporary);
     g_armed = 0;
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-      if (installed_[i]) ::sigaction(kEndingSignals[i], &previous_[i], nullptr);
-    }
+    for_each_ending_signal([this](std::size_t i, int signal) {
+      if (installed_[i]) ::sigaction(signal, &previous_[i], nullptr);
+    });
+    errno = saved;
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
   Descriptor& file() { return file_; }
-  // Renames it to `target`; from then on it is no longer temporary.
-  bool rename_to(const std::filesystem::path& target) {
-    if (::rename(g_temporary, target.c_str()) != 0) return false;
+
+  // Gives the written file the target's name: in place of the file there (replace), or
+  // only where there is none (!replace, false with EEXIST otherwise). From then on it is no
+  // longer temporary. The descriptor must be closed already for a named temporary.
+  bool put_in_place(bool replace) {
+    if (unnamed_) {
+      const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+      if (!replace)
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) == 0;
+      // A name for the microseconds until the rename; a kill meanwhile leaves it to the
+      // signal handlers or the next run.
+      std::random_device random;
+      if (!arm(temporary_name(target_, (std::uint64_t{random()} << 32) ^ random()))) return false;
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, g_temporary, AT_SYMLINK_FOLLOW) != 0) {
+        g_armed = 0;
+        return false;
+      }
+    } else if (!replace) {
+      // Linked rather than renamed, so that a file that appeared meanwhile is kept.
+      if (::link(g_temporary, target_.c_str()) != 0) return false;
+      const int saved = errno;
+      ::unlink(g_temporary);
+      g_armed = 0;
+      errno = saved;
+      return true;
+    }
+    if (::rename(g_temporary, target_.c_str()) != 0) return false;
     g_armed = 0;
     return true;
   }
 
  private:
-  void arm(const std::string& name) {
+  bool arm(const std::string& name) {
     g_armed = 0;
+    if (name.size() >= sizeof g_temporary) return false;
     std::memcpy(g_temporary, name.c_str(), name.size() + 1);
     g_armed = 1;
-    if (handlers_) return;
+    if (handlers_) return true;
     handlers_ = true;
     // Only where the default action would end the process: a signal that is ignored or
     // handled by someone else keeps its meaning.
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
+    for_each_ending_signal([this](std::size_t i, int signal) {
       struct sigaction current {};
-      if (::sigaction(kEndingSignals[i], nullptr, &current) != 0 || current.sa_handler != SIG_DFL) {
-        continue;
+      if (i >= kMostSignals || ::sigaction(signal, nullptr, &current) != 0 ||
+          current.sa_handler != SIG_DFL) {
+        return;
       }
       struct sigaction action {};
       action.sa_handler = &remove_temporary_and_end;
       action.sa_flags = SA_RESETHAND | SA_NODEFER;
       sigemptyset(&action.sa_mask);
-      installed_[i] = ::sigaction(kEndingSignals[i], &action, &previous_[i]) == 0;
-    }
+      installed_[i] = ::sigaction(signal, &action, &previous_[i]) == 0;
+    });
+    return true;
   }
 
+  std::filesystem::path target_;
   Descriptor file_{-1};
+  bool unnamed_ = false;
   bool handlers_ = false;
-  std::array<bool, kEndingSignals.size()> installed_{};
-  std::array<struct sigaction, kEndingSignals.size()> previous_{};
+  std::array<bool, kMostSignals> installed_{};
+  std::array<struct sigaction, kMostSignals> previous_{};
 };
 
 // Makes a rename just done survive a power cut too.
@@ -160,7 +301,8 @@ void sync_folder_of(const std::filesystem::path& file) {
 // temporary file can be made. `expected` is the file that was checked, which it must still be.
 bool rewrite_in_place(const std::filesystem::path& file, const struct stat& expected,
                       std::string_view bytes) {
-  Descriptor fd(::open(file.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  Descriptor fd(
+      open_retrying(file.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   struct stat info {};
   if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || info.st_dev != expected.st_dev ||
       info.st_ino != expected.st_ino || !may_replace(info)) {
@@ -174,10 +316,13 @@ bool rewrite_in_place(const std::filesystem::path& file, const struct stat& expe
 
 }  // namespace
 
-InputFile::InputFile(const std::filesystem::path& file) {
+InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
   // Non-blocking, so that a pipe without a writer opens at once and can be refused.
-  const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return;
+  const int fd = open_retrying(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    remember_errno(file);
+    return;
+  }
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
@@ -200,17 +345,23 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR) {
       status_ = Status::unreadable;
+      remember_errno(file_);
       return 0;
     }
   }
 }
 
-bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+namespace {
+
+bool replace_file_unrecorded(const std::filesystem::path& file, std::string_view bytes) {
   ignore_write_signals();
   struct stat old {};
   const bool exists = ::lstat(file.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) return false;
-  if (exists && !may_replace(old)) return false;
+  if (exists && !may_replace(old)) {
+    errno = S_ISDIR(old.st_mode) ? EISDIR : S_ISREG(old.st_mode) ? EACCES : 0;
+    return false;
+  }
 
   TemporaryFile temporary(file);
   Descriptor& fd = temporary.file();
@@ -220,59 +371,120 @@ bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
     // The group too, where this user may give it; a failure leaves the folder's group.
     if (::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) != 0) errno = 0;
   }
-  const bool written = write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-  if (!fd.close() || !written || !temporary.rename_to(file)) return false;
+  if (!write_all(fd.get(), bytes) || ::fsync(fd.get()) != 0) return false;
+  if (!temporary.put_in_place(true) || !fd.close()) return false;
   sync_folder_of(file);
   return true;
 }
 
-OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
-                         std::string_view own_start) {
-  ignore_write_signals();
-  Descriptor fd(::open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (fd.get() < 0) {
-    if (errno != ENOENT)
-      return errno == EACCES || errno == EROFS ? OwnFile::failed : OwnFile::not_ours;
-    // Created only if it is still missing: a file that appeared meanwhile is someone's.
-    Descriptor created(
-        ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (created.get() < 0) return errno == EEXIST ? OwnFile::not_ours : OwnFile::failed;
-    const bool written = write_all(created.get(), bytes);
-    return created.close() && written ? OwnFile::written : OwnFile::failed;
-  }
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return OwnFile::failed;
-  if (!S_ISREG(info.st_mode)) return OwnFile::not_ours;
+}  // namespace
+
+bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+  errno = 0;
+  if (replace_file_unrecorded(file, bytes)) return true;
+  remember_errno(file);
+  return false;
+}
+
+namespace {
+
+// Whether the regular file open as `fd` starts with `own_start`; an empty file counts as
+// missing, and so as ours.
+bool starts_with_own(int fd, std::string_view own_start) {
   std::string start(own_start.size(), '\0');
   std::size_t got = 0;
   while (got < start.size()) {
-    const ssize_t n =
-        ::pread(fd.get(), start.data() + got, start.size() - got, static_cast<off_t>(got));
+    const ssize_t n = ::pread(fd, start.data() + got, start.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
-  if (got != start.size() || start != own_start) return OwnFile::not_ours;
-  const bool written =
-      write_all(fd.get(), bytes, 0) && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0;
-  return fd.close() && written ? OwnFile::written : OwnFile::failed;
+  return got == 0 || (got == start.size() && start == own_start);
+}
+
+// The own file written whole apart from its name and then put in its place (over `old`
+// when it is given), so that no run ever sees it empty or half written; nullopt where the
+// folder takes no new file, and also when another run made it meanwhile (EEXIST).
+std::optional<OwnFile> rewrite_own_through_temporary(const std::filesystem::path& file,
+                                                     std::string_view bytes,
+                                                     const struct stat* old) {
+  TemporaryFile temporary(file);
+  Descriptor& fd = temporary.file();
+  if (fd.get() < 0) {
+    // Only a folder this user may not add to, or one out of room for a new name, is
+    // written in place; any other failure would meet the file itself too.
+    if (errno == EACCES || errno == EPERM || errno == ENOSPC || errno == EDQUOT)
+      return std::nullopt;
+    return OwnFile::failed;
+  }
+  if (old != nullptr) ::fchmod(fd.get(), old->st_mode & 07777);
+  if (!write_all(fd.get(), bytes)) return OwnFile::failed;
+  if (temporary.put_in_place(old != nullptr)) {
+    return fd.close() ? OwnFile::written : OwnFile::failed;
+  }
+  if (errno == EEXIST) return std::nullopt;
+  return OwnFile::failed;
+}
+
+}  // namespace
+
+OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
+                         std::string_view own_start) {
+  ignore_write_signals();
+  // A second look when another run made the file between the first look and the link.
+  for (int look = 0; look < 3; ++look) {
+    Descriptor fd(
+        open_retrying(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+      if (errno != ENOENT)
+        return errno == EACCES || errno == EROFS ? OwnFile::failed : OwnFile::not_ours;
+      if (const auto done = rewrite_own_through_temporary(file, bytes, nullptr)) return *done;
+      if (errno == EEXIST) continue;
+      // A folder that takes no temporary: created only if it is still missing, since a file
+      // that appeared meanwhile is someone's.
+      Descriptor created(
+          open_retrying(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      if (created.get() < 0) {
+        if (errno == EEXIST) continue;
+        return OwnFile::failed;
+      }
+      const bool written = write_all(created.get(), bytes);
+      return created.close() && written ? OwnFile::written : OwnFile::failed;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return OwnFile::failed;
+    if (!S_ISREG(info.st_mode)) return OwnFile::not_ours;
+    if (!starts_with_own(fd.get(), own_start)) return OwnFile::not_ours;
+    if (may_replace(info)) {
+      if (const auto done = rewrite_own_through_temporary(file, bytes, &info)) return *done;
+    }
+    // In place, where the folder takes no temporary or renaming would change the file's owner.
+    const bool written = write_all(fd.get(), bytes, 0) &&
+                         ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) == 0;
+    return fd.close() && written ? OwnFile::written : OwnFile::failed;
+  }
+  return OwnFile::failed;
 }
 
 Append append_record(const std::filesystem::path& file, std::string_view record) {
   ignore_write_signals();
   // Non-blocking: a pipe without a reader fails at once (ENXIO) instead of waiting.
-  Descriptor fd(::open(file.c_str(),
-                       O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666));
+  Descriptor fd(open_retrying(
+      file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666));
   if (fd.get() < 0) {
-    return errno == ENXIO || errno == EISDIR ? Append::not_regular : Append::failed;
+    if (errno == ENXIO || errno == EISDIR) return Append::not_regular;
+    remember_errno(file);
+    return Append::failed;
   }
   if (!record.empty()) {
     // Held until the file is closed. Where the file system has no locks, the record still
     // goes out in one write, as it did before there were locks.
     while (::flock(fd.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
+    errno = 0;
     const std::size_t written = write_some(fd.get(), record);
     if (written != record.size()) {
+      remember_errno(file);
       // Under the lock, the bytes at the end beyond the record's start are this record's.
       struct stat info {};
       if (written > 0 && ::fstat(fd.get(), &info) == 0 &&
@@ -282,7 +494,9 @@ Append append_record(const std::filesystem::path& file, std::string_view record)
       return Append::failed;
     }
   }
-  return fd.close() ? Append::written : Append::failed;
+  if (fd.close()) return Append::written;
+  remember_errno(file);
+  return Append::failed;
 }
 
 bool may_append_to(const std::filesystem::path& file) {

@@ -8,10 +8,67 @@
 #include <cstring>
 #include <random>
 
+#include "base/failure_cause.h"
 #include "base/platform.h"
 
 namespace orven::platform {
 namespace {
+
+// The cause behind a Windows error code.
+FailureCause cause_of(DWORD code) {
+  switch (code) {
+    case ERROR_SUCCESS:
+      return {};
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+      return {Cause::no_such_file};
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return {Cause::no_permission};
+    case ERROR_DIRECTORY:
+      return {Cause::is_folder};
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return {Cause::no_space};
+    case ERROR_WRITE_PROTECT:
+      return {Cause::read_only};
+    case ERROR_FILE_TOO_LARGE:
+      return {Cause::too_large};
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_IO_DEVICE:
+    case ERROR_GEN_FAILURE:
+      return {Cause::io_error};
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BUFFER_OVERFLOW:
+      return {Cause::name_too_long};
+    case ERROR_TOO_MANY_LINKS:
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return {Cause::too_many_links};
+    default:
+      break;
+  }
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring_view wide(text != nullptr ? text : L"", length);
+  while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L'.')) {
+    wide.remove_suffix(1);
+  }
+  FailureCause cause{Cause::other, utf8_from_wide(wide)};
+  if (text != nullptr) LocalFree(text);
+  if (cause.system_text.empty()) cause.system_text = "Windows error " + std::to_string(code);
+  return cause;
+}
+
+void remember_last_error(const std::filesystem::path& file) {
+  remember_failure(file, cause_of(GetLastError()));
+}
 
 HANDLE handle_of(std::intptr_t handle) {
   return reinterpret_cast<HANDLE>(handle);
@@ -72,13 +129,45 @@ BOOL WINAPI remove_temporary(DWORD) {
   return FALSE;  // and on to the default handler, which ends the process
 }
 
+// Removes the temporaries "NAME.<pid>.<digits>.tmp" beside `target` whose writing process no
+// longer exists (ended by TerminateProcess, or a power cut). Best effort.
+void remove_stale_temporaries(const std::filesystem::path& target) {
+  const std::wstring prefix = target.filename().native() + L".";
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileW((target.native() + L".*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring_view name(found.cFileName);
+    if (name.size() <= prefix.size() + 4 || name.substr(0, prefix.size()) != prefix) continue;
+    const std::wstring_view middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    const std::size_t dot = middle.find(L'.');
+    if (dot == 0 || dot == std::wstring_view::npos || dot > 9 ||
+        middle.find_first_not_of(L"0123456789.") != std::wstring_view::npos ||
+        middle.find(L'.', dot + 1) != std::wstring_view::npos) {
+      continue;
+    }
+    DWORD pid = 0;
+    for (const wchar_t c : middle.substr(0, dot)) pid = pid * 10 + static_cast<DWORD>(c - L'0');
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process != nullptr) {
+      CloseHandle(process);
+    } else if (GetLastError() == ERROR_INVALID_PARAMETER) {  // no such process
+      DeleteFileW((target.parent_path() / std::wstring(name)).c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+// "NAME.<pid>.<random>.tmp" beside the target: the process id tells the next run whether
+// its writer is gone.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::filesystem::path& target) {
+    remove_stale_temporaries(target);
     std::random_device random;
     for (int attempt = 0; attempt < 16 && !handle_.valid(); ++attempt) {
-      const std::wstring name = target.native() + L"." +
-                                std::to_wstring((std::uint64_t{random()} << 32) ^ random()) +
+      const std::wstring name = target.native() + L"." + std::to_wstring(GetCurrentProcessId()) +
+                                L"." + std::to_wstring((std::uint64_t{random()} << 32) ^ random()) +
                                 L".tmp";
       if (name.size() >= MAX_PATH * 4) return;
       g_armed = 0;
@@ -112,6 +201,12 @@ class TemporaryFile {
     if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(g_temporary, attributes);
     const bool moved = MoveFileExW(g_temporary, target.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (moved) g_armed = 0;
+    return moved;
+  }
+  // Gives it the name `target` only where there is no file of that name yet.
+  bool move_to_new(const std::filesystem::path& target) {
+    const bool moved = MoveFileExW(g_temporary, target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     if (moved) g_armed = 0;
     return moved;
   }
@@ -155,12 +250,13 @@ bool write_to(DWORD which, std::string_view utf8) {
 
 }  // namespace
 
-InputFile::InputFile(const std::filesystem::path& file) {
+InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
   // Others may go on reading, writing and even deleting it meanwhile, as with the C library.
   const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
+    remember_last_error(file);
     // A folder cannot be opened this way; say what it is rather than that it is unreadable.
     const DWORD attributes = GetFileAttributesW(file.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -189,16 +285,24 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   DWORD got = 0;
   if (!ReadFile(handle_of(handle_), buffer, want, &got, nullptr)) {
     status_ = Status::unreadable;
+    remember_last_error(file_);
     return 0;
   }
   return got;
 }
 
-bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+namespace {
+
+bool replace_file_unrecorded(const std::filesystem::path& file, std::string_view bytes) {
   const DWORD attributes = GetFileAttributesW(file.c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
-  if (exists && (attributes & kNotReplaceable) != 0) return false;
+  if (exists && (attributes & kNotReplaceable) != 0) {
+    SetLastError((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0  ? ERROR_DIRECTORY
+                 : (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED
+                                                               : ERROR_SUCCESS);
+    return false;
+  }
 
   TemporaryFile temporary(file);
   if (!temporary.valid()) return exists && rewrite_in_place(file, bytes);
@@ -206,8 +310,19 @@ bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
   return temporary.close() && written && temporary.put_in_place_of(file, attributes);
 }
 
+}  // namespace
+
+bool replace_file(const std::filesystem::path& file, std::string_view bytes) {
+  SetLastError(ERROR_SUCCESS);
+  if (replace_file_unrecorded(file, bytes)) return true;
+  remember_last_error(file);
+  return false;
+}
+
+namespace {
+
 OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
-                         std::string_view own_start) {
+                         std::string_view own_start, bool look_again) {
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then seen and left alone.
   Handle h(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -217,6 +332,17 @@ OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view byt
       return GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES ? OwnFile::failed
                                                                          : OwnFile::not_ours;
     }
+    // Written apart and moved in whole, so that no run sees it empty or half written.
+    if (TemporaryFile temporary(file); temporary.valid()) {
+      const bool written = write_all(temporary.get(), bytes);
+      if (!temporary.close() || !written) return OwnFile::failed;
+      if (temporary.move_to_new(file)) return OwnFile::written;
+      const DWORD why = GetLastError();
+      if (why != ERROR_ALREADY_EXISTS && why != ERROR_FILE_EXISTS) return OwnFile::failed;
+      // Made meanwhile, perhaps whole by another run of ours: one more look.
+      return look_again ? rewrite_own_file(file, bytes, own_start, false) : OwnFile::not_ours;
+    }
+    // A folder that takes no temporary.
     Handle created(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!created.valid()) {
@@ -242,16 +368,27 @@ OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view byt
     }
     got += n;
   }
-  if (got != start.size() || start != own_start) return OwnFile::not_ours;
+  // An empty file counts as missing: a run stopped between making and filling it.
+  if (got != 0 && (got != start.size() || start != own_start)) return OwnFile::not_ours;
   const bool written = seek(h.get(), 0) && write_all(h.get(), bytes) && SetEndOfFile(h.get());
   return h.close() && written ? OwnFile::written : OwnFile::failed;
+}
+
+}  // namespace
+
+OwnFile rewrite_own_file(const std::filesystem::path& file, std::string_view bytes,
+                         std::string_view own_start) {
+  return rewrite_own_file(file, bytes, own_start, true);
 }
 
 Append append_record(const std::filesystem::path& file, std::string_view record) {
   Handle h(CreateFileW(file.c_str(), GENERIC_WRITE,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h.valid()) return may_append_to(file) ? Append::failed : Append::not_regular;
+  if (!h.valid()) {
+    remember_last_error(file);
+    return may_append_to(file) ? Append::failed : Append::not_regular;
+  }
   if (GetFileType(h.get()) != FILE_TYPE_DISK) return Append::not_regular;
   if (record.empty()) return h.close() ? Append::written : Append::failed;
   // The lock is one byte far beyond any log's end, so that it keeps other runs out of this
@@ -262,6 +399,7 @@ Append append_record(const std::filesystem::path& file, std::string_view record)
   LARGE_INTEGER size{};
   bool written = GetFileSizeEx(h.get(), &size) && seek(h.get(), size.QuadPart);
   if (written && !write_all(h.get(), record)) {
+    remember_last_error(file);
     // Only this record's bytes lie beyond the size seen under the lock.
     if (seek(h.get(), size.QuadPart)) SetEndOfFile(h.get());
     written = false;

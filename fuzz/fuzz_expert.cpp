@@ -20,10 +20,10 @@
 #include <string_view>
 #include <vector>
 
-#include "bench/expert/reference.h"
 #include "fuzz_common.h"
 #include "script/command_set.h"
 #include "script/script.h"
+#include "tests/support/expert_reference.h"
 #include "texts/commands.h"
 #include "texts/product.h"
 

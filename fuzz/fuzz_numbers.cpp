@@ -17,9 +17,9 @@
 #include <string>
 #include <string_view>
 
-#include "bench/expert/reference.h"
 #include "fuzz_common.h"
 #include "script/numbers.h"
+#include "tests/support/expert_reference.h"
 
 namespace {
 

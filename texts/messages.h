@@ -3,6 +3,7 @@
 // after it; the run sequence puts them together.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 #include "texts/cp1251.h"
@@ -52,6 +53,23 @@ inline constexpr std::string_view kNoMemoryForRun =
 inline constexpr AroundName kReadmeNotOurs{
     "Файл «"_cp, "» не перезаписан: это не readme.txt программы ОРВЕН."_cp};
 
+// orven-cli adds why a file could not be read or written after its message: kCauseLead,
+// the cause (one of the common ones below, in the order of platform::Cause from
+// no_such_file on, or the system's own text), kCauseEnd. The windows keep their texts.
+inline constexpr std::string_view kCauseLead = " Причина: "_cp;
+inline constexpr std::string_view kCauseEnd = "."_cp;
+inline constexpr std::array<std::string_view, 9> kCauses{
+    "нет такого файла или папки"_cp,
+    "нет прав доступа"_cp,
+    "это папка"_cp,
+    "нет места на диске"_cp,
+    "файловая система только для чтения"_cp,
+    "файл слишком велик"_cp,
+    "ошибка ввода-вывода"_cp,
+    "слишком длинное имя"_cp,
+    "слишком много ссылок"_cp,
+};
+
 // Something the run did not expect went wrong; the reason follows.
 inline constexpr std::string_view kInternalError = "Внутренняя ошибка, работа прервана: "_cp;
 
@@ -89,6 +107,26 @@ inline constexpr std::string_view kCliHelp =
     "нет: тогда отчёт не записывается.\n"
     "\n"
     "Результат и readme.txt записываются в текущую папку.\n"
+    "\n"
+    "Команды экспертного режима, по одной в строке, аргументы A B C D — числа через\n"
+    "пробел (подробно и с примерами: man orven-cli):\n"
+    "  #root::math::vptya A          A*0.98\n"
+    "  #root::math::vptga A          A*0.97\n"
+    "  #root::math::oerp A B C D     A*B-D\n"
+    "  #root::math::pkss A           A*0.12\n"
+    "  #root::math::pavbsm A         A*0.16\n"
+    "  #root::math::pbtscp A         A*0.12\n"
+    "  #root::math::get_ctr A B      A/B*100\n"
+    "  #root::math::get_cnvr A B     A/B\n"
+    "  #root::math::get_aimcost A B  A*B\n"
+    "  #root::hv::get_ИМЯ A          1, если A в норме, иначе 0:\n"
+    "    needcms A>=20, ajax A<=8, jqanimate A<6, jqappend A>=980, domcss A>=3,\n"
+    "    domtoggle A>=5, sgmsricms A>=420, dagcn A>=120;\n"
+    "    1<A<N: strlenTITLE 31, strlenH1 18, strlenH2 20, strlenH3 20, strlenH4 20,\n"
+    "    strlenKW 61, strlenDES 171, strlenSTRONG 80, strlenEM 154, strlenALT 210,\n"
+    "    strlenTITLE_atr 232, cntwordTITLE 221, cntwordH1 221, cntwordH2 223,\n"
+    "    cntwordH3 221, cntwordH4 123, cntwordKW 111, cntwordDES 322,\n"
+    "    cntwordSTRONG 312, cntwordEM 123, cntwordALT 322, cntwordTITLE_atr 312\n"
     "\n"
     "Код завершения: 0 — готово; 1 — файл не прочитан, результат не записан или не хватило\n"
     "памяти (сообщение называет файл); 2 — ошибка в параметрах.\n"_cp;

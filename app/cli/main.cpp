@@ -54,6 +54,8 @@ class CliServices : public app::Services {
     platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(text) + "\n");
   }
 
+  bool wants_causes() const override { return true; }
+
   bool said() const { return said_; }
 
  private:
@@ -71,6 +73,13 @@ std::string around(const msg::AroundName& a, const std::string& utf8) {
   return app::to_utf8(a.before) + app::escape_controls(utf8) + app::to_utf8(a.after);
 }
 
+// "/?" asks for the help on Windows, as with the system's own programs; elsewhere it is a path.
+#ifdef _WIN32
+constexpr bool kSlashHelp = true;
+#else
+constexpr bool kSlashHelp = false;
+#endif
+
 // Training and expert are the mode list's items 0 and 1.
 constexpr std::string_view kModeWords[] = {"training", "expert"};
 
@@ -80,7 +89,9 @@ int run(const std::vector<platform::Argument>& args) {
   std::vector<const platform::Argument*> operands;
   for (const platform::Argument& arg : args) {
     const std::string& a = arg.text;
-    if (options_ended || a.size() < 2 || a[0] != '-') {
+    if (kSlashHelp && !options_ended && a == "/?") {
+      return say(app::to_utf8(msg::kCliHelp)) ? kExitOk : kExitFailed;
+    } else if (options_ended || a.size() < 2 || a[0] != '-') {
       operands.push_back(&arg);
     } else if (a == "--") {
       options_ended = true;

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "reference.h"
+#include "tests/support/expert_reference.h"
 
 namespace {
 

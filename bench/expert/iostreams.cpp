@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string>
 
-#include "reference.h"
+#include "tests/support/expert_reference.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

@@ -115,11 +115,15 @@ TEST(Readme, WhatIsNotOursIsLeftAlone) {
   const std::string own_start = readme.substr(0, readme.find('\n', 4) + 1);
   for (const std::string& user_text :
        {std::string("My project\r\n"), own_start.substr(0, own_start.size() - 1) + "!\r\n",
-        own_start.substr(0, 10), std::string()}) {
+        own_start.substr(0, 10)}) {
     write_bytes("readme.txt", user_text);
     EXPECT_EQ(write_readme(), platform::OwnFile::not_ours);
     EXPECT_EQ(read_bytes("readme.txt"), user_text);
   }
+  // An empty one is what a run killed between making and filling it left: as if missing.
+  write_bytes("readme.txt", "");
+  EXPECT_EQ(write_readme(), platform::OwnFile::written);
+  EXPECT_EQ(read_bytes("readme.txt"), readme);
 
   // Links where the system lets this user make them (Wine cannot).
   std::error_code no_links;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/display_text.h"
+#include "base/platform.h"
 #include "live_workspaces.h"
 #include "temp_folder.h"
 #include "texts/messages.h"
@@ -74,6 +75,8 @@ class FakeServices : public Services {
   }
   void open_document(const fs::path& file) override { record("open " + file.string()); }
   void show_note(std::string_view text) override { record("note " + std::string(text)); }
+  bool causes = false;
+  bool wants_causes() const override { return causes; }
 };
 
 class RunSequence : public ::testing::Test {
@@ -287,6 +290,70 @@ TEST_F(RunSequence, ReportedFailuresShowAnErrorAndOpenNothing) {
     EXPECT_EQ(result.outcome.lines_lost, c.outcome.lines_lost);
     EXPECT_TRUE(fs::exists("readme.txt")) << c.message;
     EXPECT_EQ(live_workspaces(), 0);
+  }
+}
+
+// orven-cli's messages end with why the file could not be read or written, as the platform
+// layer met it; the windows keep their texts. A cause the system names in its own words
+// comes in those words.
+TEST_F(RunSequence, CausesFollowTheMessageWhereTheFrontWantsThem) {
+  namespace msg = texts::messages;
+  const auto with = [](std::string_view cause) {
+    return to_utf8(msg::kCauseLead) + std::string(cause) + to_utf8(msg::kCauseEnd);
+  };
+  fs::create_directory("result.html");
+  fs::create_directory("log");
+  std::ofstream("log/orven_log.txt").flush();
+  struct Case {
+    int index;
+    std::function<ModeOutcome()> fail;
+    std::string cause;  // empty: none known
+  };
+  const std::vector<Case> cases{
+      {0,
+       [] {
+         const fs::path missing = fs::absolute("missing.php");
+         platform::InputFile in(missing);
+         return input_failure(missing, in.status());
+       },
+       to_utf8(msg::kCauses[0])},
+      {0,
+       [] {
+         return platform::replace_file("result.html", "x")
+                    ? ModeOutcome{}
+                    : ModeOutcome{Status::output_unwritable, "result.html"};
+       },
+       to_utf8(msg::kCauses[2])},
+      {1,
+       [] {
+         const fs::path inside = "missing-folder/orven_log.txt";
+         return platform::append_record(inside, "x\r\n") == platform::Append::written
+                    ? ModeOutcome{}
+                    : ModeOutcome{Status::output_unwritable, inside, 1};
+       },
+       to_utf8(msg::kCauses[0])},
+      // A failure the platform layer did not meet has no cause to tell.
+      {0,
+       [] {
+         return ModeOutcome{Status::input_unreadable, "never-opened.php"};
+       },
+       ""},
+  };
+  services_.chosen = {fs::path("in.txt")};
+  for (const bool wanted : {false, true}) {
+    services_.causes = wanted;
+    for (const Case& c : cases) {
+      steps_.clear();
+      g_mode_body = [&c](Workspace&, const fs::path&) { return c.fail(); };
+      run(c.index);
+      ASSERT_EQ(steps_.size(), 3u);
+      const std::string& message = steps_[2].what;
+      const std::string tail = wanted && !c.cause.empty() ? with(c.cause) : to_utf8(msg::kCauseEnd);
+      EXPECT_TRUE(message.ends_with(tail)) << message;
+      EXPECT_EQ(message.find(to_utf8(msg::kCauseLead)) != std::string::npos,
+                wanted && !c.cause.empty())
+          << message;
+    }
   }
 }
 

@@ -169,6 +169,36 @@ cp "$src" "$work/here/page.php"
 check "a second run over the current folder gives the same report" \
   cmp -s "$work/here/result.html" "$work/first.html"
 
+# Leftovers of runs that were killed (SIGKILL leaves a named temporary) are removed by the
+# next run once their process is gone; a running process's temporary is left alone.
+mkdir -p "$work/stale"
+dead=4194303
+while kill -0 $dead 2>/dev/null; do dead=$((dead - 1)); done
+: >"$work/stale/result.html.$dead.1234.tmp"
+: >"$work/stale/readme.txt.$dead.99.tmp"
+: >"$work/stale/result.html.$$.5678.tmp"
+: >"$work/stale/result.html.notapid.tmp"
+run_in stale training "$src"
+check "temporaries of dead runs are removed, others kept" files_are stale \
+  "readme.txt result.html result.html.$$.5678.tmp result.html.notapid.tmp "
+
+# An empty readme.txt (a run killed or out of room in an older version) counts as missing.
+mkdir -p "$work/empty-readme"
+: >"$work/empty-readme/readme.txt"
+run_in empty-readme training "$src"
+check "an empty readme.txt is rewritten without a note" empty "$work/empty-readme.err"
+check "an empty readme.txt gets the text" cmp -s "$work/empty-readme/readme.txt" "$work/training/readme.txt"
+
+# Runs that start together in a fresh folder never take one another's readme for a user's.
+for round in 1 2 3 4 5 6 7 8 9 10; do
+  mkdir -p "$work/together$round"
+  for i in 1 2 3 4 5 6; do
+    (cd "$work/together$round" && "$cli" training "$src" >/dev/null 2>>"$work/together.err") &
+  done
+  wait
+done
+check "runs started together print no note on the readme" empty "$work/together.err"
+
 # --help and --version.
 run_in help --help
 check "--help exits 0" [ $status -eq 0 ]

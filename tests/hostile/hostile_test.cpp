@@ -363,33 +363,9 @@ TEST_F(Hostile, OutputsThatAreNotOursAreNeverWrittenThrough) {
   EXPECT_EQ(recorder_.notes.size(), 1u);
 }
 
-// A signal that ends the process while the new report is being written takes the temporary
-// file with it: the folder holds the old report and nothing else. The report is made large
-// enough (256 MiB) that the signal surely comes while it is written.
-TEST_F(Hostile, NoTemporaryFileOutlivesASignal) {
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    write("result.html", "old report");
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      platform::replace_file("result.html", std::string(256 << 20, 'x'));
-      ::_exit(0);
-    }
-    const auto temporary_exists = [&] {
-      for (const fs::directory_entry& e : fs::directory_iterator("."))
-        if (e.path().extension() == ".tmp") return true;
-      return false;
-    };
-    for (int wait = 0; wait < 10000 && !temporary_exists(); ++wait) ::usleep(1000);
-    ASSERT_TRUE(temporary_exists());
-    ::kill(child, signal);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
-    EXPECT_EQ(entries(), std::vector<std::string>{"result.html"});
-    EXPECT_EQ(read("result.html"), "old report");
-  }
-}
+// What a signal that ends the process leaves behind while the report is written is shown by
+// tests/faults (every ending signal raised before each I/O call of a run, SIGKILL too):
+// there the signal comes at a known point, not after a guess at how long a write takes.
 
 }  // namespace
 }  // namespace orven::testing

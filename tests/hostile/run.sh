@@ -273,7 +273,7 @@ shared_log)
   check "A's lines are all there, in order" \
     cmp -s <(grep -a get_aimcost orven_log.txt | cut -d' ' -f3 | tr -d '\r') <(seq $lines)
   b_lines=$(grep -c -a vptga orven_log.txt)
-  b_lost=$(sed -n 's/.*: \([0-9]*\)\.$/\1/p' b.err)
+  b_lost=$(sed -n 's/.*: \([0-9][0-9]*\)\.\( .*\)\?$/\1/p' b.err)  # the count, then perhaps the cause
   check "B's lines written and lost add up ($b_lines + $b_lost = $lines)" [ $((b_lines + ${b_lost:-0})) -eq $lines ]
   ;;
 

@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <set>
 #include <string>
 
+#include "script/command_set.h"
 #include "script/script.h"
+#include "texts/messages.h"
 #include "workspace/workspace.h"
 
 namespace {
@@ -202,3 +207,49 @@ TEST_F(ScriptCommands, VerdictCommandsWithoutNumber) {
 }
 
 }  // namespace
+
+// The expert commands as a user reads about them: every command in orven-cli's help, and
+// in its manual page with an example whose log line is the one the command writes.
+TEST_F(ScriptCommands, HelpAndManualPageListEveryCommandWithTrueExamples) {
+  namespace names = orven::texts::commands;
+  const std::string_view help = orven::texts::messages::kCliHelp;
+  std::ifstream in(std::string(ORVEN_SOURCE_DIR) + "/packaging/orven-cli.1.in");
+  ASSERT_TRUE(in);
+  std::map<std::string, std::string> examples;  // script line -> log line
+  for (std::string line; std::getline(in, line);) {
+    const std::string plain = [&] {
+      std::string out;
+      for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '-' || line[i + 1] == '\\')) {
+          ++i;
+        }
+        out += line[i];
+      }
+      return out;
+    }();
+    const std::size_t first = plain.find("\\f(CW");
+    const std::size_t second = plain.find("\\f(CW", first + 1);
+    if (first == std::string::npos || second == std::string::npos) continue;
+    const auto between = [&](std::size_t from) {
+      from += 5;
+      return plain.substr(from, plain.find("\\fP", from) - from);
+    };
+    examples[between(first)] = between(second);
+  }
+  std::set<std::string> documented;
+  for (const auto& [script_line, log_line] : examples) {
+    EXPECT_EQ(log_of(script_line), log_line + "\r\n") << script_line;
+    documented.insert(script_line.substr(0, script_line.find(' ')));
+  }
+  for (const auto& c : orven::script::kMathCommands) {
+    EXPECT_TRUE(documented.contains(std::string(c.name))) << c.name;
+    EXPECT_NE(help.find(std::string(c.name) + " A"), std::string_view::npos) << c.name;
+  }
+  for (const auto& c : orven::script::kVerdictCommands) {
+    EXPECT_TRUE(documented.contains(std::string(c.name))) << c.name;
+    const std::string bare(c.name.substr(names::kVerdictGate.size()));
+    EXPECT_NE(help.find(" " + bare + " "), std::string_view::npos) << c.name;
+  }
+  EXPECT_EQ(documented.size(),
+            orven::script::kMathCommands.size() + orven::script::kVerdictCommands.size());
+}

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/expert/reference.h"
+#include "tests/support/expert_reference.h"
 
 namespace {
 

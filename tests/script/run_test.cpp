@@ -11,6 +11,15 @@
 #include <string>
 #include <thread>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+#include <atomic>
+#include <chrono>
+
 #include "base/platform.h"
 #include "script/script.h"
 #include "workspace/workspace.h"
@@ -236,5 +245,30 @@ TEST_F(ScriptRun, AppendersSharingALogNeverTearALine) {
   }
   EXPECT_EQ(next, (std::map<char, int>{{'a', kLines}, {'b', kLines}}));
 }
+
+#ifndef _WIN32
+// The lock is held across the whole append: while another process holds it (here the test,
+// through a descriptor of its own), an append waits, and it goes out once the lock is let
+// go. Without the lock the append would be on disk long before the test looks.
+TEST_F(ScriptRun, AnAppendWaitsWhileAnotherHoldsTheLogLock) {
+  std::ofstream("orven_log.txt").flush();
+  const int holder = ::open("orven_log.txt", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  std::atomic<bool> returned{false};
+  std::thread appender([&] {
+    EXPECT_EQ(orven::platform::append_record("orven_log.txt", "line\r\n"),
+              orven::platform::Append::written);
+    returned = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(returned);
+  EXPECT_EQ(log(), "");
+  ::flock(holder, LOCK_UN);
+  ::close(holder);
+  appender.join();
+  EXPECT_EQ(log(), "line\r\n");
+}
+#endif
 
 }  // namespace

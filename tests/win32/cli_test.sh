@@ -29,6 +29,19 @@ mkdir -p "$work/Исходники" "$work/ascii" "$work/out" "$work/out-ascii"
 cp "$source_root/samples/guestbook.php" "$work/Исходники/гостевая книга.php"
 cp "$source_root/samples/guestbook.php" "$work/ascii/guestbook.php"
 
+# "/?" prints the same help as --help; a missing file's message says why.
+cd "$work/out-ascii" && cli --help && cp "$work/stdout" "$work/help.txt"
+cli /?
+[ $? -eq 0 ] && cmp -s "$work/stdout" "$work/help.txt" || fail "/? does not print the help"
+grep -q "#root::math::get_ctr A B" "$work/help.txt" || fail "the help lists no expert commands"
+cli training "$work/no-such-file.php"
+grep -q "Причина: " "$work/stderr" || fail "no cause for a missing file: $(cat "$work/stderr")"
+
+# A temporary left by a process that is gone (ended by TerminateProcess) is removed.
+: >"$work/out-ascii/result.html.999999.1.tmp"
+cli training "$work/ascii/guestbook.php"
+[ ! -e "$work/out-ascii/result.html.999999.1.tmp" ] || fail "a dead run's temporary is left"
+
 # Training: the Cyrillic path gives the same report as the same file under a plain name.
 cd "$work/out-ascii" && cli training "$work/ascii/guestbook.php"
 [ $? -eq 0 ] || fail "training on a plain path: $(cat "$work/stderr")"

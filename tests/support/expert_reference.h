@@ -1,6 +1,7 @@
 // A plain reference of one expert-mode line, written the straightforward way: a string
 // stream with the argument filler, `>>` for the word and the numbers, printf for the value.
-// The benchmark generator uses it for the expected log, the iostreams runner for timing.
+// The test oracle of the number and command tests and the fuzz targets; the benchmark
+// generator uses it for the expected log, the iostreams runner for timing.
 #pragma once
 
 #include <cmath>
