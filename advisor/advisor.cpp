@@ -71,6 +71,12 @@ void run_cpp_rules(Workspace& w, const KeywordScan& scan) {
   run_rules(w, texts::kCppRules, scan);
 }
 
+// The keywords are made ready once per process: that costs more than scanning a page.
+const KeywordSet& advisor_keywords() {
+  static const KeywordSet all_keywords(kAllKeywords);
+  return all_keywords;
+}
+
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs) {
   return run_advisor(w, inputs, ScanSettings{});
 }
@@ -79,9 +85,7 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
                         const ScanSettings& settings) {
   using Status = ModeOutcome::Status;
   try {
-    // The keywords are made ready once per process: that costs more than scanning a page.
-    static const KeywordSet all_keywords(kAllKeywords);
-    KeywordScan scan(all_keywords);
+    KeywordScan scan(advisor_keywords());
     ModeOutcome outcome = scan_sources(w, inputs, settings, scan);
     if (outcome.status != Status::ok) return outcome;
     begin_report(w);

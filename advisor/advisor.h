@@ -18,6 +18,7 @@ namespace orven {
 struct ScanSettings {
   unsigned threads = 0;         // 0: one per core (std::thread::hardware_concurrency)
   std::size_t chunk_bytes = 0;  // bytes read at a time; 0: 8 MiB shared by the threads
+  bool places = false;          // count every keyword and place its first occurrence
 };
 
 // Slot 0 keeps at most this much of the end of the last word.
@@ -31,6 +32,10 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
                         const ScanSettings& settings);
 
 class KeywordScan;
+class KeywordSet;
+
+// Every keyword a training run tests (both gates and both rule lists), made ready once.
+const KeywordSet& advisor_keywords();
 
 // Scans the inputs in order, as one text of all their bytes one after another, each file's
 // bytes only up to its first zero byte, with whitespace taken out; adds what it finds to

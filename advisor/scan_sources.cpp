@@ -25,6 +25,7 @@
 #include "advisor/advisor.h"
 #include "advisor/input_walk.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/places.h"
 #include "base/platform.h"
 #include "base/whitespace.h"
 
@@ -46,33 +47,51 @@ constexpr unsigned kMostThreads = kBytesInFlight / kSmallestChunk;
 // before it and the one after: a keyword across the edge lies within `overlap` bytes of
 // words (the longest keyword's length less one) on either side, and a word may run on.
 struct Stretch {
-  explicit Stretch(std::size_t keywords) : found(keywords, false) {}
+  explicit Stretch(std::size_t keywords, bool with_places = false) : found(keywords, false) {
+    if (with_places) places.emplace(keywords);
+  }
 
-  std::vector<bool> found;     // the keywords inside the stretch
-  std::string head;            // its first `overlap` bytes of words, or all when fewer
-  std::string tail;            // its last `overlap` bytes of words, or all when fewer
-  std::size_t kept = 0;        // its bytes of words, counted up to `overlap`
-  bool empty = true;           // not even whitespace
-  std::string word;            // its last word, at most kWordKept bytes of the word's end
-  bool word_at_start = false;  // that word begins with the stretch
-  bool ends_in_word = false;   // and goes on to its end
+  std::vector<bool> found;              // the keywords inside the stretch
+  std::string head;                     // its first `overlap` bytes of words, or all when fewer
+  std::string tail;                     // its last `overlap` bytes of words, or all when fewer
+  std::size_t kept = 0;                 // its bytes of words, counted up to `overlap`
+  bool empty = true;                    // not even whitespace
+  std::string word;                     // its last word, at most kWordKept bytes of the word's end
+  bool word_at_start = false;           // that word begins with the stretch
+  bool ends_in_word = false;            // and goes on to its end
+  std::optional<StretchPlaces> places;  // where the keywords are, when the run wants that
 };
 
-Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_t overlap) {
+Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_t overlap,
+                  bool with_places) {
   Stretch s(keywords.size());
   s.empty = chunk.empty();
-  keywords.find_all(chunk, s.found);
+  if (!with_places) keywords.find_all(chunk, s.found);
+  std::vector<std::size_t> head_offsets;
+  std::vector<std::size_t> tail_offsets;
   for (std::size_t i = 0; i < chunk.size() && s.head.size() < overlap; ++i) {
-    if (!is_whitespace(chunk[i])) s.head += chunk[i];
+    if (!is_whitespace(chunk[i])) {
+      s.head += chunk[i];
+      if (with_places) head_offsets.push_back(i);
+    }
   }
   s.kept = s.head.size();
   if (s.kept < overlap) {
     s.tail = s.head;
+    tail_offsets = head_offsets;
   } else {
     for (std::size_t i = chunk.size(); i > 0 && s.tail.size() < overlap; --i) {
-      if (!is_whitespace(chunk[i - 1])) s.tail += chunk[i - 1];
+      if (!is_whitespace(chunk[i - 1])) {
+        s.tail += chunk[i - 1];
+        if (with_places) tail_offsets.push_back(i - 1);
+      }
     }
     std::reverse(s.tail.begin(), s.tail.end());
+    std::reverse(tail_offsets.begin(), tail_offsets.end());
+  }
+  if (with_places) {
+    s.places.emplace(chunk_places(chunk, keywords, head_offsets, tail_offsets));
+    for (std::size_t k = 0; k < s.found.size(); ++k) s.found[k] = s.places->keywords[k].count != 0;
   }
   std::size_t end = chunk.size();
   while (end > 0 && is_whitespace(chunk[end - 1])) --end;
@@ -90,6 +109,9 @@ Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_
 // Puts b after a, as if the two had been one stretch.
 void append(Stretch& a, const Stretch& b, const KeywordSet& keywords, std::size_t overlap) {
   if (b.empty) return;
+  if (a.places && b.places) {
+    join_places(*a.places, *b.places, a.tail, b.head, {a.kept, b.kept, overlap}, keywords);
+  }
   if (!a.tail.empty() && !b.head.empty()) keywords.find_all(a.tail + b.head, a.found);
   for (std::size_t k = 0; k < a.found.size(); ++k) {
     if (b.found[k]) a.found[k] = true;
@@ -125,12 +147,14 @@ Why why_skipped(platform::InputFile::Status status) {
 
 class Scanner {
  public:
-  Scanner(std::span<const fs::path> inputs, const KeywordSet& keywords, std::size_t chunk_bytes)
+  Scanner(std::span<const fs::path> inputs, const KeywordSet& keywords, std::size_t chunk_bytes,
+          bool places)
       : keywords_(keywords),
         overlap_(std::max<std::size_t>(keywords.longest(), 1) - 1),
         chunk_bytes_(chunk_bytes),
+        places_(places),
         walk_(inputs),
-        whole_(keywords.size()) {}
+        whole_(keywords.size(), places) {}
 
   // Runs the scan on the calling thread and on as many more as there are buffers (fewer
   // when the system refuses a thread), and returns when all of them are done.
@@ -139,11 +163,13 @@ class Scanner {
   ModeOutcome outcome();
   const Stretch& whole() const { return whole_; }
   bool all_found() const { return all_found_; }
+  // The files whose text the scan took, by the index their places carry.
+  std::vector<fs::path> take_files() { return std::move(files_taken_); }
 
  private:
   struct File {
-    File(std::size_t index, WalkItem item, std::size_t keywords)
-        : index(index), item(std::move(item)), text(keywords) {}
+    File(std::size_t index, WalkItem item, std::size_t keywords, bool places)
+        : index(index), item(std::move(item)), text(keywords, places) {}
 
     const std::size_t index;  // in walk order
     const WalkItem item;
@@ -184,6 +210,8 @@ class Scanner {
   const KeywordSet& keywords_;
   const std::size_t overlap_;
   const std::size_t chunk_bytes_;
+  // Places wanted: every keyword is counted over all the input, so the scan never stops early.
+  const bool places_;
   std::size_t file_window_ = 0;   // files claimed beyond the earliest one not put together
   std::size_t chunk_window_ = 0;  // chunks of a file scanned beyond the first not put together
 
@@ -195,6 +223,7 @@ class Scanner {
   std::size_t frontier_ = 0;    // the inputs before it are put together in whole_
   std::map<std::size_t, std::shared_ptr<File>> files_;  // claimed and not yet put together
   Stretch whole_;                                       // the scanned text so far
+  std::vector<fs::path> files_taken_;                   // in whole_, when places are wanted
   bool all_found_ = false;  // every keyword found: nothing more is read, inputs only opened
   unsigned busy_ = 0;       // threads at work outside the lock
   std::vector<std::pair<std::size_t, SkippedInput>> skipped_;
@@ -274,7 +303,8 @@ Scanner::Task Scanner::next_task(std::unique_lock<std::mutex>& lock) {
         walk_done_ = true;
         continue;
       }
-      const auto file = std::make_shared<File>(next_index_++, std::move(*item), keywords_.size());
+      const auto file =
+          std::make_shared<File>(next_index_++, std::move(*item), keywords_.size(), places_);
       files_.emplace(file->index, file);
       if (!file->item.folder) return {file, true};
       fail(*file, platform::InputFile::Status::unreadable, Why::folder_unlisted);
@@ -315,7 +345,7 @@ void Scanner::read_and_scan(File& file, char* buffer, std::unique_lock<std::mute
   const Chunk chunk = read_chunk(file, buffer);
   std::optional<Stretch> piece;
   if (chunk.got && chunk.status == platform::InputFile::Status::open) {
-    piece = summarise(std::string_view(buffer, chunk.size), keywords_, overlap_);
+    piece = summarise(std::string_view(buffer, chunk.size), keywords_, overlap_, places_);
   }
   lock.lock();
   --file.readers;
@@ -393,12 +423,19 @@ void Scanner::commit() {
   while (!files_.empty() && files_.begin()->first == frontier_) {
     File& file = *files_.begin()->second;
     if (!file.read_all || file.folded != file.chunks) break;
-    if (!file.failed) append(whole_, file.text, keywords_, overlap_);
+    if (!file.failed) {
+      if (file.text.places) {
+        close_file(*file.text.places, files_taken_.size());
+        files_taken_.push_back(file.item.path);
+      }
+      append(whole_, file.text, keywords_, overlap_);
+    }
     files_.erase(files_.begin());
     ++frontier_;
   }
   // Once every keyword is found the report cannot change, whatever comes after: the file
-  // being put together is taken as it stands.
+  // being put together is taken as it stands. Counts and places need all of the input.
+  if (places_) return;
   const File* first = files_.empty() ? nullptr : files_.begin()->second.get();
   const Stretch* current = first && !first->failed ? &first->text : nullptr;
   for (std::size_t k = 0; k < whole_.found.size(); ++k) {
@@ -441,7 +478,7 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
     }
   } catch (const std::bad_alloc&) {
   }
-  Scanner scanner(inputs, keywords, chunk_bytes);
+  Scanner scanner(inputs, keywords, chunk_bytes, settings.places);
   scanner.run(buffers);
   ModeOutcome outcome = scanner.outcome();
   if (outcome.status != ModeOutcome::Status::ok) return outcome;
@@ -449,6 +486,9 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
     scan.add(std::vector<bool>(keywords.size(), true));
   } else {
     scan.add(scanner.whole().found);
+  }
+  if (settings.places) {
+    scan.set_places({scanner.whole().places->keywords, scanner.take_files()});
   }
   scanned_text(w) = scanner.whole().tail;
   current_word(w) = scanner.whole().word;
