@@ -83,6 +83,11 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
 
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
                         const ScanSettings& settings) {
+  return run_advisor(w, inputs, settings, std::filesystem::path(texts::kReportFile));
+}
+
+ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
+                        const ScanSettings& settings, const std::filesystem::path& report_file) {
   using Status = ModeOutcome::Status;
   try {
     KeywordScan scan(advisor_keywords());
@@ -98,9 +103,9 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
       run_cpp_rules(w, scan);
     }
     append_closing_chapters(w);
-    if (!write_report(w)) {
+    if (!write_report(w, report_file)) {
       outcome.status = Status::output_unwritable;
-      outcome.file = std::filesystem::path(texts::kReportFile);
+      outcome.file = report_file;
     }
     return outcome;
   } catch (const std::bad_alloc&) {

@@ -30,6 +30,9 @@ inline constexpr std::size_t kWordKept = 256;
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs);
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
                         const ScanSettings& settings);
+// The same with the report written to `report_file` instead of result.html.
+ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
+                        const ScanSettings& settings, const std::filesystem::path& report_file);
 
 class KeywordScan;
 class KeywordSet;
@@ -66,5 +69,6 @@ void append_closing_chapters(Workspace& w);
 // Replaces "result.html" with slot 300 (LF stored as CR LF), never leaving it half written.
 // False when it could not be written, or when the name is not this user's regular file.
 bool write_report(const Workspace& w);
+bool write_report(const Workspace& w, const std::filesystem::path& file);
 
 }  // namespace orven

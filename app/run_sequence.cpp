@@ -130,7 +130,16 @@ RunResult perform_run_on(int mode_index, std::vector<std::filesystem::path> path
   return perform_run(mode_index, given, modes);
 }
 
-RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes) {
+std::string failure_message(const ModeOutcome& outcome) {
+  return failure_text(outcome);
+}
+
+std::string skipped_note(const SkippedInput& skipped) {
+  return skipped_text(skipped);
+}
+
+RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes,
+                      const std::filesystem::path& report) {
   RunResult result;
   // The workspace lives in this owning pointer, so it is released on every way out,
   // an exception from a mode or a service included.
@@ -163,11 +172,17 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
   }
 
   if (result.outcome.status == Status::ok) {
-    services.show_message(to_utf8(texts::window::kDoneCaption), to_utf8(completion.message),
+    const bool own_report = mode == Mode::training && !report.empty();
+    services.show_message(to_utf8(texts::window::kDoneCaption),
+                          own_report
+                              ? to_utf8(texts::window::detail::kDoneHead) + display_path(report) +
+                                    to_utf8(texts::window::detail::kDoneTail)
+                              : to_utf8(completion.message),
                           Services::MessageKind::info);
     // After a cancelled choice there may be no output at all, and some desktops answer a
     // request to open a missing file with an error box of their own.
-    const std::filesystem::path output(completion.output);
+    const std::filesystem::path output =
+        own_report ? report : std::filesystem::path(completion.output);
     std::error_code error;
     if (std::filesystem::is_regular_file(output, error)) services.open_document(output);
   } else {

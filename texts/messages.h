@@ -72,6 +72,9 @@ inline constexpr std::string_view kCliHelp =
     "Использование:\n"
     "  orven-cli training ПУТЬ...  учебный режим: отчёт с советами по исходному коду\n"
     "                              файлов и папок ПУТЬ записывается в result.html\n"
+    "  orven-cli training --format sarif|json|gnu [--output ФАЙЛ] ПУТЬ...\n"
+    "                              находки в формате для CI, скриптов и редакторов (UTF-8)\n"
+    "                              на стандартный вывод или в ФАЙЛ\n"
     "  orven-cli expert ФАЙЛ       экспертный режим: исполняет скрипт ФАЙЛ и дописывает\n"
     "                              по строке на команду в orven_log.txt\n"
     "  orven-cli --help            эта справка\n"
@@ -79,6 +82,14 @@ inline constexpr std::string_view kCliHelp =
     "\n"
     "Параметры:\n"
     "  --open    открыть результат в программе, связанной с ним в системе\n"
+    "  --format html|sarif|json|gnu\n"
+    "            html (по умолчанию): отчёт result.html; sarif: SARIF 2.1.0 для CI;\n"
+    "            json: свой формат для скриптов; gnu: строки ФАЙЛ:СТРОКА:СТОЛБЕЦ: note:\n"
+    "            для редакторов. Находки указывают правило (W01…W28, C01…C40), ключевое\n"
+    "            слово, его первое место и число вхождений; result.html и readme.txt\n"
+    "            при этом не пишутся\n"
+    "  --output ФАЙЛ\n"
+    "            писать результат в ФАЙЛ вместо result.html или стандартного вывода\n"
     "  --        всё, что дальше, не параметры (для файла, чьё имя начинается с «-»)\n"
     "\n"
     "Учебный режим читает файлы и папки в порядке аргументов как один текст. Из папки\n"
@@ -88,7 +99,8 @@ inline constexpr std::string_view kCliHelp =
     "не удалось прочитать, пропускается с замечанием; файл, названный в аргументах, —\n"
     "нет: тогда отчёт не записывается.\n"
     "\n"
-    "Результат и readme.txt записываются в текущую папку.\n"
+    "Отчёт (без --output) и readme.txt записываются в текущую папку; с --format sarif,\n"
+    "json или gnu readme.txt не пишется.\n"
     "\n"
     "Код завершения: 0 — готово; 1 — файл не прочитан, результат не записан или не хватило\n"
     "памяти (сообщение называет файл); 2 — ошибка в параметрах.\n"_cp;
@@ -98,6 +110,11 @@ inline constexpr AroundName kCliUnknownOption{"orven-cli: неизвестный
 inline constexpr AroundName kCliUnknownMode{"orven-cli: неизвестный режим «"_cp,
                                             "» (нужен training или expert)\n"_cp};
 inline constexpr AroundName kCliExtraArgument{"orven-cli: лишний аргумент «"_cp, "»\n"_cp};
+inline constexpr AroundName kCliMissingValue{"orven-cli: у параметра «"_cp, "» нет значения\n"_cp};
+inline constexpr AroundName kCliUnknownFormat{"orven-cli: неизвестный формат «"_cp,
+                                              "» (нужен html, sarif, json или gnu)\n"_cp};
+inline constexpr std::string_view kCliTrainingOnly =
+    "orven-cli: --format и --output только для учебного режима (training)\n"_cp;
 inline constexpr std::string_view kCliNoMode = "orven-cli: не указан режим и файл\n"_cp;
 inline constexpr std::string_view kCliNoFile = "orven-cli: не указан файл\n"_cp;
 // The completion message (or the help) could not be written to standard output; the files

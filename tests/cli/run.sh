@@ -169,6 +169,41 @@ cp "$src" "$work/here/page.php"
 check "a second run over the current folder gives the same report" \
   cmp -s "$work/here/result.html" "$work/first.html"
 
+# Machine formats: the findings on stdout (or in --output FILE), UTF-8; neither result.html
+# nor readme.txt; the exit status as for the report.
+printf '<?php\n  fopen($f);\r\n' >"$work/page.php"
+run_in gnu training --format gnu "$work/page.php"
+check "--format gnu exits 0" [ $status -eq 0 ]
+check "--format gnu writes no file" files_are gnu ""
+check "--format gnu says nothing on stderr" empty "$work/gnu.err"
+check "a finding with a place is FILE:LINE:COLUMN: note: ADVICE [ID]" \
+  contains "$work/gnu.out" "$work/page.php:2:3: note: Для работы с файлами проще использовать следующие функции: [W01]"
+check "a finding without a place names the program" grep -qE '^orven-cli: note: .* \[W28\]$' "$work/gnu.out"
+check "every line is a finding" [ "$(grep -cvE '^(.*:[0-9]+:[0-9]+|orven-cli): note: .* \[[WC][0-9]{2}\]$' "$work/gnu.out")" -eq 0 ]
+run_in json training --format=json --output out.json "$work/page.php"
+check "--format=json --output exits 0" [ $status -eq 0 ]
+check "--output takes the findings, stdout stays empty" empty "$work/json.out"
+check "--output writes only that file" files_are json "out.json "
+check "the JSON names the keyword" contains "$work/json/out.json" '"keyword": "fopen"'
+run_in sarif training --format sarif "$work/page.php"
+check "--format sarif exits 0" [ $status -eq 0 ]
+check "--format sarif writes no file" files_are sarif ""
+check "the SARIF log is version 2.1.0" contains "$work/sarif.out" '"version": "2.1.0"'
+run_in html-output training --output report.html "$work/page.php"
+check "--output names the report" out_is html-output "Готово! Результат в файле «report.html»."
+check "--output writes the report there, and readme.txt" files_are html-output "readme.txt report.html "
+check "that report is the one result.html would be" cmp -s "$work/html-output/report.html" <(cd "$work/training" && "$cli" training "$work/page.php" >/dev/null && cat result.html)
+run_in json-missing training --format json "$work/missing.php"
+check "--format json on a missing source exits 1" [ $status -eq 1 ]
+check "and writes nothing on stdout" empty "$work/json-missing.out"
+check "and names the source" contains "$work/json-missing.err" "$work/missing.php"
+run_in bad-format training --format xml "$src"
+check "an unknown format is a usage error" [ $status -eq 2 ]
+run_in format-no-value training "$src" --format
+check "--format without a value is a usage error" [ $status -eq 2 ]
+run_in expert-format expert "$script" --format json
+check "--format in expert mode is a usage error" [ $status -eq 2 ]
+
 # --help and --version.
 run_in help --help
 check "--help exits 0" [ $status -eq 0 ]
