@@ -47,6 +47,8 @@ std::string_view skipped_reason(SkippedInput::Why why) {
       return "not_regular";
     case SkippedInput::Why::folder_unlisted:
       return "folder_unlisted";
+    case SkippedInput::Why::bad_name:
+      return "bad_name";
     case SkippedInput::Why::unreadable:
       break;
   }

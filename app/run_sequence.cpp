@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,9 +30,18 @@ std::filesystem::path full_path(const std::filesystem::path& file) {
   return error ? file : full;
 }
 
-// The error message for a mode's failure; it names the file the failure concerns.
-std::string failure_text(const ModeOutcome& outcome) {
+// The error message for a mode's failure; it names the file the failure concerns (training
+// with no source at all: every path given).
+std::string failure_text(const ModeOutcome& outcome, std::span<const std::filesystem::path> given) {
   switch (outcome.status) {
+    case Status::no_sources: {
+      std::string names;
+      for (const std::filesystem::path& path : given) {
+        if (!names.empty()) names += to_utf8(msg::kNoSourcesBetween);
+        names += display_path(path);
+      }
+      return to_utf8(msg::kNoSources.before) + names + to_utf8(msg::kNoSources.after);
+    }
     case Status::input_unreadable:
       return around_name(
           outcome.not_regular_file ? msg::kInputNotRegularFile : msg::kInputUnreadable,
@@ -84,6 +94,8 @@ std::string skipped_text(const SkippedInput& skipped) {
       return around_name(msg::kSkippedNotRegular, skipped.file);
     case SkippedInput::Why::folder_unlisted:
       return around_name(msg::kSkippedFolder, skipped.file);
+    case SkippedInput::Why::bad_name:
+      return around_name(msg::kSkippedBadName, skipped.file);
     case SkippedInput::Why::unreadable:
       break;
   }
@@ -130,8 +142,9 @@ RunResult perform_run_on(int mode_index, std::vector<std::filesystem::path> path
   return perform_run(mode_index, given, modes);
 }
 
-std::string failure_message(const ModeOutcome& outcome) {
-  return failure_text(outcome);
+std::string failure_message(const ModeOutcome& outcome,
+                            std::span<const std::filesystem::path> given) {
+  return failure_text(outcome, given);
 }
 
 std::string skipped_note(const SkippedInput& skipped) {
@@ -158,7 +171,8 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
   const texts::window::Completion& completion =
       texts::window::kCompletion[mode == Mode::training ? 0 : 1];
 
-  if (const std::vector<std::filesystem::path> chosen = services.choose_file(); !chosen.empty()) {
+  const std::vector<std::filesystem::path> chosen = services.choose_file();
+  if (!chosen.empty()) {
     result.file_chosen = true;
     result.outcome = run_mode(
         [&] {
@@ -186,7 +200,7 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
     std::error_code error;
     if (std::filesystem::is_regular_file(output, error)) services.open_document(output);
   } else {
-    services.show_message(to_utf8(msg::kErrorCaption), failure_text(result.outcome),
+    services.show_message(to_utf8(msg::kErrorCaption), failure_text(result.outcome, chosen),
                           Services::MessageKind::error);
   }
   if (write_readme() == platform::OwnFile::not_ours) {

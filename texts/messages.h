@@ -30,6 +30,15 @@ inline constexpr AroundName kSkippedNotRegular{
     "«"_cp, "» пропущен: это не обычный файл, а устройство, канал или сокет."_cp};
 inline constexpr AroundName kSkippedFolder{"Папка «"_cp,
                                            "» пропущена: её содержимое не удалось прочитать."_cp};
+// Windows: a name in a walked folder that is not valid UTF-16 cannot be opened by any name.
+inline constexpr AroundName kSkippedBadName{
+    "«"_cp, "» пропущен: его имя не записывается в Unicode (UTF-16)."_cp};
+// Training mode was given folders only, and they hold no source file: the paths given stand
+// between, each in quotes, separated by kNoSourcesBetween.
+inline constexpr AroundName kNoSources{
+    "В «"_cp,
+    "» нет исходных файлов (*.php, *.html, *.js, *.cpp, *.h и других). Отчёт не записан."_cp};
+inline constexpr std::string_view kNoSourcesBetween = "», «"_cp;
 // Expert mode was given more than one path (dropped on the window, or on its command line);
 // the name is the first path too many. Nothing ran.
 inline constexpr AroundName kExpertOneScript{

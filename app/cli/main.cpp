@@ -98,7 +98,7 @@ int run_findings(app::FindingsFormat format, const std::filesystem::path& output
     platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + app::skipped_note(skipped) + "\n");
   }
   if (findings.outcome.status != ModeOutcome::Status::ok) {
-    say_error(app::failure_message(findings.outcome));
+    say_error(app::failure_message(findings.outcome, inputs));
     return kExitFailed;
   }
   app::FindingsRunInfo info;

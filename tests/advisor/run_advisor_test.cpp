@@ -4,7 +4,10 @@
 // bytes in one file, whatever the threads.
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 #ifdef _WIN32
@@ -12,6 +15,7 @@
 #endif
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -184,55 +188,97 @@ TEST_F(TrainingRun, SeveralFilesMakeTheReportOfTheirConcatenation) {
   }
 }
 
-// A folder's files in byte order of their paths below it ("a-b" < "a.txt" < "a/…" < "a0",
+// A folder's files in byte order of their paths below it ("a-b" < "a.php" < "a/…" < "a0",
 // capitals first), the given paths in their order; a given file is taken whatever its name.
-// Folders are walked to the bottom; hidden names, other endings, links to folders, and the
-// report and readme of the current folder (not of others) are passed over.
+// Folders are walked to the bottom; taken are the source endings of every language the
+// advice covers, in any letter case; passed over are hidden names, other endings (".txt"
+// too), links to folders, the outputs of the current folder (by identity, whatever name
+// leads there) and a report that an earlier run left anywhere below.
 TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
+  ASSERT_EQ(run("<?php echo 1;").status, Status::ok);  // a report of this program's own
+  const std::string own_report = read_bytes("result.html");
+  fs::create_directories("tree/all");
+  for (const std::string_view ending : kSourceEndings) {
+    write_bytes("tree/all/x" + std::string(ending), "x");
+  }
   for (const char* file :
-       {"C.PHP",       "a-b.php",  "a.txt",     "a/x.php",     "a/y/z.h",         "a0.php",
-        "b.php",       "c.js",     "d.inc",     "e.cpp",       "f.html",          "g.h",
-        "h.txt",       "Makefile", "n.php.bak", ".hidden.php", ".git/config.txt", "readme.txt",
-        "result.html", "z/.h",     "z/Z.Txt"}) {
+       {"C.PHP",           "a-b.php",    "a.php",          "a/x.php",     "a/y/z.h",
+        "a0.php",          "b.php",      "c.JS",           "d.Inc",       "e.txt",
+        "f.HTM",           "Makefile",   "n.php.bak",      ".hidden.php", "CMakeLists.txt",
+        ".git/config.php", "readme.txt", "result.html",    "z/.h",        "z/Z.Txt",
+        "z/php",           "w.phpx",     "old/result.html"}) {
     fs::create_directories(("tree" / fs::path(file)).parent_path());
     write_bytes("tree" / fs::path(file), "x");
   }
-  write_bytes("result.html", "x");
+  write_bytes("tree/old/result.html", own_report);  // an earlier run's, in a subfolder
   write_bytes("readme.txt", "x");
   std::error_code no_links;  // some systems do not let everyone make links
   fs::create_directory_symlink("a", "tree/link-to-a", no_links);
   if (!no_links) fs::create_symlink("b.php", "tree/link.php", no_links);
+  if (!no_links) fs::create_symlink("../result.html", "tree/report-link.html", no_links);
   auto walk = [](const std::vector<fs::path>& paths) {
     std::vector<std::string> items;
     InputWalk walk(paths);
     while (const std::optional<WalkItem> item = walk.next()) {
-      items.push_back(item->path.generic_string() + (item->named ? " (given)" : ""));
+      items.push_back(item->path.generic_string() + (item->named ? " (given)" : "") +
+                      (item->maybe_report ? " (report?)" : ""));
     }
     return items;
   };
-  std::vector<std::string> tree{
-      "tree/C.PHP",    "tree/a-b.php",    "tree/a.txt",       "tree/a/x.php",
-      "tree/a/y/z.h",  "tree/a0.php",     "tree/b.php",       "tree/d.inc",
-      "tree/e.cpp",    "tree/f.html",     "tree/g.h",         "tree/h.txt",
-      "tree/link.php", "tree/readme.txt", "tree/result.html", "tree/z/Z.Txt"};
+  std::vector<std::string> tree{"tree/C.PHP",   "tree/a-b.php", "tree/a.php",
+                                "tree/a/x.php", "tree/a/y/z.h", "tree/a0.php"};
+  for (std::string_view ending : kSourceEndings) {
+    tree.push_back("tree/all/x" + std::string(ending));
+  }
+  std::sort(tree.begin() + 6, tree.end());
+  for (const char* file : {"tree/b.php", "tree/c.JS", "tree/d.Inc", "tree/f.HTM", "tree/link.php",
+                           "tree/old/result.html (report?)", "tree/result.html (report?)"}) {
+    tree.push_back(file);
+  }
   if (no_links) std::erase(tree, "tree/link.php");
   EXPECT_EQ(walk({"tree"}), tree);
-  EXPECT_EQ(walk({"tree/c.js", "tree/a", "tree/.hidden.php", "tree/a"}),
-            (std::vector<std::string>{"tree/c.js (given)", "tree/a/x.php", "tree/a/y/z.h",
+  EXPECT_EQ(walk({"tree/e.txt", "tree/a", "tree/.hidden.php", "tree/a"}),
+            (std::vector<std::string>{"tree/e.txt (given)", "tree/a/x.php", "tree/a/y/z.h",
                                       "tree/.hidden.php (given)", "tree/a/x.php", "tree/a/y/z.h"}));
-  std::vector<std::string> here;  // without ./readme.txt and ./result.html
+  std::vector<std::string> here;  // without ./result.html, which is this run's output
   for (const std::string& file : tree) here.push_back("./" + file);
   EXPECT_EQ(walk({"."}), here);
+
+  // The report of the tree leaves the old report out: it is that of the same files without it.
+  ASSERT_EQ(run_paths({"tree"}).status, Status::ok);
+  const std::string with_old = read_bytes("result.html");
+  fs::remove("tree/old/result.html");
+  ASSERT_EQ(run_paths({"tree"}).status, Status::ok);
+  EXPECT_EQ(read_bytes("result.html"), with_old);
 }
 
-// A file met in a folder that cannot be read (a broken link, a pipe, one without read
-// permission) or a folder that cannot be listed is skipped, reported in walk order, and the
-// report is the one of the rest.
+// Folders that give no source file make no report: the run fails and names them, and
+// result.html stays as it was. A file given by name, even an empty one, is a source.
+TEST_F(TrainingRun, FoldersWithoutSourcesAreAFailure) {
+  fs::create_directories("empty");
+  fs::create_directories("notes/sub");
+  write_bytes("notes/a.txt", "<?php echo 1;");
+  write_bytes("notes/sub/CMakeLists.txt", "project(x)");
+  write_bytes("result.html", "old");
+  for (const std::vector<fs::path>& paths :
+       {std::vector<fs::path>{"empty"}, std::vector<fs::path>{"empty", "notes"}}) {
+    const ModeOutcome outcome = run_paths(paths);
+    EXPECT_EQ(outcome.status, Status::no_sources);
+    EXPECT_EQ(outcome.file, paths.front());
+    EXPECT_EQ(read_bytes("result.html"), "old");
+  }
+  write_bytes("nothing.txt", "");
+  EXPECT_EQ(run_paths({"empty", "nothing.txt"}).status, Status::ok);
+}
+
+// A file met in a folder that cannot be read (a broken link, a pipe, a socket, one without
+// read permission) or a folder that cannot be listed is skipped, reported in walk order, and
+// the report is the one of the rest. Pipes and sockets are told apart without being opened.
 TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
   fs::create_directories("tree/sub");
   write_bytes("tree/a.php", "<?php ec");
   write_bytes("tree/sub/b.php", "ho 1; #include <x>");
-  write_bytes("tree/z.txt", " class");
+  write_bytes("tree/z.cc", " class");
   ASSERT_EQ(run("<?php echo 1; #include <x> class").status, Status::ok);
   const std::string expected = read_bytes("result.html");
   std::vector<std::pair<std::string, Why>> skipped;
@@ -240,8 +286,18 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
   fs::create_symlink("nowhere.php", "tree/sub/gone.php", no_links);
   if (!no_links) skipped.emplace_back("tree/sub/gone.php", Why::unreadable);
 #ifndef _WIN32
-  ASSERT_EQ(::mkfifo("tree/sub/pipe.txt", 0600), 0);
-  skipped.emplace_back("tree/sub/pipe.txt", Why::not_regular);
+  ASSERT_EQ(::mkfifo("tree/sub/pipe.php", 0600), 0);
+  ASSERT_EQ(::mkfifo("tree/sub/pipe.txt", 0600), 0);  // not a source: not even named
+  skipped.emplace_back("tree/sub/pipe.php", Why::not_regular);
+  {
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "tree/sub/socket.js");
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(sock);
+    skipped.emplace_back("tree/sub/socket.js", Why::not_regular);
+  }
   write_bytes("tree/locked.h", "eval(");
   fs::create_directory("tree/closed");
   write_bytes("tree/closed/c.php", "eval(");
@@ -271,10 +327,10 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
 #endif
 }
 
-// Once every keyword is found nothing more can change the report, and no more is read; but
-// every later input is still opened, so a given file that cannot be read still fails the
-// run and a skipped one is still reported.
-TEST_F(TrainingRun, EveryKeywordFoundStillOpensTheRest) {
+// Once every keyword is found nothing more can change the report and nothing more is
+// scanned; but every later input is still read to its end, so a given file that cannot be
+// read, or fails part way, still fails the run and a skipped one is still reported.
+TEST_F(TrainingRun, EveryKeywordFoundStillReadsTheRest) {
   std::string all;
   auto add_keywords = [&all](std::span<const texts::Rule> rules) {
     for (const texts::Rule& rule : rules) {
@@ -289,13 +345,26 @@ TEST_F(TrainingRun, EveryKeywordFoundStillOpensTheRest) {
   write_bytes("tree/a.php", "x");
   std::error_code no_links;
   fs::create_symlink("nowhere.php", "tree/gone.php", no_links);
+  std::size_t skipped = no_links ? 0 : 1;
+#ifdef __linux__
+  // Opens like a regular file, and its reads fail (EIO) at offset 0: a file that fails only
+  // when it is read.
+  const fs::path failing = "/proc/self/mem";
+  if (!no_links) fs::create_symlink(failing, "tree/mem.php", no_links);
+  if (!no_links) ++skipped;
+#endif
   for (const unsigned threads : {1u, 8u}) {
     ModeOutcome outcome = run_paths({"all.php", "tree", "missing.php"}, {threads, 4096});
     EXPECT_EQ(outcome.status, Status::input_unreadable);
     EXPECT_EQ(outcome.file, "missing.php");
+#ifdef __linux__
+    outcome = run_paths({"all.php", "tree", failing}, {threads, 4096});
+    EXPECT_EQ(outcome.status, Status::input_unreadable);
+    EXPECT_EQ(outcome.file, failing);
+#endif
     outcome = run_paths({"all.php", "tree"}, {threads, 4096});
     ASSERT_EQ(outcome.status, Status::ok);
-    EXPECT_EQ(outcome.skipped.size(), no_links ? 0u : 1u);
+    EXPECT_EQ(outcome.skipped.size(), skipped);
     EXPECT_EQ(web_rules().size(), texts::kWebRules.size());
     EXPECT_EQ(cpp_rules().size(), texts::kCppRules.size());
   }

@@ -41,10 +41,10 @@ with open(os.path.join(project, "src", "b.cpp"), "wb") as f:
     f.write("// Ко 😀 MessageBox\r\n#inc".encode("utf-8"))
 with open(os.path.join(project, "src", "c.cpp"), "wb") as f:
     f.write("lude <stdio.h>\r\n  MessageBox(0);\n".encode("utf-8"))
-with open(os.path.join(project, "src", "sub", "d.txt"), "wb") as f:
+with open(os.path.join(project, "src", "sub", "d.h"), "wb") as f:
     f.write("Привет fopen\n".encode("cp1251"))
 open(os.path.join(project, "src", "sub", "empty.h"), "wb").close()
-os.mkfifo(os.path.join(project, "src", "sub", "pipe.txt"))
+os.mkfifo(os.path.join(project, "src", "sub", "pipe.php"))
 
 schema = json.load(open(os.path.join(root, "app", "findings.schema.json"), encoding="utf-8"))
 jsonschema.Draft202012Validator.check_schema(schema)
@@ -116,8 +116,8 @@ for args in inputs:
 # The project as a whole: places across the files, the skipped pipe, both code pages.
 status, out, err = run(project, "--format", "json", "src")
 doc = json.loads(out.decode("utf-8"))
-check("the pipe is skipped", doc["skipped"] == [{"file": "src/sub/pipe.txt", "reason": "not_regular"}])
-check("the pipe's note is on stderr", b"pipe.txt" in err)
+check("the pipe is skipped", doc["skipped"] == [{"file": "src/sub/pipe.php", "reason": "not_regular"}])
+check("the pipe's note is on stderr", b"pipe.php" in err)
 gate = doc["gates"]["cpp"]
 check("#include runs from b.cpp into c.cpp",
       (gate["keyword"], gate["file"], gate["line"], gate["column"], gate["endFile"],
@@ -125,7 +125,7 @@ check("#include runs from b.cpp into c.cpp",
 web = {f["id"]: f for f in doc["findings"] if f["section"] == "web"}
 fopen = web["W01"]
 check("fopen is first found in a.php", fopen["file"] == "src/a.php" and fopen["count"] == 2)
-status, out, _ = run(project, "--format", "json", "src/sub/d.txt", "src/b.cpp", "src/c.cpp")
+status, out, _ = run(project, "--format", "json", "src/sub/d.h", "src/b.cpp", "src/c.cpp")
 doc = json.loads(out.decode("utf-8"))
 cpp = {f["id"]: f for f in doc["findings"]}
 check("a windows-1251 file counts bytes", cpp.get("C02", {}).get("column") == 8)

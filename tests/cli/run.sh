@@ -142,7 +142,8 @@ printf '<?php ec' >"$project/src/a.php"
 printf 'ho 1; ?>\n#incl' >"$project/src/b.php"
 printf 'ude <windows.h>\n' >"$project/src/lib/c.h"
 printf 'eval($x);' >"$project/.git/d.php"
-printf 'eval($x);' >"$project/src/e.js"
+printf 'eval($x);' >"$project/src/e.txt"
+printf 'eval($x);' >"$project/src/CMakeLists.txt"
 ln -s missing.php "$project/src/broken.php"
 cat "$project/src/a.php" "$project/src/b.php" "$project/src/lib/c.h" "$src" >"$work/joined.php"
 run_in joined training "$work/joined.php"
@@ -159,6 +160,15 @@ run_in several-missing training "$project" "$work/нет такого файла
 check "a given file that cannot be read fails the run" [ $status -eq 1 ]
 check "the error names it" contains "$work/several-missing.err" "$work/нет такого файла.php"
 check "and no report is written" files_are several-missing "readme.txt "
+
+# Folders without a single source file: exit 1, one message naming them, no report.
+mkdir -p "$work/no-sources/notes" "$work/empty"
+printf '<?php eval($x);' >"$work/no-sources/notes/a.txt"
+run_in no-sources training "$work/no-sources/notes" "$work/empty"
+check "folders without sources exit 1" [ $status -eq 1 ]
+check "with one line on stderr" [ "$(wc -l <"$work/no-sources.err")" -eq 1 ]
+check "naming both folders" contains "$work/no-sources.err" "«$work/no-sources/notes», «$work/empty»"
+check "and no report is written" files_are no-sources "notes readme.txt "
 
 # The report and readme that a run writes into the current folder are not read back by the
 # next run over that folder, so that it gives the same report.

@@ -136,7 +136,8 @@ TEST_F(Hostile, WhatIsNotARegularFileIsRefusedAtOnce) {
   });
   fs::create_directory("tree");
   ASSERT_EQ(::mkfifo("tree/pipe.php", 0600), 0);
-  fs::create_symlink("/dev/zero", "tree/zero.txt");
+  fs::create_symlink("/dev/zero", "tree/zero.hpp");
+  write("tree/page.php", "<?php echo 1;");
   fs::create_symlink("/dev/urandom", "tree/urandom.h");
   fs::create_symlink("/dev/null", "tree/null.cpp");
   for (const int mode : {kTraining, kExpert}) {
@@ -153,9 +154,22 @@ TEST_F(Hostile, WhatIsNotARegularFileIsRefusedAtOnce) {
       EXPECT_EQ(entries({"pipe", "folder", "tree"}), std::vector<std::string>{"readme.txt"});
     }
   }
+  // A writer waiting for a reader of the pipe in the tree is still waiting after the walk:
+  // the pipe was never opened, not even to be refused.
+  std::atomic<bool> writer_released = false;
+  std::thread writer([&] {
+    const int fd = ::open("tree/pipe.php", O_WRONLY);
+    writer_released = true;
+    if (fd >= 0) ::close(fd);
+  });
   EXPECT_EQ(run(kTraining, "tree").status, Status::ok);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(writer_released) << "the walk opened the pipe";
+  const int reader = ::open("tree/pipe.php", O_RDONLY | O_NONBLOCK);
+  writer.join();
+  ::close(reader);
   std::vector<std::string> notes;
-  for (const char* name : {"tree/null.cpp", "tree/pipe.php", "tree/urandom.h", "tree/zero.txt"}) {
+  for (const char* name : {"tree/null.cpp", "tree/pipe.php", "tree/urandom.h", "tree/zero.hpp"}) {
     notes.push_back("note|" + app::to_utf8(msg::kSkippedNotRegular.before) + name +
                     app::to_utf8(msg::kSkippedNotRegular.after));
   }
