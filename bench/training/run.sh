@@ -3,7 +3,10 @@
 # generated inputs with a warm page cache: one whitespace-rich source (256 MiB unless given)
 # and a tree of 20,000 files of 1 GiB in all (unless given). Prints the best of 5 runs of
 # each (by wall time) with wall time, CPU time (user + system) and peak resident memory, as
-# /usr/bin/time reports them, and the training / rg ratios. The inputs are made in the build
+# /usr/bin/time reports them, and the training / rg ratios. The training runs are timed twice
+# over, writing the report (html) and the findings' SARIF log (--format sarif), whose
+# ratio to html is printed too. ORVEN_BENCH_BASELINE=PROGRAM adds an html row for another
+# build of bench_training_run (an earlier commit's, say), timed side by side. The inputs are made in the build
 # folder and removed afterwards.
 # Usage: bench/training/run.sh [MEBIBYTES] [TREE_MEBIBYTES] [TREE_FILES]
 set -euo pipefail
@@ -47,13 +50,19 @@ measure() {
   cat "$data/time" >>"$into"
 }
 cd "$data"
-names=(single-training single-training1 single-rg tree-training tree-training1 tree-rg)
+baseline="${ORVEN_BENCH_BASELINE:-}"
+names=(single-training single-sarif single-baseline single-training1 single-rg tree-training
+  tree-sarif tree-baseline tree-training1 tree-rg)
 for name in "${names[@]}"; do : >"$data/$name"; done
 for _ in $(seq "$repeats"); do
   measure "$data/single-training" "$build/bin/bench_training_run" "$source"
+  measure "$data/single-sarif" "$build/bin/bench_training_run" --format sarif "$source"
+  [ -z "$baseline" ] || measure "$data/single-baseline" "$baseline" "$source"
   measure "$data/single-training1" "$build/bin/bench_training_run" --threads 1 "$source"
   measure "$data/single-rg" rg -F -c -f "$keywords" "$source"
   measure "$data/tree-training" "$build/bin/bench_training_run" "$tree"
+  measure "$data/tree-sarif" "$build/bin/bench_training_run" --format sarif "$tree"
+  [ -z "$baseline" ] || measure "$data/tree-baseline" "$baseline" "$tree"
   measure "$data/tree-training1" "$build/bin/bench_training_run" --threads 1 "$tree"
   measure "$data/tree-rg" rg -F -c -f "$keywords" "$tree"
 done
@@ -67,9 +76,13 @@ row() {
 echo "best of $repeats runs, warm page cache, $(nproc) cores; $(wc -l <"$keywords") keywords for rg"
 printf '%-34s %-24s %7s %7s %9s\n' input program "wall s" "CPU s" "RSS MiB"
 row "one file, $mebibytes MiB" single-training "training (all cores)"
+row "" single-sarif "--format sarif (all cores)"
+[ -z "$baseline" ] || row "" single-baseline "baseline html (all cores)"
 row "" single-training1 "training (1 thread)"
 row "" single-rg "rg -F -c -f KEYWORDS FILE"
 row "tree, $tree_files files, $tree_mebibytes MiB" tree-training "training (all cores)"
+row "" tree-sarif "--format sarif (all cores)"
+[ -z "$baseline" ] || row "" tree-baseline "baseline html (all cores)"
 row "" tree-training1 "training (1 thread)"
 row "" tree-rg "rg -F -c -f KEYWORDS DIR"
 for input in single tree; do
@@ -78,5 +91,12 @@ for input in single tree; do
   awk -v i="$input" -v t="$t" -v r="$r" -v p="$tp" 'BEGIN {
     printf "%-6s training / rg %.2f (goal at most 1.0), training peak RSS %.1f MiB (goal under 32)\n",
            i, t / r, p }'
+done
+for input in single tree; do
+  read -r t _ _ <<<"$(best "$input-training")"
+  read -r f _ fp <<<"$(best "$input-sarif")"
+  awk -v i="$input" -v t="$t" -v f="$f" -v p="$fp" 'BEGIN {
+    printf "%-6s sarif / html %.2f (goal at most 1.2), sarif peak RSS %.1f MiB (goal under 32)\n",
+           i, f / t, p }'
 done
 echo "no early stop: a keyword of the rules never occurs, so every run reads everything"
