@@ -167,14 +167,25 @@ void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t>
                                  std::span<std::size_t> first_end) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::uint16_t* const next = next_.data();
+  // Counted by state, and only at the end by keyword: a state reports all its keywords.
+  std::vector<std::uint64_t> reached(matches_.size(), 0);
+  std::vector<std::size_t> first(matches_.size(), std::string_view::npos);
   // A whitespace byte leaves the state as it was, so a state is counted only on a byte of
   // words, not again on the blanks after it.
   const auto record = [&](std::size_t state, const unsigned char* after) {
     if (kWhitespace[after[-1]]) return;
-    const auto last = static_cast<std::size_t>(after - bytes) - 1;
-    for (const std::uint16_t k : matches_[state]) {
-      ++counts[k];
-      if (last < first_end[k]) first_end[k] = last;
+    if (reached[state]++ == 0)
+      first[state] = static_cast<std::size_t>(after - bytes) - 1;
+    else
+      first[state] = std::min(first[state], static_cast<std::size_t>(after - bytes) - 1);
+  };
+  const auto settle = [&] {
+    for (std::size_t state = 0; state < matches_.size(); ++state) {
+      if (reached[state] == 0) continue;
+      for (const std::uint16_t k : matches_[state]) {
+        counts[k] += reached[state];
+        first_end[k] = std::min(first_end[k], first[state]);
+      }
     }
   };
   if (text.size() < kShortText) {
@@ -183,6 +194,7 @@ void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t>
       state = next[state * 256 + *at++];
       if (has_matches_[state]) record(state, at);
     }
+    settle();
     return;
   }
   // Four walks side by side, as in find_all; every walk but the first is first brought to
@@ -222,6 +234,7 @@ void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t>
       if (has[state[w]]) record(state[w], at[w]);
     }
   }
+  settle();
 }
 
 void KeywordAutomaton::matches_in(std::string_view text,

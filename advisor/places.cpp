@@ -3,6 +3,7 @@
 #include "advisor/places.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "advisor/keyword_scan.h"
@@ -47,6 +48,17 @@ std::uint8_t utf8_step(std::uint8_t state, unsigned char c) {
   }
 }
 
+// utf8_step as a table, one look-up a byte.
+const std::array<std::array<std::uint8_t, 256>, Utf8Check::kStates> kUtf8Next = [] {
+  std::array<std::array<std::uint8_t, 256>, Utf8Check::kStates> table{};
+  for (std::size_t s = 0; s < Utf8Check::kStates; ++s) {
+    for (std::size_t c = 0; c < 256; ++c) {
+      table[s][c] = utf8_step(static_cast<std::uint8_t>(s), static_cast<unsigned char>(c));
+    }
+  }
+  return table;
+}();
+
 // The UTF-16 code units a byte adds when the text is UTF-8: one for a character's first byte,
 // two for the first of four bytes, none for the bytes that continue a character.
 constexpr std::uint64_t units_of(unsigned char c) {
@@ -59,12 +71,44 @@ std::uint64_t units_in(const unsigned char* from, const unsigned char* to) {
   return units;
 }
 
+// The eight bytes at p as one word, and a mark in the top bit of each byte of the word that
+// equals c (exactly: no carries between bytes).
+std::uint64_t load8(const unsigned char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  return word;
+}
+std::uint64_t bytes_equal(std::uint64_t word, unsigned char c) {
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+  const std::uint64_t v = word ^ (0x0101010101010101u * c);
+  return ~(((v & kLow7) + kLow7) | v | kLow7);
+}
+
+// The line breaks in [from, end): every LF and every CR, less each CR LF pair inside it.
+std::uint64_t count_breaks(const unsigned char* from, const unsigned char* end) {
+  std::uint64_t breaks = 0;
+  const unsigned char* p = from;
+  for (; end - p >= 9; p += 8) {  // the pair's LF may be the ninth byte
+    const std::uint64_t word = load8(p);
+    const std::uint64_t lf = bytes_equal(word, '\n');
+    const std::uint64_t cr = bytes_equal(word, '\r');
+    if ((lf | cr) == 0) continue;
+    const std::uint64_t pairs = cr & bytes_equal(load8(p + 1), '\n');
+    breaks +=
+        static_cast<std::uint64_t>(std::popcount(lf) + std::popcount(cr) - std::popcount(pairs));
+  }
+  for (; p != end; ++p) {
+    if (*p == '\n') ++breaks;
+    if (*p == '\r' && !(p + 1 != end && p[1] == '\n')) ++breaks;
+  }
+  return breaks;
+}
+
 // Walks a chunk forward, counting line breaks and the columns since the last one.
 class LineWalk {
  public:
   explicit LineWalk(std::string_view chunk)
-      : bytes_(reinterpret_cast<const unsigned char*>(chunk.data())),
-        has_cr_(std::memchr(chunk.data(), '\r', chunk.size()) != nullptr) {}
+      : bytes_(reinterpret_cast<const unsigned char*>(chunk.data())) {}
 
   TextPlace at(std::size_t offset) {
     advance(offset);
@@ -73,37 +117,29 @@ class LineWalk {
   std::uint64_t breaks() const { return breaks_; }
 
  private:
+  // Line breaks are counted eight bytes at a time, and the columns from the last break only.
   void advance(std::size_t to) {
+    if (to == pos_) return;
     const unsigned char* const from = bytes_ + pos_;
     const unsigned char* const end = bytes_ + to;
-    if (!has_cr_) {
-      const auto lfs = static_cast<std::uint64_t>(std::count(from, end, '\n'));
-      if (lfs == 0) {
-        units_ += units_in(from, end);
-      } else {
-        breaks_ += lfs;
-        const unsigned char* line = end;  // memrchr is not everywhere
-        while (line[-1] != '\n') --line;
-        line_start_ = static_cast<std::size_t>(line - bytes_);
-        units_ = units_in(line, end);
-      }
+    std::uint64_t breaks = count_breaks(from, end);
+    // An LF at the start of the range right after a CR before it ends no line of its own.
+    if (pos_ > 0 && from[-1] == '\r' && *from == '\n') --breaks;
+    // A break char in the range: with no break counted, that can only be an LF right after
+    // a CR before the range.
+    if (breaks == 0 && (from == end || *from != '\n')) {
+      units_ += units_in(from, end);
     } else {
-      for (std::size_t i = pos_; i < to; ++i) {
-        const unsigned char c = bytes_[i];
-        if (c == '\r' || c == '\n') {
-          if (c == '\r' || i == 0 || bytes_[i - 1] != '\r') ++breaks_;  // CR LF is one
-          line_start_ = i + 1;
-          units_ = 0;
-        } else {
-          units_ += units_of(c);
-        }
-      }
+      const unsigned char* line = end;
+      while (line != from && line[-1] != '\n' && line[-1] != '\r') --line;
+      line_start_ = static_cast<std::size_t>(line - bytes_);
+      units_ = units_in(line, end);
     }
+    breaks_ += breaks;
     pos_ = to;
   }
 
   const unsigned char* bytes_;
-  bool has_cr_;
   std::size_t pos_ = 0;
   std::uint64_t breaks_ = 0;
   std::size_t line_start_ = 0;
@@ -157,7 +193,7 @@ Utf8Check::Utf8Check(std::string_view text) : Utf8Check() {
       }
       if (at == end) break;
     }
-    state = utf8_step(state, *at++);
+    state = kUtf8Next[state][*at++];
     if (state == kReject) break;
   }
   for (std::uint8_t& s : map_) {
