@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/display_text.h"
+#include "app/run_sequence.h"
 #include "texts/cpp_rules.h"
 #include "texts/product.h"
 #include "texts/web_rules.h"
@@ -134,9 +135,11 @@ std::string uri_path(std::string_view utf8) {
 }
 
 std::string file_uri(const std::filesystem::path& absolute) {
-  std::string path = uri_path(path_text(absolute));
-  if (!path.starts_with("/")) path.insert(0, "/");  // C:/x becomes /C%3A/x
-  return "file://" + path;
+  const std::string text = path_text(absolute);
+  // A Windows drive keeps its colon: file:///C:/x.
+  if (text.size() >= 2 && text[1] == ':')
+    return "file:///" + text.substr(0, 2) + uri_path(text.substr(2));
+  return "file://" + uri_path(text);
 }
 
 // An artifact: relative to the current folder under %SRCROOT% when it lies below it, which
@@ -243,7 +246,7 @@ std::string sarif_text(const Findings& f, const FindingsRunInfo& run) {
   for (const SkippedInput& s : f.outcome.skipped) {
     notifications.push_back(
         {{"level", "warning"},
-         {"message", {{"text", "Skipped (" + std::string(skipped_reason(s.why)) + ")."}}},
+         {"message", {{"text", skipped_note(s)}}},
          {"locations",
           ordered_json::array(
               {{{"physicalLocation", {{"artifactLocation", artifact_location(s.file, run)}}}}})}});
