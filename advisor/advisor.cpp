@@ -76,13 +76,13 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
 }
 
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
-                        const ScanSettings& settings) {
+                        const ScanSettings& settings, const WalkOptions& walk) {
   using Status = ModeOutcome::Status;
   try {
     // The keywords are made ready once per process: that costs more than scanning a page.
     static const KeywordSet all_keywords(kAllKeywords);
     KeywordScan scan(all_keywords);
-    ModeOutcome outcome = scan_sources(w, inputs, settings, scan);
+    ModeOutcome outcome = scan_sources(w, inputs, settings, scan, walk);
     if (outcome.status != Status::ok) return outcome;
     begin_report(w);
     if (gate_holds(texts::kWebGate, scan)) {

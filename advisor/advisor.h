@@ -9,6 +9,7 @@
 #include <span>
 #include <string_view>
 
+#include "advisor/input_walk.h"
 #include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
@@ -16,7 +17,7 @@ namespace orven {
 
 // How the scan uses the machine. The report is the same whatever they are.
 struct ScanSettings {
-  unsigned threads = 0;         // 0: one per core (std::thread::hardware_concurrency)
+  unsigned threads = 0;         // 0: one per CPU this process may run on
   std::size_t chunk_bytes = 0;  // bytes read at a time; 0: 8 MiB shared by the threads
 };
 
@@ -28,7 +29,7 @@ inline constexpr std::size_t kWordKept = 256;
 // files of folders that were skipped, whatever its status.
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs);
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
-                        const ScanSettings& settings);
+                        const ScanSettings& settings, const WalkOptions& walk = {});
 
 class KeywordScan;
 
@@ -41,7 +42,8 @@ class KeywordScan;
 // bytes): never more, however large the inputs. Once every keyword is found nothing more is
 // read, and both slots stay as they were then.
 ModeOutcome scan_sources(Workspace& w, std::span<const std::filesystem::path> inputs,
-                         const ScanSettings& settings, KeywordScan& scan);
+                         const ScanSettings& settings, KeywordScan& scan,
+                         const WalkOptions& walk = {});
 
 // Slot 300 = head template + report header; slots 301-303 = the rule block pieces.
 void begin_report(Workspace& w);

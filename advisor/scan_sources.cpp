@@ -145,11 +145,12 @@ constexpr std::uint64_t kWindow = 1024;
 
 class Scanner {
  public:
-  Scanner(std::span<const fs::path> inputs, const KeywordSet& keywords, std::size_t chunk_bytes)
+  Scanner(std::span<const fs::path> inputs, const WalkOptions& walk, const KeywordSet& keywords,
+          std::size_t chunk_bytes)
       : keywords_(keywords),
         overlap_(std::max<std::size_t>(keywords.longest(), 1) - 1),
         chunk_bytes_(chunk_bytes),
-        walk_(inputs),
+        walk_(inputs, walk),
         whole_(keywords.size()),
         file_(keywords.size()) {}
 
@@ -472,7 +473,7 @@ ModeOutcome Scanner::outcome() {
 }  // namespace
 
 ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
-                         const ScanSettings& settings, KeywordScan& scan) {
+                         const ScanSettings& settings, KeywordScan& scan, const WalkOptions& walk) {
   const KeywordSet& keywords = scan.keywords();
   unsigned threads = settings.threads != 0 ? settings.threads : platform::usable_cpus();
   threads = std::clamp(threads, 1u, kMostThreads);
@@ -493,7 +494,7 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
     }
   } catch (const std::bad_alloc&) {
   }
-  Scanner scanner(inputs, keywords, chunk_bytes);
+  Scanner scanner(inputs, walk, keywords, chunk_bytes);
   scanner.run(buffers, threads - 1);
   ModeOutcome outcome = scanner.outcome();
   if (outcome.status != ModeOutcome::Status::ok) return outcome;

@@ -2,6 +2,7 @@
 // same sequence the window performs; the inputs come from the command line (training takes
 // any number of files and folders, expert one script), messages go to stdout (completion)
 // and stderr (errors and notes), and nothing is opened unless --open is given.
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,13 @@ std::string around(const msg::AroundName& a, const std::string& utf8) {
   return app::to_utf8(a.before) + app::escape_controls(utf8) + app::to_utf8(a.after);
 }
 
+// What --no-ignore and --exclude ask of a training walk; the mode entry below reads it.
+WalkOptions g_walk;
+
+ModeOutcome run_training(Workspace& w, std::span<const std::filesystem::path> inputs) {
+  return run_advisor(w, inputs, ScanSettings{}, g_walk);
+}
+
 // Training and expert are the mode list's items 0 and 1.
 constexpr std::string_view kModeWords[] = {"training", "expert"};
 
@@ -78,8 +86,10 @@ int run(const std::vector<platform::Argument>& args) {
   bool open = false;
   bool options_ended = false;
   std::vector<const platform::Argument*> operands;
-  for (const platform::Argument& arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const platform::Argument& arg = args[i];
     const std::string& a = arg.text;
+    static constexpr std::string_view kExcludeIs = "--exclude=";
     if (options_ended || a.size() < 2 || a[0] != '-') {
       operands.push_back(&arg);
     } else if (a == "--") {
@@ -90,6 +100,13 @@ int run(const std::vector<platform::Argument>& args) {
       return say(app::to_utf8(texts::kVersionLine) + "\n") ? kExitOk : kExitFailed;
     } else if (a == "--open") {
       open = true;
+    } else if (a == "--no-ignore") {
+      g_walk.ignore_files = false;
+    } else if (a == "--exclude") {
+      if (i + 1 == args.size()) return usage_error(around(msg::kCliMissingValue, a));
+      g_walk.excludes.push_back(args[++i].text);
+    } else if (a.starts_with(kExcludeIs)) {
+      g_walk.excludes.push_back(a.substr(kExcludeIs.size()));
     } else {
       return usage_error(around(msg::kCliUnknownOption, a));
     }
@@ -109,7 +126,8 @@ int run(const std::vector<platform::Argument>& args) {
   for (std::size_t i = 1; i < operands.size(); ++i) inputs.push_back(operands[i]->path);
 
   CliServices services(std::move(inputs), open);
-  const app::RunResult result = app::perform_run(mode_index, services, app::kModeEntries);
+  const app::ModeEntries modes{&run_training, app::kModeEntries.expert};
+  const app::RunResult result = app::perform_run(mode_index, services, modes);
   return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
                                                                              : kExitFailed;
 }
