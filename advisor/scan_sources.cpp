@@ -37,9 +37,9 @@
 #include <thread>
 #include <vector>
 
-#include "advisor/advisor.h"
 #include "advisor/input_walk.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/scan.h"
 #include "base/platform.h"
 #include "base/whitespace.h"
 #include "texts/product.h"

@@ -380,6 +380,50 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsOwn) {
 }
 #endif
 
+#ifdef _WIN32
+// Windows: names of devices ("con.php", "aux.h") are regular files in a folder and are read
+// as such; entries with the hidden or system attribute are left out; the current folder's
+// outputs are left out in any letter case; a name that is not valid UTF-16 is skipped alone.
+TEST_F(TrainingRun, WindowsNamesAndAttributes) {
+  const std::wstring folder = L"\\\\?\\" + (dir_ / "win").wstring();
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const auto make = [&](const std::wstring& name, DWORD attributes, const char* text) {
+    const HANDLE h = CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, attributes, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(h, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    CloseHandle(h);
+    return true;
+  };
+  for (const wchar_t* name : {L"con.php", L"aux.h", L"com1.cpp", L"nul.js"}) {
+    ASSERT_TRUE(make(name, FILE_ATTRIBUTE_NORMAL, "x"));
+  }
+  ASSERT_TRUE(make(L"hidden.php", FILE_ATTRIBUTE_HIDDEN, "x"));
+  ASSERT_TRUE(make(L"system.php", FILE_ATTRIBUTE_SYSTEM, "x"));
+  const bool odd_name = make(std::wstring(L"odd") + wchar_t(0xD800) + L".php", 0, "x");
+  ASSERT_EQ(run("<?php echo 1;").status, Status::ok);
+  fs::rename("result.html", "RESULT.HTML");
+  std::vector<std::string> items;
+  const std::vector<fs::path> paths{"win", "."};
+  InputWalk walk(paths);
+  while (const std::optional<WalkItem> item = walk.next()) {
+    const std::u8string name = item->path.generic_u8string();
+    items.push_back(std::string(name.begin(), name.end()) +
+                    (item->what == WalkItem::What::bad_name ? " (bad name)" : ""));
+  }
+  std::vector<std::string> expected{"win/aux.h", "win/com1.cpp", "win/con.php", "win/nul.js"};
+  if (odd_name) expected.push_back("win/odd\xEF\xBF\xBD.php (bad name)");
+  for (const std::string& item : std::vector<std::string>(expected)) {
+    expected.push_back("./" + item);
+  }
+  EXPECT_EQ(items, expected);
+  const ModeOutcome outcome = run_paths({"win"});
+  EXPECT_EQ(outcome.status, Status::ok);
+  EXPECT_EQ(outcome.skipped.size(), odd_name ? 1u : 0u);
+}
+#endif
+
 // Folders that give no source file make no report: the run fails and names them, and
 // result.html stays as it was. A file given by name, even an empty one, is a source.
 TEST_F(TrainingRun, FoldersWithoutSourcesAreAFailure) {
