@@ -421,6 +421,10 @@ TEST_F(TrainingRun, WindowsNamesAndAttributes) {
   const ModeOutcome outcome = run_paths({"win"});
   EXPECT_EQ(outcome.status, Status::ok);
   EXPECT_EQ(outcome.skipped.size(), odd_name ? 1u : 0u);
+  // By the same paths: the fixture's cleanup would meet the devices of those names.
+  for (const wchar_t* name : {L"con.php", L"aux.h", L"com1.cpp", L"nul.js"}) {
+    DeleteFileW((folder + L"\\" + name).c_str());
+  }
 }
 #endif
 
