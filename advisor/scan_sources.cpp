@@ -477,12 +477,15 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
   const KeywordSet& keywords = scan.keywords();
   unsigned threads = settings.threads != 0 ? settings.threads : platform::usable_cpus();
   threads = std::clamp(threads, 1u, kMostThreads);
-  // Two buffers a thread: one being read into or queued while the other is scanned.
-  const std::size_t buffer_count = 2 * std::size_t{threads};
+  // Two buffers a thread at least: one being read into or queued while the other is
+  // scanned; and as many as the bytes in flight allow, since a small file fills a buffer
+  // only in part (and costs only that much) but takes it whole.
   const std::size_t chunk_bytes =
       settings.chunk_bytes != 0
           ? settings.chunk_bytes
-          : std::clamp(kBytesInFlight / buffer_count, kSmallestChunk, kLargestChunk);
+          : std::clamp(kBytesInFlight / (2 * std::size_t{threads}), kSmallestChunk, kLargestChunk);
+  const std::size_t buffer_count =
+      std::max(2 * std::size_t{threads}, std::min<std::size_t>(kBytesInFlight / chunk_bytes, 64));
   // Not zero-filled: a buffer costs memory only as far as chunks fill it. Without memory
   // for the first buffer the run fails; without the others, it has fewer.
   std::vector<std::unique_ptr<char[]>> buffers;
