@@ -82,16 +82,17 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
 }
 
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
-                        const ScanSettings& settings) {
-  return run_advisor(w, inputs, settings, std::filesystem::path(texts::kReportFile));
+                        const ScanSettings& settings, const WalkOptions& walk) {
+  return run_advisor(w, inputs, settings, walk, std::filesystem::path(texts::kReportFile));
 }
 
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
-                        const ScanSettings& settings, const std::filesystem::path& report_file) {
+                        const ScanSettings& settings, const WalkOptions& walk,
+                        const std::filesystem::path& report_file) {
   using Status = ModeOutcome::Status;
   try {
     KeywordScan scan(advisor_keywords());
-    ModeOutcome outcome = scan_sources(w, inputs, settings, scan);
+    ModeOutcome outcome = scan_sources(w, inputs, settings, scan, walk);
     if (outcome.status != Status::ok) return outcome;
     begin_report(w);
     if (gate_holds(texts::kWebGate, scan)) {

@@ -66,12 +66,12 @@ std::string rule_id(Section section, std::size_t index) {
 }
 
 Findings find_advice(Workspace& w, std::span<const std::filesystem::path> inputs,
-                     ScanSettings settings) {
+                     ScanSettings settings, const WalkOptions& walk) {
   Findings out;
   try {
     settings.places = true;
     KeywordScan scan(advisor_keywords());
-    out.outcome = scan_sources(w, inputs, settings, scan);
+    out.outcome = scan_sources(w, inputs, settings, scan, walk);
     if (out.outcome.status != ModeOutcome::Status::ok) return out;
     out.web_gate = first_hit(texts::kWebGate, scan);
     out.cpp_gate = first_hit(texts::kCppGate, scan);

@@ -54,6 +54,6 @@ std::string rule_id(Section section, std::size_t index);
 // Scans the inputs as run_advisor does, counting and placing every keyword in the same one
 // pass, and tells the findings without writing any report.
 Findings find_advice(Workspace& w, std::span<const std::filesystem::path> inputs,
-                     ScanSettings settings = {});
+                     ScanSettings settings = {}, const WalkOptions& walk = {});
 
 }  // namespace orven

@@ -1,7 +1,9 @@
 #include "advisor/input_walk.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include "texts/product.h"
 
@@ -43,6 +45,70 @@ bool before(std::string_view a, bool a_folder, std::string_view b, bool b_folder
 
 constexpr char kSeparator = static_cast<char>(fs::path::preferred_separator);
 
+// The whole of a small text file (an ignore file, a git config), or nothing.
+template <class... Where>
+std::string read_text(const Where&... where) {
+  platform::InputFile in(where...);
+  std::string text;
+  if (in.status() != platform::InputFile::Status::open) return text;
+  char buffer[4096];
+  while (const std::size_t got = in.read(buffer, sizeof buffer)) text.append(buffer, got);
+  return text;
+}
+
+std::string utf8_of(const fs::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+fs::path home_folder() {
+  for (const char* name : {"HOME", "USERPROFILE"}) {
+    if (const char* value = std::getenv(name); value != nullptr && *value != '\0') return value;
+  }
+  return {};
+}
+
+// core.excludesFile of a git config file, "~/" taken as the home folder; empty when unset.
+fs::path excludes_file_in(const fs::path& config) {
+  const std::string text = read_text(config);
+  bool in_core = false;
+  fs::path found;
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    const auto trim = [](std::string_view s) {
+      while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+      while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+        s.remove_suffix(1);
+      }
+      return s;
+    };
+    line = trim(line);
+    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+    if (line.front() == '[') {
+      in_core = same_letters(line.substr(0, line.find(']') + 1), "[core]");
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (!in_core || equals == std::string_view::npos ||
+        !same_letters(trim(line.substr(0, equals)), "excludesfile")) {
+      continue;
+    }
+    std::string_view value = trim(line.substr(equals + 1));
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      value = value.substr(1, value.size() - 2);
+    }
+    if (value.substr(0, 2) == "~/") {
+      found = home_folder() / fs::path(std::u8string(value.begin() + 2, value.end()));
+    } else {
+      found = fs::path(std::u8string(value.begin(), value.end()));
+    }
+  }
+  return found;
+}
+
 }  // namespace
 
 bool takes_name(std::string_view name) {
@@ -65,7 +131,8 @@ const char* InputWalk::Names::keep(std::string_view name) {
   return kept;
 }
 
-InputWalk::InputWalk(std::span<const fs::path> paths) : paths_(paths) {
+InputWalk::InputWalk(std::span<const fs::path> paths, WalkOptions options)
+    : paths_(paths), options_(std::move(options)) {
   // Relative to the current folder, which the run writes into: no need to know its path.
   for (const std::string_view output : {texts::kReportFile, texts::kReadmeFile, texts::kLogFile}) {
     platform::FileId id;
@@ -92,6 +159,92 @@ bool InputWalk::is_output(const platform::WalkFolder::Entry& entry) const {
   return false;
 }
 
+void InputWalk::start_rules(const fs::path& folder) {
+  excludes_.clear();
+  above_.clear();
+  global_.clear();
+  in_git_ = false;
+  relative_.clear();
+  std::error_code error;
+  const fs::path absolute = fs::absolute(folder, error).lexically_normal();
+  if (options_.ignore_files && !error) {
+    // The work tree is the nearest folder up from the one given that holds ".git".
+    fs::path root = absolute;
+    for (;;) {
+      if (fs::exists(fs::symlink_status(root / ".git", error))) {
+        in_git_ = true;
+        break;
+      }
+      if (!root.has_relative_path() || root.parent_path() == root) break;
+      root = root.parent_path();
+    }
+    if (in_git_) {
+      const fs::path below = absolute.lexically_relative(root);
+      if (!below.empty() && below != ".") {
+        // Every folder from the root down to the one given, the nearest last; then turned.
+        fs::path at = root;
+        std::string base;
+        std::vector<IgnoreRules> outer;
+        for (auto name = below.begin();; ++name) {
+          for (const char* file : {".gitignore", ".ignore"}) {
+            IgnoreRules rules(base);
+            rules.add_lines(read_text(at / file));
+            if (!rules.empty()) outer.push_back(std::move(rules));
+          }
+          if (name == below.end()) break;
+          if (std::next(name) == below.end()) break;  // the folder given: the walk reads its own
+          at /= *name;
+          base += utf8_of(*name) + "/";
+        }
+        above_.assign(outer.rbegin(), outer.rend());
+        relative_ = utf8_of(below) + "/";
+      }
+      IgnoreRules exclude;
+      exclude.add_lines(read_text(root / ".git" / "info" / "exclude"));
+      if (!exclude.empty()) global_.push_back(std::move(exclude));
+      // The user's excludes file: the repository's setting first, then the user's own.
+      fs::path file = excludes_file_in(root / ".git" / "config");
+      const fs::path home = home_folder();
+      const char* xdg = std::getenv("XDG_CONFIG_HOME");
+      const fs::path config_home =
+          xdg != nullptr && *xdg != '\0' ? fs::path(xdg) : home / ".config";
+      if (file.empty() && !home.empty()) file = excludes_file_in(home / ".gitconfig");
+      if (file.empty()) file = excludes_file_in(config_home / "git" / "config");
+      if (file.empty()) file = config_home / "git" / "ignore";
+      IgnoreRules user;
+      user.add_lines(read_text(file));
+      if (!user.empty()) global_.push_back(std::move(user));
+    }
+  }
+  if (!options_.excludes.empty()) {
+    IgnoreRules excludes(relative_);
+    for (const std::string& pattern : options_.excludes) excludes.add_line(pattern);
+    excludes_.push_back(std::move(excludes));
+  }
+}
+
+bool InputWalk::ignored(std::string_view name, bool folder) const {
+  if (excludes_.empty() && !options_.ignore_files) return false;
+  std::string path = relative_;
+  path.append(name);
+  using Verdict = IgnoreRules::Verdict;
+  const auto verdict = [&](const IgnoreRules& rules) { return rules.test(path, folder); };
+  for (const IgnoreRules& rules : excludes_) {
+    if (const Verdict v = verdict(rules); v != Verdict::none) return v == Verdict::ignored;
+  }
+  for (auto level = levels_.rbegin(); level != levels_.rend(); ++level) {
+    for (const IgnoreRules& rules : (*level)->rules) {
+      if (const Verdict v = verdict(rules); v != Verdict::none) return v == Verdict::ignored;
+    }
+  }
+  for (const std::vector<IgnoreRules>* set : {&above_, &global_}) {
+    for (const IgnoreRules& rules : *set) {
+      if (const Verdict v = verdict(rules); v != Verdict::none) return v == Verdict::ignored;
+    }
+  }
+  return false;
+}
+
 void InputWalk::add(void* walk, const platform::WalkFolder::Entry& entry) {
   InputWalk& self = *static_cast<InputWalk*>(walk);
   if (entry.name.empty() || entry.name.front() == '.') return;
@@ -100,14 +253,18 @@ void InputWalk::add(void* walk, const platform::WalkFolder::Entry& entry) {
     case Kind::link_to_folder:
       return;
     case Kind::folder:
+      if (self.ignored(entry.name, true)) return;
+      break;
     case Kind::bad_name:
       break;
     case Kind::file:
-      if (!takes_name(entry.name) || self.is_output(entry)) return;
+      if (!takes_name(entry.name) || self.is_output(entry) || self.ignored(entry.name, false)) {
+        return;
+      }
       break;
     case Kind::not_regular:
     case Kind::unreadable:
-      if (!takes_name(entry.name)) return;
+      if (!takes_name(entry.name) || self.ignored(entry.name, false)) return;
       break;
   }
   Level& level = *self.levels_.back();
@@ -118,7 +275,19 @@ void InputWalk::add(void* walk, const platform::WalkFolder::Entry& entry) {
 
 bool InputWalk::list() {
   levels_.push_back(std::make_unique<Level>());
-  levels_.back()->path_size = path_.size();
+  Level& level = *levels_.back();
+  level.path_size = path_.size();
+  level.relative_size = relative_.size();
+  if (options_.ignore_files) {
+    for (const char* file : {".gitignore", ".ignore"}) {
+      if (file[1] == 'g' && !in_git_) continue;
+      IgnoreRules rules(relative_);
+      rules.add_lines(read_text(folder_, std::string_view(file), false));
+      if (!rules.empty()) level.rules.push_back(std::move(rules));
+    }
+    // The .ignore file wins: it is looked at first.
+    std::reverse(level.rules.begin(), level.rules.end());
+  }
   if (!folder_.list(&InputWalk::add, this)) {
     levels_.pop_back();
     return false;
@@ -148,6 +317,7 @@ std::optional<WalkItem> InputWalk::next() {
         return WalkItem{path, true, What::folder, false};
       }
       path_ = platform::walk_name_of(path);
+      start_rules(path);
       if (!list()) return WalkItem{path, true, What::folder, false};
       continue;
     }
@@ -167,8 +337,10 @@ std::optional<WalkItem> InputWalk::next() {
     const std::string_view name(entry.name, entry.size);
     path_.resize(level.path_size);
     append_name(name);
+    relative_.resize(level.relative_size);
     switch (entry.kind) {
       case Kind::folder:
+        relative_.append(name).push_back('/');
         switch (folder_.enter(name)) {
           case platform::WalkFolder::Opened::ok:
             if (list()) continue;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "advisor/ignore_rules.h"
 #include "base/platform.h"
 
 namespace orven {
@@ -42,6 +43,16 @@ struct WalkItem {
   bool maybe_report = false;
 };
 
+// What the walk leaves out besides what it always does.
+struct WalkOptions {
+  // Inside a git work tree: .gitignore files at every level (those of the folders above the
+  // one given too), .git/info/exclude and the user's excludes file (core.excludesFile); and
+  // anywhere, .ignore files, which win over .gitignore.
+  bool ignore_files = true;
+  // More patterns of the same syntax, relative to each folder given; they win over all.
+  std::vector<std::string> excludes;
+};
+
 // Whether a file met in a folder is taken: its name ends like one of kSourceEndings.
 bool takes_name(std::string_view name);
 
@@ -49,7 +60,7 @@ class InputWalk {
  public:
   // The paths must outlive the walk. The identities of the outputs in the current folder
   // are taken now, so that no walk reads them, whatever path leads there.
-  explicit InputWalk(std::span<const std::filesystem::path> paths);
+  explicit InputWalk(std::span<const std::filesystem::path> paths, WalkOptions options = {});
   ~InputWalk();
 
   // The next input, or nothing after the last. Left out in folders: hidden names (a leading
@@ -84,16 +95,28 @@ class InputWalk {
     Names names;
     std::vector<Entry> entries;
     std::size_t next = 0;
-    std::size_t path_size = 0;  // of path_ in this folder
+    std::size_t path_size = 0;       // of path_ in this folder
+    std::size_t relative_size = 0;   // of relative_ in this folder
+    std::vector<IgnoreRules> rules;  // its .ignore, then its .gitignore
   };
 
   static void add(void* walk, const platform::WalkFolder::Entry& entry);
+  bool ignored(std::string_view name, bool folder) const;
+  // The rules that hold for the whole of the folder given: its git work tree's, those of the
+  // folders between that and it, and --exclude.
+  void start_rules(const std::filesystem::path& folder);
   bool is_output(const platform::WalkFolder::Entry& entry) const;
   // Lists the folder the walk stands in as a new level; false when its names could not be read.
   bool list();
   void append_name(std::string_view name);
 
   std::span<const std::filesystem::path> paths_;
+  WalkOptions options_;
+  bool in_git_ = false;                // the folder given is inside a git work tree
+  std::vector<IgnoreRules> excludes_;  // --exclude, for the folder given
+  std::vector<IgnoreRules> above_;     // .ignore and .gitignore above it, nearest first
+  std::vector<IgnoreRules> global_;    // .git/info/exclude, then the user's excludes file
+  std::string relative_;  // of the folder the walk stands in, below the root, "/" after each
   std::size_t next_path_ = 0;
   std::vector<platform::FileId> outputs_;
   platform::WalkFolder folder_;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "advisor/advisor.h"
+#include "advisor/scan.h"
 
 namespace orven {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "advisor/advisor.h"
+#include "advisor/report.h"
 #include "base/crlf.h"
 #include "base/platform.h"
 #include "texts/product.h"

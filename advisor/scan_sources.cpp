@@ -37,10 +37,10 @@
 #include <thread>
 #include <vector>
 
-#include "advisor/advisor.h"
 #include "advisor/input_walk.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/places.h"
+#include "advisor/scan.h"
 #include "base/platform.h"
 #include "base/whitespace.h"
 #include "texts/product.h"
@@ -167,13 +167,13 @@ constexpr std::uint64_t kWindow = 1024;
 
 class Scanner {
  public:
-  Scanner(std::span<const fs::path> inputs, const KeywordSet& keywords, std::size_t chunk_bytes,
-          bool places)
+  Scanner(std::span<const fs::path> inputs, const WalkOptions& walk, const KeywordSet& keywords,
+          std::size_t chunk_bytes, bool places)
       : keywords_(keywords),
         overlap_(std::max<std::size_t>(keywords.longest(), 1) - 1),
         chunk_bytes_(chunk_bytes),
         places_(places),
-        walk_(inputs),
+        walk_(inputs, walk),
         whole_(keywords.size(), places),
         file_(keywords.size(), places) {}
 
@@ -511,16 +511,19 @@ ModeOutcome Scanner::outcome() {
 }  // namespace
 
 ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
-                         const ScanSettings& settings, KeywordScan& scan) {
+                         const ScanSettings& settings, KeywordScan& scan, const WalkOptions& walk) {
   const KeywordSet& keywords = scan.keywords();
   unsigned threads = settings.threads != 0 ? settings.threads : platform::usable_cpus();
   threads = std::clamp(threads, 1u, kMostThreads);
-  // Two buffers a thread: one being read into or queued while the other is scanned.
-  const std::size_t buffer_count = 2 * std::size_t{threads};
+  // Two buffers a thread at least: one being read into or queued while the other is
+  // scanned; and as many as the bytes in flight allow, since a small file fills a buffer
+  // only in part (and costs only that much) but takes it whole.
   const std::size_t chunk_bytes =
       settings.chunk_bytes != 0
           ? settings.chunk_bytes
-          : std::clamp(kBytesInFlight / buffer_count, kSmallestChunk, kLargestChunk);
+          : std::clamp(kBytesInFlight / (2 * std::size_t{threads}), kSmallestChunk, kLargestChunk);
+  const std::size_t buffer_count =
+      std::max(2 * std::size_t{threads}, std::min<std::size_t>(kBytesInFlight / chunk_bytes, 64));
   // Not zero-filled: a buffer costs memory only as far as chunks fill it. Without memory
   // for the first buffer the run fails; without the others, it has fewer.
   std::vector<std::unique_ptr<char[]>> buffers;
@@ -532,7 +535,7 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
     }
   } catch (const std::bad_alloc&) {
   }
-  Scanner scanner(inputs, keywords, chunk_bytes, settings.places);
+  Scanner scanner(inputs, walk, keywords, chunk_bytes, settings.places);
   scanner.run(buffers, threads - 1);
   ModeOutcome outcome = scanner.outcome();
   if (outcome.status != ModeOutcome::Status::ok) return outcome;

@@ -71,7 +71,7 @@ inline constexpr std::string_view kNoDisplay =
 
 // orven-cli.
 inline constexpr std::string_view kCliUsage =
-    "Использование: orven-cli [--open] training ПУТЬ...\n"
+    "Использование: orven-cli [--open] [--no-ignore] [--exclude ШАБЛОН]... training ПУТЬ...\n"
     "               orven-cli [--open] expert ФАЙЛ\n"
     "Справка: orven-cli --help\n"_cp;
 
@@ -90,23 +90,32 @@ inline constexpr std::string_view kCliHelp =
     "  orven-cli --version         версия программы\n"
     "\n"
     "Параметры:\n"
-    "  --open    открыть результат в программе, связанной с ним в системе\n"
+    "  --open              открыть результат в программе, связанной с ним в системе\n"
+    "  --no-ignore         не смотреть в .gitignore, .ignore и файлы исключений git\n"
+    "  --exclude ШАБЛОН    пропускать и это (синтаксис .gitignore, от каждой папки ПУТЬ);\n"
+    "                      можно повторять\n"
     "  --format html|sarif|json|gnu\n"
-    "            html (по умолчанию): отчёт result.html; sarif: SARIF 2.1.0 для CI;\n"
-    "            json: свой формат для скриптов; gnu: строки ФАЙЛ:СТРОКА:СТОЛБЕЦ: note:\n"
-    "            для редакторов. Находки указывают правило (W01…W28, C01…C40), ключевое\n"
-    "            слово, его первое место и число вхождений; result.html и readme.txt\n"
-    "            при этом не пишутся\n"
-    "  --output ФАЙЛ\n"
-    "            писать результат в ФАЙЛ вместо result.html или стандартного вывода\n"
-    "  --        всё, что дальше, не параметры (для файла, чьё имя начинается с «-»)\n"
+    "                      html (по умолчанию): отчёт result.html; sarif: SARIF 2.1.0 для\n"
+    "                      CI; json: свой формат для скриптов; gnu: строки\n"
+    "                      ФАЙЛ:СТРОКА:СТОЛБЕЦ: note: для редакторов. Находки указывают\n"
+    "                      правило (W01…W28, C01…C40), ключевое слово, его первое место\n"
+    "                      и число вхождений; result.html и readme.txt не пишутся\n"
+    "  --output ФАЙЛ       писать результат в ФАЙЛ вместо result.html или стандартного\n"
+    "                      вывода\n"
+    "  --                  всё, что дальше, не параметры (для имени, начинающегося с «-»)\n"
     "\n"
     "Учебный режим читает файлы и папки в порядке аргументов как один текст. Из папки\n"
-    "и всех вложенных берутся файлы *.html, *.php, *.inc, *.cpp, *.h и *.txt по порядку\n"
-    "байтов их путей внутри папки; скрытые (имя начинается с точки), ссылки на папки,\n"
-    "а также result.html и readme.txt текущей папки пропускаются. Файл из папки, который\n"
+    "и всех вложенных берутся исходники по окончанию имени, в любом регистре: PHP\n"
+    "(.php .inc .phtml), HTML/XHTML (.html .htm .xhtml), JavaScript (.js .mjs), C и C++\n"
+    "(.c .cc .cpp .cxx .h .hh .hpp .hxx .inl), по порядку байтов их путей внутри папки.\n"
+    "Другие файлы (и .txt) читаются, только если названы в аргументах. Пропускаются\n"
+    "скрытые (имя начинается с точки; в Windows и с атрибутом «скрытый» или «системный»),\n"
+    "ссылки на папки, выходные файлы ОРВЕН (result.html, readme.txt, orven_log.txt) и\n"
+    "всё, что исключают .gitignore (в рабочей копии git), .git/info/exclude, файл\n"
+    "исключений пользователя (core.excludesFile) и файлы .ignore. Файл из папки, который\n"
     "не удалось прочитать, пропускается с замечанием; файл, названный в аргументах, —\n"
-    "нет: тогда отчёт не записывается.\n"
+    "нет: тогда отчёт не записывается. Если в папках нет ни одного исходника и файлы не\n"
+    "названы, отчёт не записывается.\n"
     "\n"
     "Отчёт (без --output) и readme.txt записываются в текущую папку; с --format sarif,\n"
     "json или gnu readme.txt не пишется.\n"
@@ -119,7 +128,8 @@ inline constexpr AroundName kCliUnknownOption{"orven-cli: неизвестный
 inline constexpr AroundName kCliUnknownMode{"orven-cli: неизвестный режим «"_cp,
                                             "» (нужен training или expert)\n"_cp};
 inline constexpr AroundName kCliExtraArgument{"orven-cli: лишний аргумент «"_cp, "»\n"_cp};
-inline constexpr AroundName kCliMissingValue{"orven-cli: у параметра «"_cp, "» нет значения\n"_cp};
+inline constexpr AroundName kCliMissingValue{"orven-cli: после «"_cp, "» нужен шаблон\n"_cp};
+inline constexpr AroundName kCliNoValue{"orven-cli: у параметра «"_cp, "» нет значения\n"_cp};
 inline constexpr AroundName kCliUnknownFormat{"orven-cli: неизвестный формат «"_cp,
                                               "» (нужен html, sarif, json или gnu)\n"_cp};
 inline constexpr std::string_view kCliTrainingOnly =

@@ -5,6 +5,7 @@
 // --format sarif|json|gnu a training run writes its findings to stdout (or --output FILE)
 // instead: no report, no readme.txt, no completion message.
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,12 +67,19 @@ class CliServices : public app::Services {
   bool said_ = true;
 };
 
+// What --no-ignore and --exclude ask of a training walk; the mode entry below reads it.
+WalkOptions g_walk;
+
+ModeOutcome run_training(Workspace& w, std::span<const std::filesystem::path> inputs) {
+  return run_advisor(w, inputs, ScanSettings{}, g_walk);
+}
+
 // Where the report of an html run goes, when --output names it (a mode entry is a plain
 // function, so it cannot carry the name itself).
 std::filesystem::path report_file;
 
 ModeOutcome training_to_report_file(Workspace& w, std::span<const std::filesystem::path> inputs) {
-  return run_advisor(w, inputs, ScanSettings{}, report_file);
+  return run_advisor(w, inputs, ScanSettings{}, g_walk, report_file);
 }
 
 void say_error(const std::string& utf8) {
@@ -86,7 +94,7 @@ int run_findings(app::FindingsFormat format, const std::filesystem::path& output
   Findings findings;
   try {
     WorkspacePtr workspace = create_workspace();
-    findings = find_advice(*workspace, inputs);
+    findings = find_advice(*workspace, inputs, ScanSettings{}, g_walk);
     destroy_workspace(workspace);
   } catch (const std::bad_alloc&) {
     findings.outcome = {ModeOutcome::Status::out_of_memory, inputs.front()};
@@ -157,6 +165,7 @@ int run(const std::vector<platform::Argument>& args) {
     const auto is_option = [&](std::string_view name) {
       return a == name || (a.starts_with(name) && a.size() > name.size() && a[name.size()] == '=');
     };
+    static constexpr std::string_view kExcludeIs = "--exclude=";
     if (options_ended || a.size() < 2 || a[0] != '-') {
       operands.push_back(&arg);
     } else if (a == "--") {
@@ -169,7 +178,7 @@ int run(const std::vector<platform::Argument>& args) {
       open = true;
     } else if (is_option("--format")) {
       const std::optional<std::string> value = option_value(args, i, "--format");
-      if (!value) return usage_error(around(msg::kCliMissingValue, a));
+      if (!value) return usage_error(around(msg::kCliNoValue, a));
       if (*value == "sarif") {
         findings = true;
         format = app::FindingsFormat::sarif;
@@ -187,10 +196,17 @@ int run(const std::vector<platform::Argument>& args) {
     } else if (is_option("--output")) {
       const bool joined = a != "--output";
       const std::optional<std::string> value = option_value(args, i, "--output");
-      if (!value || value->empty()) return usage_error(around(msg::kCliMissingValue, a));
+      if (!value || value->empty()) return usage_error(around(msg::kCliNoValue, a));
       // The path as the system gave it (on Windows, from its wide argument).
       output = joined ? std::filesystem::path(std::u8string(value->begin(), value->end()))
                       : args[i].path;
+    } else if (a == "--no-ignore") {
+      g_walk.ignore_files = false;
+    } else if (a == "--exclude") {
+      if (i + 1 == args.size()) return usage_error(around(msg::kCliMissingValue, a));
+      g_walk.excludes.push_back(args[++i].text);
+    } else if (a.starts_with(kExcludeIs)) {
+      g_walk.excludes.push_back(a.substr(kExcludeIs.size()));
     } else {
       return usage_error(around(msg::kCliUnknownOption, a));
     }
@@ -222,7 +238,8 @@ int run(const std::vector<platform::Argument>& args) {
   }
 
   CliServices services(std::move(inputs), open);
-  const app::RunResult result = app::perform_run(mode_index, services, app::kModeEntries);
+  const app::ModeEntries modes{&run_training, app::kModeEntries.expert};
+  const app::RunResult result = app::perform_run(mode_index, services, modes);
   return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
                                                                              : kExitFailed;
 }

@@ -15,11 +15,13 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <span>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -251,6 +253,180 @@ TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
   ASSERT_EQ(run_paths({"tree"}).status, Status::ok);
   EXPECT_EQ(read_bytes("result.html"), with_old);
 }
+
+// Ignore rules mean what git means: over random trees and random rule sets (.gitignore at
+// several levels, .git/info/exclude, the user's excludes file), the walk takes exactly the
+// files that neither `git check-ignore` nor an ignored folder above them leaves out.
+// --exclude and .ignore use the same rules and win over them; --no-ignore looks at none.
+#ifndef _WIN32
+TEST_F(TrainingRun, IgnoreRulesAreGitsOwn) {
+  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  // Neither the user's excludes file nor git's system settings have a say here.
+  const fs::path home = dir_ / "home";
+  fs::create_directories(home / ".config" / "git");
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+  ::setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
+  std::mt19937 random(16);
+  const auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(*(from.begin() + random() % from.size()));
+  };
+  const auto pattern = [&] {
+    std::string p;
+    if (random() % 5 == 0) p += "!";
+    if (random() % 4 == 0) p += "/";
+    const int parts = 1 + static_cast<int>(random() % 3);
+    for (int i = 0; i < parts; ++i) {
+      if (i > 0) p += "/";
+      p += pick({"a", "b", "src", "*", "**", "?", "x*", "*.php", "*.[ch]", "[ab]*", "m?in.cpp",
+                 "*.js", "b.js", "[!a]*", "**", "sr[a-z]", "\\a.php", "*.php "});
+    }
+    if (random() % 4 == 0) p += "/";
+    return p;
+  };
+  const auto rules = [&] {
+    std::string text;
+    for (int n = static_cast<int>(random() % 5); n > 0; --n) text += pattern() + "\n";
+    return text;
+  };
+  for (int round = 0; round < 40; ++round) {
+    const fs::path repo = dir_ / ("repo" + std::to_string(round));
+    fs::create_directories(repo);
+    ASSERT_EQ(std::system(("cd '" + repo.string() + "' && git init -q .").c_str()), 0);
+    std::vector<std::string> files, folders;
+    for (int n = 0; n < 30; ++n) {
+      std::string folder;
+      for (int depth = static_cast<int>(random() % 4); depth > 0; --depth) {
+        folder += pick({"a", "b", "src", "x1", "build"}) + "/";
+      }
+      std::string file = folder + pick({"a.php", "b.js", "main.cpp", "x.h", "a.c", "b.php"});
+      fs::create_directories(repo / folder);
+      write_bytes(repo / file, "x");
+      files.push_back(file);
+      for (std::size_t at = folder.find('/'); at != std::string::npos;
+           at = folder.find('/', at + 1)) {
+        folders.push_back(folder.substr(0, at));
+      }
+    }
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    write_bytes(repo / ".gitignore", rules());
+    for (const std::string& folder : folders) {
+      if (random() % 3 == 0) write_bytes(repo / folder / ".gitignore", rules());
+    }
+    write_bytes(repo / ".git" / "info" / "exclude", rules());
+    write_bytes(home / ".config" / "git" / "ignore", rules());
+
+    // What git leaves out; a file below a folder it leaves out is never reached.
+    std::string asked;
+    for (const std::string& f : folders) asked += f + "\n";
+    for (const std::string& f : files) asked += f + "\n";
+    write_bytes(dir_ / "asked.txt", asked);
+    std::system(("cd '" + repo.string() + "' && git check-ignore --stdin <'" +
+                 (dir_ / "asked.txt").string() + "' >'" + (dir_ / "ignored.txt").string() + "'")
+                    .c_str());
+    std::vector<std::string> ignored;
+    std::istringstream lines(read_bytes(dir_ / "ignored.txt"));
+    for (std::string line; std::getline(lines, line);) ignored.push_back(line);
+    const auto is_ignored = [&](const std::string& path) {
+      return std::find(ignored.begin(), ignored.end(), path) != ignored.end();
+    };
+    std::vector<std::string> expected;
+    for (const std::string& file : files) {
+      bool left_out = is_ignored(file);
+      for (std::size_t at = file.find('/'); at != std::string::npos && !left_out;
+           at = file.find('/', at + 1)) {
+        left_out = is_ignored(file.substr(0, at));
+      }
+      if (!left_out) expected.push_back(repo.string() + "/" + file);
+    }
+    std::vector<std::string> walked;
+    const std::vector<fs::path> paths{repo};
+    InputWalk walk(paths);
+    while (const std::optional<WalkItem> item = walk.next()) walked.push_back(item->path.string());
+    std::sort(walked.begin(), walked.end());
+    ASSERT_EQ(walked, expected) << "round " << round << "\n.gitignore:\n"
+                                << read_bytes(repo / ".gitignore") << "exclude:\n"
+                                << read_bytes(repo / ".git" / "info" / "exclude") << "user:\n"
+                                << read_bytes(home / ".config" / "git" / "ignore");
+  }
+
+  // --exclude and .ignore over .gitignore; --no-ignore; the folders above the one given.
+  const fs::path repo = dir_ / "repo0";
+  write_bytes(repo / ".gitignore", "*.php\n");
+  write_bytes(repo / ".git" / "info" / "exclude", "");
+  write_bytes(home / ".config" / "git" / "ignore", "");
+  fs::create_directories(repo / "p" / "q");
+  write_bytes(repo / "p" / "q" / "k.php", "x");
+  write_bytes(repo / "p" / "q" / "k.js", "x");
+  const auto walk = [](const fs::path& folder, WalkOptions options) {
+    std::vector<std::string> names;
+    const std::vector<fs::path> paths{folder};
+    InputWalk w(paths, std::move(options));
+    while (const std::optional<WalkItem> item = w.next()) {
+      names.push_back(item->path.filename().string());
+    }
+    return names;
+  };
+  EXPECT_EQ(walk(repo / "p" / "q", {}), std::vector<std::string>{"k.js"});
+  write_bytes(repo / "p" / ".ignore", "!k.php\n");
+  EXPECT_EQ(walk(repo / "p" / "q", {}), (std::vector<std::string>{"k.js", "k.php"}));
+  EXPECT_EQ(walk(repo / "p", {true, {"q/k.js"}}), std::vector<std::string>{"k.php"});
+  EXPECT_EQ(walk(repo / "p", {true, {"/k.js"}}), (std::vector<std::string>{"k.js", "k.php"}));
+  write_bytes(repo / "p" / ".ignore", "");
+  EXPECT_EQ(walk(repo / "p", {false, {}}), (std::vector<std::string>{"k.js", "k.php"}));
+}
+#endif
+
+#ifdef _WIN32
+// Windows: names of devices ("con.php", "aux.h") are regular files in a folder and are read
+// as such; entries with the hidden or system attribute are left out; the current folder's
+// outputs are left out in any letter case; a name that is not valid UTF-16 is skipped alone.
+TEST_F(TrainingRun, WindowsNamesAndAttributes) {
+  const std::wstring folder = L"\\\\?\\" + (dir_ / "win").wstring();
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const auto make = [&](const std::wstring& name, DWORD attributes, const char* text) {
+    const HANDLE h = CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, attributes, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(h, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    CloseHandle(h);
+    return true;
+  };
+  for (const wchar_t* name : {L"con.php", L"aux.h", L"com1.cpp", L"nul.js"}) {
+    ASSERT_TRUE(make(name, FILE_ATTRIBUTE_NORMAL, "x"));
+  }
+  ASSERT_TRUE(make(L"hidden.php", FILE_ATTRIBUTE_HIDDEN, "x"));
+  ASSERT_TRUE(make(L"system.php", FILE_ATTRIBUTE_SYSTEM, "x"));
+  const bool odd_name = make(std::wstring(L"odd") + wchar_t(0xD800) + L".php", 0, "x");
+  ASSERT_EQ(run("<?php echo 1;").status, Status::ok);
+  fs::rename("result.html", "RESULT.HTML");
+  std::vector<std::string> items;
+  const std::vector<fs::path> paths{"win", "."};
+  InputWalk walk(paths);
+  while (const std::optional<WalkItem> item = walk.next()) {
+    const std::u8string name = item->path.generic_u8string();
+    items.push_back(std::string(name.begin(), name.end()) +
+                    (item->what == WalkItem::What::bad_name ? " (bad name)" : ""));
+  }
+  std::vector<std::string> expected{"win/aux.h", "win/com1.cpp", "win/con.php", "win/nul.js"};
+  if (odd_name) expected.push_back("win/odd\xEF\xBF\xBD.php (bad name)");
+  for (const std::string& item : std::vector<std::string>(expected)) {
+    expected.push_back("./" + item);
+  }
+  EXPECT_EQ(items, expected);
+  const ModeOutcome outcome = run_paths({"win"});
+  EXPECT_EQ(outcome.status, Status::ok);
+  EXPECT_EQ(outcome.skipped.size(), odd_name ? 1u : 0u);
+  // By the same paths: the fixture's cleanup would meet the devices of those names.
+  for (const wchar_t* name : {L"con.php", L"aux.h", L"com1.cpp", L"nul.js"}) {
+    DeleteFileW((folder + L"\\" + name).c_str());
+  }
+}
+#endif
 
 // Folders that give no source file make no report: the run fails and names them, and
 // result.html stays as it was. A file given by name, even an empty one, is a source.

@@ -117,11 +117,12 @@ check "an unwritable log exits 1" [ $status -eq 1 ]
 check "the error names the log by its full path" contains "$work/log-folder.err" "«$work/log-folder/orven_log.txt»"
 
 # Usage errors: exit 2, the usage on stderr, nothing on stdout, nothing written.
-for args in "" "training" "teaching $src" "expert $script extra" "--bogus training $src" "expert"; do
+for args in "" "training" "teaching $src" "expert $script extra" "--bogus training $src" "expert" \
+  "training $src --exclude"; do
   # shellcheck disable=SC2086
   run_in usage $args
   check "'$args' exits 2" [ $status -eq 2 ]
-  check "'$args' shows the usage on stderr" contains "$work/usage.err" "orven-cli [--open] training"
+  check "'$args' shows the usage on stderr" contains "$work/usage.err" "[--exclude ШАБЛОН]... training"
   check "'$args' prints nothing on stdout" empty "$work/usage.out"
   check "'$args' writes nothing" files_are usage ""
 done
@@ -160,6 +161,21 @@ run_in several-missing training "$project" "$work/нет такого файла
 check "a given file that cannot be read fails the run" [ $status -eq 1 ]
 check "the error names it" contains "$work/several-missing.err" "$work/нет такого файла.php"
 check "and no report is written" files_are several-missing "readme.txt "
+
+# --exclude leaves out what it names, below each folder given; a .ignore file does the same
+# unless --no-ignore is given.
+cat "$project/src/a.php" "$project/src/b.php" "$src" >"$work/joined-no-lib.php"
+run_in joined-no-lib training "$work/joined-no-lib.php"
+run_in exclude training --exclude lib/ --exclude=missing.php "$project" "$src"
+check "--exclude leaves out the folder it names" \
+  cmp -s "$work/exclude/result.html" "$work/joined-no-lib/result.html"
+printf 'lib/\n' >"$project/src/.ignore"
+run_in ignore-file training "$project" "$src"
+check "a .ignore file leaves it out too" \
+  cmp -s "$work/ignore-file/result.html" "$work/joined-no-lib/result.html"
+run_in no-ignore training --no-ignore "$project" "$src"
+check "--no-ignore takes it again" cmp -s "$work/no-ignore/result.html" "$work/joined/result.html"
+rm "$project/src/.ignore"
 
 # Folders without a single source file: exit 1, one message naming them, no report.
 mkdir -p "$work/no-sources/notes" "$work/empty"
