@@ -402,6 +402,17 @@ TEST_F(TrainingRun, WindowsNamesAndAttributes) {
   ASSERT_TRUE(make(L"hidden.php", FILE_ATTRIBUTE_HIDDEN, "x"));
   ASSERT_TRUE(make(L"system.php", FILE_ATTRIBUTE_SYSTEM, "x"));
   const bool odd_name = make(std::wstring(L"odd") + wchar_t(0xD800) + L".php", 0, "x");
+  // A folder far below MAX_PATH.
+  std::wstring deep = folder;
+  for (int level = 0; level < 40; ++level) {
+    deep += L"\\folder-of-a-long-name";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  ASSERT_GT(deep.size(), 900u);  // far past MAX_PATH (260)
+  const HANDLE bottom = CreateFileW((deep + L"\\bottom.php").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(bottom, INVALID_HANDLE_VALUE);
+  CloseHandle(bottom);
   ASSERT_EQ(run("<?php echo 1;").status, Status::ok);
   fs::rename("result.html", "RESULT.HTML");
   std::vector<std::string> items;
@@ -412,7 +423,10 @@ TEST_F(TrainingRun, WindowsNamesAndAttributes) {
     items.push_back(std::string(name.begin(), name.end()) +
                     (item->what == WalkItem::What::bad_name ? " (bad name)" : ""));
   }
-  std::vector<std::string> expected{"win/aux.h", "win/com1.cpp", "win/con.php", "win/nul.js"};
+  std::string bottom_path = "win";
+  for (int level = 0; level < 40; ++level) bottom_path += "/folder-of-a-long-name";
+  std::vector<std::string> expected{"win/aux.h", "win/com1.cpp", "win/con.php",
+                                    bottom_path + "/bottom.php", "win/nul.js"};
   if (odd_name) expected.push_back("win/odd\xEF\xBF\xBD.php (bad name)");
   for (const std::string& item : std::vector<std::string>(expected)) {
     expected.push_back("./" + item);
@@ -424,6 +438,10 @@ TEST_F(TrainingRun, WindowsNamesAndAttributes) {
   // By the same paths: the fixture's cleanup would meet the devices of those names.
   for (const wchar_t* name : {L"con.php", L"aux.h", L"com1.cpp", L"nul.js"}) {
     DeleteFileW((folder + L"\\" + name).c_str());
+  }
+  DeleteFileW((deep + L"\\bottom.php").c_str());
+  for (; deep.size() > folder.size(); deep.resize(deep.rfind(L'\\'))) {
+    RemoveDirectoryW(deep.c_str());
   }
 }
 #endif

@@ -4,6 +4,7 @@
 // services that record what the person would see, in a fresh current folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -403,6 +404,25 @@ TEST_F(Hostile, NoTemporaryFileOutlivesASignal) {
     EXPECT_EQ(entries(), std::vector<std::string>{"result.html"});
     EXPECT_EQ(read("result.html"), "old report");
   }
+}
+
+// The threads of a scan follow the CPUs the process may run on (taskset, cgroups' cpusets),
+// not the CPUs the machine has.
+TEST(Threads, FollowTheAffinityMask) {
+  cpu_set_t previous;
+  ASSERT_EQ(::sched_getaffinity(0, sizeof previous, &previous), 0);
+  EXPECT_EQ(platform::usable_cpus(), static_cast<unsigned>(CPU_COUNT(&previous)));
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &previous)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  }
+  ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+  EXPECT_EQ(platform::usable_cpus(), 1u);
+  ASSERT_EQ(::sched_setaffinity(0, sizeof previous, &previous), 0);
 }
 
 }  // namespace
