@@ -71,18 +71,28 @@ void run_cpp_rules(Workspace& w, const KeywordScan& scan) {
   run_rules(w, texts::kCppRules, scan);
 }
 
+// The keywords are made ready once per process: that costs more than scanning a page.
+const KeywordSet& advisor_keywords() {
+  static const KeywordSet all_keywords(kAllKeywords);
+  return all_keywords;
+}
+
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs) {
   return run_advisor(w, inputs, ScanSettings{});
 }
 
 ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
-                        const ScanSettings& settings) {
+                        const ScanSettings& settings, const WalkOptions& walk) {
+  return run_advisor(w, inputs, settings, walk, std::filesystem::path(texts::kReportFile));
+}
+
+ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inputs,
+                        const ScanSettings& settings, const WalkOptions& walk,
+                        const std::filesystem::path& report_file) {
   using Status = ModeOutcome::Status;
   try {
-    // The keywords are made ready once per process: that costs more than scanning a page.
-    static const KeywordSet all_keywords(kAllKeywords);
-    KeywordScan scan(all_keywords);
-    ModeOutcome outcome = scan_sources(w, inputs, settings, scan);
+    KeywordScan scan(advisor_keywords());
+    ModeOutcome outcome = scan_sources(w, inputs, settings, scan, walk);
     if (outcome.status != Status::ok) return outcome;
     begin_report(w);
     if (gate_holds(texts::kWebGate, scan)) {
@@ -94,9 +104,9 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
       run_cpp_rules(w, scan);
     }
     append_closing_chapters(w);
-    if (!write_report(w)) {
+    if (!write_report(w, report_file)) {
       outcome.status = Status::output_unwritable;
-      outcome.file = std::filesystem::path(texts::kReportFile);
+      outcome.file = report_file;
     }
     return outcome;
   } catch (const std::bad_alloc&) {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "advisor/advisor.h"
+#include "advisor/report.h"
 
 namespace orven {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "advisor/advisor.h"
+#include "advisor/scan.h"
 
 namespace orven {
 
@@ -26,6 +26,10 @@ class KeywordAutomaton {
 
   // Sets found[k] for every keyword k that occurs in text; stops once all are found.
   bool find_all(std::string_view text, std::vector<bool>& found) const;
+  void count_all(std::string_view text, std::span<std::uint64_t> counts,
+                 std::span<std::size_t> first_end) const;
+  void matches_in(std::string_view text,
+                  std::vector<std::pair<std::size_t, std::size_t>>& out) const;
   std::size_t longest() const { return longest_; }
 
  private:
@@ -159,6 +163,89 @@ bool KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found)
   return false;
 }
 
+void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t> counts,
+                                 std::span<std::size_t> first_end) const {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::uint16_t* const next = next_.data();
+  // Counted by state, and only at the end by keyword: a state reports all its keywords.
+  std::vector<std::uint64_t> reached(matches_.size(), 0);
+  std::vector<std::size_t> first(matches_.size(), std::string_view::npos);
+  // A whitespace byte leaves the state as it was, so a state is counted only on a byte of
+  // words, not again on the blanks after it.
+  const auto record = [&](std::size_t state, const unsigned char* after) {
+    if (kWhitespace[after[-1]]) return;
+    if (reached[state]++ == 0)
+      first[state] = static_cast<std::size_t>(after - bytes) - 1;
+    else
+      first[state] = std::min(first[state], static_cast<std::size_t>(after - bytes) - 1);
+  };
+  const auto settle = [&] {
+    for (std::size_t state = 0; state < matches_.size(); ++state) {
+      if (reached[state] == 0) continue;
+      for (const std::uint16_t k : matches_[state]) {
+        counts[k] += reached[state];
+        first_end[k] = std::min(first_end[k], first[state]);
+      }
+    }
+  };
+  if (text.size() < kShortText) {
+    std::size_t state = 0;
+    for (const unsigned char* at = bytes; at != bytes + text.size();) {
+      state = next[state * 256 + *at++];
+      if (has_matches_[state]) record(state, at);
+    }
+    settle();
+    return;
+  }
+  // Four walks side by side, as in find_all; every walk but the first is first brought to
+  // the state its quarter begins in, counting nothing, so no occurrence is counted twice.
+  const unsigned char* at[4];
+  const unsigned char* end[4];
+  std::size_t state[4] = {};
+  for (std::size_t w = 0; w < 4; ++w) {
+    at[w] = bytes + text.size() * w / 4;
+    end[w] = bytes + text.size() * (w + 1) / 4;
+    const unsigned char* from = at[w];
+    for (std::size_t kept = 0; from != bytes && kept + 1 < longest_;) {
+      kept += !kWhitespace[*--from];
+    }
+    while (from != at[w]) state[w] = next[state[w] * 256 + *from++];
+  }
+  const char* const has = has_matches_.data();
+  std::size_t a = state[0], b = state[1], c = state[2], d = state[3];
+  while (at[0] != end[0]) {  // the first walk is never the longer one
+    a = next[a * 256 + *at[0]++];
+    b = next[b * 256 + *at[1]++];
+    c = next[c * 256 + *at[2]++];
+    d = next[d * 256 + *at[3]++];
+    if (has[a] | has[b] | has[c] | has[d]) {
+      if (has[a]) record(a, at[0]);
+      if (has[b]) record(b, at[1]);
+      if (has[c]) record(c, at[2]);
+      if (has[d]) record(d, at[3]);
+    }
+  }
+  state[1] = b;
+  state[2] = c;
+  state[3] = d;
+  for (std::size_t w = 1; w < 4; ++w) {
+    while (at[w] != end[w]) {
+      state[w] = next[state[w] * 256 + *at[w]++];
+      if (has[state[w]]) record(state[w], at[w]);
+    }
+  }
+  settle();
+}
+
+void KeywordAutomaton::matches_in(std::string_view text,
+                                  std::vector<std::pair<std::size_t, std::size_t>>& out) const {
+  std::size_t state = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    state = next_[state * 256 + static_cast<unsigned char>(text[i])];
+    for (const std::uint16_t k : matches_[state]) out.emplace_back(k, i);
+  }
+}
+
 std::string without_whitespace(std::string_view keyword) {
   std::string bare(keyword);
   std::erase_if(bare, [](char c) { return is_whitespace(c); });
@@ -196,6 +283,23 @@ std::size_t KeywordSet::longest() const {
 
 bool KeywordSet::find_all(std::string_view text, std::vector<bool>& found) const {
   return automaton_->find_all(text, found);
+}
+
+void KeywordSet::count_all(std::string_view text, std::span<std::uint64_t> counts,
+                           std::span<std::size_t> first_end) const {
+  automaton_->count_all(text, counts, first_end);
+}
+
+void KeywordSet::matches_in(std::string_view text,
+                            std::vector<std::pair<std::size_t, std::size_t>>& out) const {
+  automaton_->matches_in(text, out);
+}
+
+std::size_t KeywordSet::index_of(std::string_view keyword) const {
+  const std::string bare = without_whitespace(keyword);
+  const auto it = std::lower_bound(settled_.begin(), settled_.end(), bare);
+  return it != settled_.end() && *it == bare ? static_cast<std::size_t>(it - settled_.begin())
+                                             : settled_.size();
 }
 
 KeywordScan::KeywordScan(const KeywordSet& keywords)

@@ -6,12 +6,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "advisor/places.h"
 #include "base/whitespace.h"
 
 namespace orven {
@@ -44,6 +48,18 @@ class KeywordSet {
   // like any other: the caller cuts them off. True when every keyword is found.
   bool find_all(std::string_view text, std::vector<bool>& found) const;
 
+  // For the places of the findings: adds to counts[i] the occurrences of the i-th keyword in
+  // the words of text (overlapping ones included), and lowers first_end[i] to the offset of
+  // the last byte of its first occurrence (npos when there is none). Never stops early.
+  void count_all(std::string_view text, std::span<std::uint64_t> counts,
+                 std::span<std::size_t> first_end) const;
+  // Every occurrence in a short whitespace-free text: (keyword, offset of its last byte).
+  void matches_in(std::string_view text,
+                  std::vector<std::pair<std::size_t, std::size_t>>& out) const;
+  // The i-th settled keyword (whitespace-free), and the index of a keyword, or size().
+  const std::string& keyword(std::size_t i) const { return settled_[i]; }
+  std::size_t index_of(std::string_view keyword) const;
+
  private:
   friend class KeywordScan;
   std::vector<std::string> settled_;                   // whitespace-free, sorted, unique
@@ -69,6 +85,10 @@ class KeywordScan {
   // scan holds no text, so it knows only the keywords of its set.
   bool contains(std::string_view keyword) const;
 
+  // The counts and places of the keywords of the set, when the scan tracked them.
+  void set_places(ScanPlaces places) { places_ = std::move(places); }
+  const std::optional<ScanPlaces>& places() const { return places_; }
+
  private:
   KeywordScan(std::string_view scanned, std::unique_ptr<const KeywordSet> own);
 
@@ -76,6 +96,7 @@ class KeywordScan {
   const KeywordSet& set_;
   std::string_view text_;    // the searchable part, when the scan was made from a text
   std::vector<bool> found_;  // found_[i] answers set_.settled_[i]
+  std::optional<ScanPlaces> places_;
 };
 
 }  // namespace orven

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "advisor/advisor.h"
+#include "advisor/report.h"
 #include "base/crlf.h"
 #include "base/platform.h"
 #include "texts/product.h"
@@ -34,7 +34,11 @@ void append_rule_block(Workspace& w, std::string_view advice, std::string_view e
 }
 
 bool write_report(const Workspace& w) {
-  return platform::replace_file(std::filesystem::path(texts::kReportFile), with_crlf(report(w)));
+  return write_report(w, std::filesystem::path(texts::kReportFile));
+}
+
+bool write_report(const Workspace& w, const std::filesystem::path& file) {
+  return platform::replace_file(file, with_crlf(report(w)));
 }
 
 }  // namespace orven

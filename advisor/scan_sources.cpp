@@ -1,17 +1,32 @@
-// The scan of a training run's sources. Every input is read in chunks of bounded size; the
-// chunks are walked through the keyword automaton on all cores; and what each chunk holds at
-// its edges is put back together in input order, so that a keyword or a word across the edge
-// of two chunks or two files is found as in one text made of all the files one after another.
+// The scan of a training run's sources, in one shape that is easy to check:
 //
-// Threads take whatever work comes first: a chunk of the earliest file open for reading, or
-// else the next input of the walk, which they open themselves. A file is read by one thread
-// at a time (its chunks must come in order) and scanned by many. Memory stays bounded: the
-// chunk buffers together hold at most kBytesInFlight bytes whatever the number of cores, and
-// only so many files and chunks may run ahead of the earliest one not yet put together.
+//   one reader (the calling thread) walks the inputs, opens each file and reads it in
+//   chunks into free buffers, which it hands out in a bounded queue; N scanner threads
+//   take the chunks, walk each through the keyword automaton on its own, and give back what
+//   the chunk holds at its edges (a Stretch); an ordered fold puts the stretches together in
+//   the order the reader numbered them, so that a keyword or a word across the edge of two
+//   chunks or two files is found as in one text made of all the files one after another.
+//
+// Invariants, all under `mutex_`:
+// - Every chunk and every file's end gets the next sequence number from the reader, and the
+//   fold applies them strictly in that order (`pending_` holds the ones that came early).
+//   A file's stretches are folded into `file_`; at its end `file_` joins `whole_` unless
+//   the file failed. The report therefore never depends on the threads or the chunk size.
+// - The buffers are the only large memory: a buffer is free, being read into by the reader,
+//   queued, or being scanned, never two at once. The reader never runs more than kWindow
+//   numbers ahead of the fold, so `pending_` stays small whatever the inputs.
+// - Whenever the reader finds no free buffer it scans a queued chunk itself, so the scan
+//   finishes with no scanner thread at all (one core, or none could be started).
+// - Listing folders and opening files happen on the reader alone, outside the lock; a file
+//   is closed as soon as its last chunk is read.
+// - Once every keyword is found in the files already folded, nothing more is scanned, but
+//   every later input is still read to its end (or first zero byte): a read that fails
+//   still fails the run (a named file) or is reported skipped (a file of a folder).
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <map>
 #include <memory>
@@ -22,11 +37,14 @@
 #include <thread>
 #include <vector>
 
-#include "advisor/advisor.h"
 #include "advisor/input_walk.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/places.h"
+#include "advisor/scan.h"
 #include "base/platform.h"
 #include "base/whitespace.h"
+#include "texts/product.h"
+#include "texts/report.h"
 
 namespace orven {
 
@@ -40,39 +58,57 @@ using Why = SkippedInput::Why;
 constexpr std::size_t kBytesInFlight = std::size_t{8} << 20;
 constexpr std::size_t kLargestChunk = std::size_t{1} << 20;
 constexpr std::size_t kSmallestChunk = std::size_t{64} << 10;
-constexpr unsigned kMostThreads = kBytesInFlight / kSmallestChunk;
+constexpr unsigned kMostThreads = kBytesInFlight / (2 * kSmallestChunk);  // two buffers each
 
 // What the scan keeps of a stretch of the scanned text, enough to join it to the stretch
 // before it and the one after: a keyword across the edge lies within `overlap` bytes of
 // words (the longest keyword's length less one) on either side, and a word may run on.
 struct Stretch {
-  explicit Stretch(std::size_t keywords) : found(keywords, false) {}
+  explicit Stretch(std::size_t keywords, bool with_places = false) : found(keywords, false) {
+    if (with_places) places.emplace(keywords);
+  }
 
-  std::vector<bool> found;     // the keywords inside the stretch
-  std::string head;            // its first `overlap` bytes of words, or all when fewer
-  std::string tail;            // its last `overlap` bytes of words, or all when fewer
-  std::size_t kept = 0;        // its bytes of words, counted up to `overlap`
-  bool empty = true;           // not even whitespace
-  std::string word;            // its last word, at most kWordKept bytes of the word's end
-  bool word_at_start = false;  // that word begins with the stretch
-  bool ends_in_word = false;   // and goes on to its end
+  std::vector<bool> found;              // the keywords inside the stretch
+  std::string head;                     // its first `overlap` bytes of words, or all when fewer
+  std::string tail;                     // its last `overlap` bytes of words, or all when fewer
+  std::size_t kept = 0;                 // its bytes of words, counted up to `overlap`
+  bool empty = true;                    // not even whitespace
+  std::string word;                     // its last word, at most kWordKept bytes of the word's end
+  bool word_at_start = false;           // that word begins with the stretch
+  bool ends_in_word = false;            // and goes on to its end
+  std::optional<StretchPlaces> places;  // where the keywords are, when the run wants that
 };
 
-Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_t overlap) {
+Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_t overlap,
+                  bool with_places) {
   Stretch s(keywords.size());
   s.empty = chunk.empty();
-  keywords.find_all(chunk, s.found);
+  if (!with_places) keywords.find_all(chunk, s.found);
+  std::vector<std::size_t> head_offsets;  // where the head's and tail's bytes lie
+  std::vector<std::size_t> tail_offsets;
   for (std::size_t i = 0; i < chunk.size() && s.head.size() < overlap; ++i) {
-    if (!is_whitespace(chunk[i])) s.head += chunk[i];
+    if (!is_whitespace(chunk[i])) {
+      s.head += chunk[i];
+      if (with_places) head_offsets.push_back(i);
+    }
   }
   s.kept = s.head.size();
   if (s.kept < overlap) {
     s.tail = s.head;
+    tail_offsets = head_offsets;
   } else {
     for (std::size_t i = chunk.size(); i > 0 && s.tail.size() < overlap; --i) {
-      if (!is_whitespace(chunk[i - 1])) s.tail += chunk[i - 1];
+      if (!is_whitespace(chunk[i - 1])) {
+        s.tail += chunk[i - 1];
+        if (with_places) tail_offsets.push_back(i - 1);
+      }
     }
     std::reverse(s.tail.begin(), s.tail.end());
+    std::reverse(tail_offsets.begin(), tail_offsets.end());
+  }
+  if (with_places) {
+    s.places.emplace(chunk_places(chunk, keywords, head_offsets, tail_offsets));
+    for (std::size_t k = 0; k < s.found.size(); ++k) s.found[k] = s.places->keywords[k].count != 0;
   }
   std::size_t end = chunk.size();
   while (end > 0 && is_whitespace(chunk[end - 1])) --end;
@@ -90,6 +126,9 @@ Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_
 // Puts b after a, as if the two had been one stretch.
 void append(Stretch& a, const Stretch& b, const KeywordSet& keywords, std::size_t overlap) {
   if (b.empty) return;
+  if (a.places && b.places) {
+    join_places(*a.places, *b.places, a.tail, b.head, {a.kept, b.kept, overlap}, keywords);
+  }
   if (!a.tail.empty() && !b.head.empty()) keywords.find_all(a.tail + b.head, a.found);
   for (std::size_t k = 0; k < a.found.size(); ++k) {
     if (b.found[k]) a.found[k] = true;
@@ -123,333 +162,395 @@ Why why_skipped(platform::InputFile::Status status) {
   return status == platform::InputFile::Status::not_regular ? Why::not_regular : Why::unreadable;
 }
 
+// How far the reader may run ahead of the fold, in sequence numbers (chunks and file ends).
+constexpr std::uint64_t kWindow = 1024;
+
 class Scanner {
  public:
-  Scanner(std::span<const fs::path> inputs, const KeywordSet& keywords, std::size_t chunk_bytes)
+  Scanner(std::span<const fs::path> inputs, const WalkOptions& walk, const KeywordSet& keywords,
+          std::size_t chunk_bytes, bool places)
       : keywords_(keywords),
         overlap_(std::max<std::size_t>(keywords.longest(), 1) - 1),
         chunk_bytes_(chunk_bytes),
-        walk_(inputs),
-        whole_(keywords.size()) {}
+        places_(places),
+        walk_(inputs, walk),
+        whole_(keywords.size(), places),
+        file_(keywords.size(), places) {}
 
-  // Runs the scan on the calling thread and on as many more as there are buffers (fewer
-  // when the system refuses a thread), and returns when all of them are done.
-  void run(std::vector<std::unique_ptr<char[]>>& buffers);
+  // Reads on the calling thread with `scanners` more threads scanning (fewer when the
+  // system refuses a thread), and returns when all of them are done.
+  void run(std::vector<std::unique_ptr<char[]>>& buffers, unsigned scanners);
 
   ModeOutcome outcome();
   const Stretch& whole() const { return whole_; }
   bool all_found() const { return all_found_; }
+  bool read_any() const { return read_any_; }
+  // The files whose text the scan took, by the index their places carry.
+  std::vector<fs::path> take_files() { return std::move(files_taken_); }
 
  private:
-  struct File {
-    File(std::size_t index, WalkItem item, std::size_t keywords)
-        : index(index), item(std::move(item)), text(keywords) {}
-
-    const std::size_t index;  // in walk order
-    const WalkItem item;
-    std::mutex reading;                       // one read at a time, so that chunks come in order
-    std::unique_ptr<platform::InputFile> in;  // while there is more to read (under `reading`)
-    std::atomic<std::size_t> chunks = 0;      // chunks read so far (under `reading`)
-    std::atomic<bool> read_all = false;       // no chunk left: its end, a zero byte or a failure
-    // Under the scanner's lock:
-    bool open = false;                       // its chunks may be read
-    std::uint64_t size = 0;                  // when it was opened
-    std::size_t readers = 0;                 // threads on their way to read a chunk
-    bool failed = false;                     // left out: skipped, or the failure of the run
-    std::size_t folded = 0;                  // chunks put together in `text`
-    std::map<std::size_t, Stretch> waiting;  // chunks scanned before an earlier one
-    Stretch text;                            // its chunks 0 … folded - 1
+  struct Job {
+    std::uint64_t number;
+    char* buffer;
+    std::size_t size;
   };
-  struct Chunk {
-    bool got = false;  // false: another thread had read the end meanwhile
-    std::size_t index = 0;
-    std::size_t size = 0;
-    platform::InputFile::Status status = platform::InputFile::Status::open;
-  };
-  struct Task {
-    std::shared_ptr<File> file;  // null: nothing left to do
-    bool open = false;           // open it; otherwise read and scan a chunk of it
+  struct Piece {
+    bool end = false;      // the end of a file, not a chunk
+    bool dropped = false;  // end: the file failed, its text is left out
+    fs::path file;         // end: which file, when places are wanted
+    std::optional<Stretch> text;
   };
 
-  void work(char* buffer);
-  Task next_task(std::unique_lock<std::mutex>& lock);
-  void open(File& file, std::unique_lock<std::mutex>& lock);
-  void read_and_scan(File& file, char* buffer, std::unique_lock<std::mutex>& lock);
-  Chunk read_chunk(File& file, char* buffer);
-  bool readable(const File& file) const;
-  void fail(File& file, platform::InputFile::Status status, Why why);
-  void deposit(File& file, std::size_t chunk, Stretch piece);
-  void commit();
+  void read_all();
+  void read_file(const WalkItem& item);
+  bool is_own_report(const WalkItem& item);
+  void skip(const WalkItem& item, Why why, platform::InputFile::Status status);
+  char* take_buffer();
+  void queue(char* buffer, std::size_t size);
+  void end_file(bool dropped, const fs::path& file);
+  void wait_for_room();
+  void scan_one(std::unique_lock<std::mutex>& lock);
+  void scanner();
+  void deposit(std::uint64_t number, Piece piece);
+  void stop_scanners();
+  void check_error();
 
   const KeywordSet& keywords_;
   const std::size_t overlap_;
   const std::size_t chunk_bytes_;
-  std::size_t file_window_ = 0;   // files claimed beyond the earliest one not put together
-  std::size_t chunk_window_ = 0;  // chunks of a file scanned beyond the first not put together
+  // Places wanted: every keyword is counted over all the input, so the scan never stops early.
+  const bool places_;
+  InputWalk walk_;  // the reader's alone
 
-  std::mutex mutex_;  // everything below
-  std::condition_variable changed_;
-  InputWalk walk_;
-  bool walk_done_ = false;
-  std::size_t next_index_ = 0;  // of the next input the walk gives
-  std::size_t frontier_ = 0;    // the inputs before it are put together in whole_
-  std::map<std::size_t, std::shared_ptr<File>> files_;  // claimed and not yet put together
-  Stretch whole_;                                       // the scanned text so far
-  bool all_found_ = false;  // every keyword found: nothing more is read, inputs only opened
-  unsigned busy_ = 0;       // threads at work outside the lock
-  std::vector<std::pair<std::size_t, SkippedInput>> skipped_;
+  // The reader's alone.
+  std::uint64_t next_number_ = 0;
+  bool read_any_ = false;  // a file gave its bytes (named, or a source of a folder)
+  std::vector<SkippedInput> skipped_;
   struct Failure {
-    std::size_t index;
     fs::path path;
     platform::InputFile::Status status;
   };
-  std::optional<Failure> failure_;  // the earliest input given by name that failed
-  std::exception_ptr error_;        // the first exception of any thread
+  std::optional<Failure> failure_;  // the first input given by name that failed
+
+  std::mutex mutex_;  // everything below
+  std::condition_variable changed_;
+  std::vector<char*> free_;
+  std::deque<Job> queue_;
+  std::map<std::uint64_t, Piece> pending_;
+  std::uint64_t folded_ = 0;           // the numbers before it are folded
+  Stretch whole_;                      // the files folded so far
+  Stretch file_;                       // the file being folded, up to its chunk folded last
+  std::vector<fs::path> files_taken_;  // folded into whole_, when places are wanted
+  std::atomic<bool> all_found_ = false;
+  bool closing_ = false;      // the reader is done: scanners leave once the queue is empty
+  std::exception_ptr error_;  // the first exception of a scanner
 };
 
-void Scanner::run(std::vector<std::unique_ptr<char[]>>& buffers) {
+void Scanner::run(std::vector<std::unique_ptr<char[]>>& buffers, unsigned scanners) {
+  for (const auto& buffer : buffers) free_.push_back(buffer.get());
   std::vector<std::thread> threads;
-  {
-    std::lock_guard lock(mutex_);
-    file_window_ = 4 * buffers.size() + 4;
-    chunk_window_ = 2 * buffers.size() + 2;
-  }
   // A thread the system refuses (no memory left for its stack, say) is one fewer, no more.
   try {
-    threads.reserve(buffers.size());
-    for (std::size_t i = 1; i < buffers.size(); ++i) {
-      threads.emplace_back([this, buffer = buffers[i].get()] { work(buffer); });
-    }
+    threads.reserve(scanners);
+    for (unsigned i = 0; i < scanners; ++i) threads.emplace_back([this] { scanner(); });
   } catch (const std::exception&) {
   }
-  work(buffers[0].get());
+  std::exception_ptr reader_error;
+  try {
+    read_all();
+    // What is still queued is scanned here too, side by side with the scanners.
+    std::unique_lock lock(mutex_);
+    while (!queue_.empty()) scan_one(lock);
+  } catch (...) {
+    reader_error = std::current_exception();
+  }
+  stop_scanners();
   for (std::thread& thread : threads) thread.join();
+  if (reader_error) std::rethrow_exception(reader_error);
   if (error_) std::rethrow_exception(error_);
 }
 
-void Scanner::work(char* buffer) {
+void Scanner::stop_scanners() {
+  std::lock_guard lock(mutex_);
+  closing_ = true;
+  changed_.notify_all();
+}
+
+void Scanner::check_error() {
+  std::lock_guard lock(mutex_);
+  if (error_) std::rethrow_exception(error_);
+}
+
+void Scanner::read_all() {
+  using What = WalkItem::What;
+  while (std::optional<WalkItem> item = walk_.next()) {
+    check_error();
+    switch (item->what) {
+      case What::file:
+        read_file(*item);
+        break;
+      case What::folder:
+        skip(*item, Why::folder_unlisted, platform::InputFile::Status::unreadable);
+        break;
+      case What::not_regular:
+        skip(*item, Why::not_regular, platform::InputFile::Status::not_regular);
+        break;
+      case What::unreadable:
+        skip(*item, Why::unreadable, platform::InputFile::Status::unreadable);
+        break;
+      case What::bad_name:
+        skip(*item, Why::bad_name, platform::InputFile::Status::unreadable);
+        break;
+    }
+    if (failure_) return;  // the run fails: nothing after it counts
+  }
+}
+
+// An input given by name that fails fails the run; one met in a folder is left out.
+void Scanner::skip(const WalkItem& item, Why why, platform::InputFile::Status status) {
+  if (item.named) {
+    failure_ = Failure{item.path, status};
+  } else {
+    skipped_.push_back(SkippedInput{item.path, why});
+  }
+}
+
+// A report that an earlier run left in a walked folder is this program's output, not a source.
+bool Scanner::is_own_report(const WalkItem& item) {
+  if (!item.maybe_report) return false;
+  const std::unique_ptr<platform::InputFile> in = walk_.open_last();
+  std::string head;
+  for (const std::string_view piece :
+       {texts::kHeadUpToAuthor, texts::kCopyrightNotice, texts::kHeadAuthorToCopyright}) {
+    head += piece;
+  }
+  std::string start(head.size(), '\0');
+  std::size_t got = 0;
+  while (got < start.size()) {
+    const std::size_t n = in->read(start.data() + got, start.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  return got == start.size() && start == head;
+}
+
+void Scanner::read_file(const WalkItem& item) {
+  if (!item.named && is_own_report(item)) return;
+  std::unique_ptr<platform::InputFile> in =
+      item.named ? std::make_unique<platform::InputFile>(item.path) : walk_.open_last();
+  if (in->status() != platform::InputFile::Status::open) {
+    skip(item, why_skipped(in->status()), in->status());
+    return;
+  }
+  for (;;) {
+    char* buffer = take_buffer();
+    std::size_t size = 0;
+    bool end = false;
+    while (size < chunk_bytes_) {
+      const std::size_t got = in->read(buffer + size, chunk_bytes_ - size);
+      if (got == 0) {
+        end = true;
+        break;
+      }
+      size += got;
+    }
+    if (in->status() != platform::InputFile::Status::open) {
+      {
+        std::lock_guard lock(mutex_);
+        free_.push_back(buffer);
+      }
+      const platform::InputFile::Status status = in->status();
+      in.reset();
+      end_file(true, item.path);
+      skip(item, why_skipped(status), status);
+      return;
+    }
+    if (const void* zero = std::memchr(buffer, 0, size)) {
+      size = static_cast<std::size_t>(static_cast<const char*>(zero) - buffer);
+      end = true;
+    }
+    queue(buffer, size);
+    if (end) break;
+  }
+  in.reset();  // closed as soon as it is done
+  read_any_ = true;
+  end_file(false, item.path);
+}
+
+char* Scanner::take_buffer() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    Task task;
+    if (error_) std::rethrow_exception(error_);
+    if (!free_.empty() && (all_found_ || next_number_ - folded_ < kWindow)) {
+      char* buffer = free_.back();
+      free_.pop_back();
+      return buffer;
+    }
+    if (!queue_.empty()) {
+      scan_one(lock);
+    } else {
+      changed_.wait(lock);
+    }
+  }
+}
+
+void Scanner::queue(char* buffer, std::size_t size) {
+  std::lock_guard lock(mutex_);
+  if (all_found_ || size == 0) {  // nothing to scan: read only to see that it reads
+    free_.push_back(buffer);
+    return;
+  }
+  queue_.push_back({next_number_++, buffer, size});
+  changed_.notify_one();
+}
+
+void Scanner::end_file(bool dropped, const fs::path& file) {
+  wait_for_room();
+  if (all_found_) return;
+  Piece piece;
+  piece.end = true;
+  piece.dropped = dropped;
+  if (places_) piece.file = file;
+  std::lock_guard lock(mutex_);
+  deposit(next_number_++, std::move(piece));
+}
+
+void Scanner::wait_for_room() {
+  std::unique_lock lock(mutex_);
+  while (!all_found_ && next_number_ - folded_ >= kWindow) {
+    if (error_) std::rethrow_exception(error_);
+    if (!queue_.empty()) {
+      scan_one(lock);
+    } else {
+      changed_.wait(lock);
+    }
+  }
+}
+
+// Takes the oldest queued chunk, scans it without the lock, and folds it; the lock is held
+// on entry and on return.
+void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
+  const Job job = queue_.front();
+  queue_.pop_front();
+  Piece piece;
+  lock.unlock();
+  try {
+    if (!all_found_) {
+      piece.text = summarise(std::string_view(job.buffer, job.size), keywords_, overlap_, places_);
+    }
+  } catch (...) {
+    lock.lock();
+    free_.push_back(job.buffer);
+    changed_.notify_all();
+    throw;
+  }
+  lock.lock();
+  free_.push_back(job.buffer);
+  deposit(job.number, std::move(piece));
+  changed_.notify_all();
+}
+
+void Scanner::scanner() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return !queue_.empty() || closing_ || error_; });
+    if (error_ || queue_.empty()) return;
     try {
-      task = next_task(lock);
-    } catch (...) {  // the walk ran out of memory, say; the lock is held
+      scan_one(lock);
+    } catch (...) {  // memory ran out, say; the lock is held
       if (!error_) error_ = std::current_exception();
       changed_.notify_all();
       return;
     }
-    if (!task.file) return;
-    ++busy_;
-    lock.unlock();
-    try {
-      if (task.open) {
-        open(*task.file, lock);
-      } else {
-        read_and_scan(*task.file, buffer, lock);
-      }
-    } catch (...) {
-      if (!lock.owns_lock()) lock.lock();
-      if (!error_) error_ = std::current_exception();
-    }
-    --busy_;
-    changed_.notify_all();
   }
 }
 
-Scanner::Task Scanner::next_task(std::unique_lock<std::mutex>& lock) {
+// Folds the piece and every one after it that is already there, in number order.
+void Scanner::deposit(std::uint64_t number, Piece piece) {
+  if (all_found_) return;
+  if (number != folded_) {
+    pending_.emplace(number, std::move(piece));
+    return;
+  }
   for (;;) {
-    if (error_) return {};
-    // The earliest file first, so that the text is put together as early as it can be.
-    if (!all_found_ && !failure_) {
-      for (const auto& [index, file] : files_) {
-        if (readable(*file)) {
-          ++file->readers;
-          return {file, false};
+    if (!piece.end) {
+      if (piece.text) append(file_, *piece.text, keywords_, overlap_);
+    } else {
+      if (!piece.dropped) {
+        if (file_.places) {
+          close_file(*file_.places, files_taken_.size());
+          files_taken_.push_back(std::move(piece.file));
         }
+        append(whole_, file_, keywords_, overlap_);
+      }
+      file_ = Stretch(keywords_.size(), places_);
+      // Once every keyword is found in the files folded, the report cannot change (counts
+      // and places need all of the input).
+      if (!places_ &&
+          std::all_of(whole_.found.begin(), whole_.found.end(), [](bool found) { return found; })) {
+        all_found_ = true;
+        pending_.clear();
+        return;
       }
     }
-    if (!walk_done_ && !failure_ && (all_found_ || next_index_ - frontier_ < file_window_)) {
-      std::optional<WalkItem> item = walk_.next();
-      if (!item) {
-        walk_done_ = true;
-        continue;
-      }
-      const auto file = std::make_shared<File>(next_index_++, std::move(*item), keywords_.size());
-      files_.emplace(file->index, file);
-      if (!file->item.folder) return {file, true};
-      fail(*file, platform::InputFile::Status::unreadable, Why::folder_unlisted);
-      commit();
-      continue;
-    }
-    if (busy_ == 0) return {};  // nothing to do, and no one at work who could make more
-    changed_.wait(lock);
+    ++folded_;
+    const auto next = pending_.find(folded_);
+    if (next == pending_.end()) return;
+    piece = std::move(next->second);
+    pending_.erase(next);
   }
-}
-
-// A thread joins others on a file only where its chunk lies within the file's size: a small
-// file read by one thread is not waited on by another that would find nothing left.
-bool Scanner::readable(const File& file) const {
-  if (!file.open || file.read_all) return false;
-  const std::uint64_t chunks = file.chunks + file.readers;
-  return (file.readers == 0 || chunks * chunk_bytes_ < file.size) &&
-         chunks - file.folded < chunk_window_;
-}
-
-void Scanner::open(File& file, std::unique_lock<std::mutex>& lock) {
-  auto in = std::make_unique<platform::InputFile>(file.item.path);
-  lock.lock();
-  if (in->status() != platform::InputFile::Status::open) {
-    fail(file, in->status(), why_skipped(in->status()));
-  } else if (all_found_ || failure_) {
-    file.read_all = true;  // opened only to tell whether it fails
-  } else {
-    std::lock_guard reading(file.reading);
-    file.size = in->size();
-    file.in = std::move(in);
-    file.open = true;
-  }
-  commit();
-}
-
-void Scanner::read_and_scan(File& file, char* buffer, std::unique_lock<std::mutex>& lock) {
-  const Chunk chunk = read_chunk(file, buffer);
-  std::optional<Stretch> piece;
-  if (chunk.got && chunk.status == platform::InputFile::Status::open) {
-    piece = summarise(std::string_view(buffer, chunk.size), keywords_, overlap_);
-  }
-  lock.lock();
-  --file.readers;
-  if (!chunk.got) return;
-  if (!piece) {
-    fail(file, chunk.status, why_skipped(chunk.status));
-    piece.emplace(keywords_.size());
-  }
-  deposit(file, chunk.index, std::move(*piece));
-  commit();
-}
-
-// Fills the buffer from the file, unless its end comes first; a file ends at its first zero
-// byte. The last chunk may be empty.
-Scanner::Chunk Scanner::read_chunk(File& file, char* buffer) {
-  std::lock_guard reading(file.reading);
-  Chunk chunk;
-  if (file.read_all) return chunk;
-  bool end = false;
-  while (chunk.size < chunk_bytes_) {
-    const std::size_t got = file.in->read(buffer + chunk.size, chunk_bytes_ - chunk.size);
-    if (got == 0) {
-      end = true;
-      break;
-    }
-    chunk.size += got;
-  }
-  chunk.got = true;
-  chunk.status = file.in->status();
-  if (chunk.status != platform::InputFile::Status::open) {
-    chunk.size = 0;
-  } else if (const void* zero = std::memchr(buffer, 0, chunk.size)) {
-    chunk.size = static_cast<std::size_t>(static_cast<const char*>(zero) - buffer);
-    end = true;
-  }
-  chunk.index = file.chunks++;
-  if (end || chunk.status != platform::InputFile::Status::open) {
-    file.in.reset();
-    file.read_all = true;
-  }
-  return chunk;
-}
-
-// An input given by name that fails fails the run; one met in a folder is left out.
-void Scanner::fail(File& file, platform::InputFile::Status status, Why why) {
-  file.failed = true;
-  file.read_all = true;
-  if (!file.item.named) {
-    skipped_.emplace_back(file.index, SkippedInput{file.item.path, why});
-  } else if (!failure_ || file.index < failure_->index) {
-    failure_ = Failure{file.index, file.item.path, status};
-  }
-}
-
-void Scanner::deposit(File& file, std::size_t chunk, Stretch piece) {
-  if (chunk != file.folded) {
-    file.waiting.emplace(chunk, std::move(piece));
-    return;
-  }
-  append(file.text, piece, keywords_, overlap_);
-  ++file.folded;
-  for (auto next = file.waiting.begin(); next != file.waiting.end() && next->first == file.folded;
-       next = file.waiting.erase(next)) {
-    append(file.text, next->second, keywords_, overlap_);
-    ++file.folded;
-  }
-}
-
-// Puts the files that are done, from the earliest on, after the text so far.
-void Scanner::commit() {
-  if (all_found_) {  // nothing is put together any more: a file that is done just goes
-    std::erase_if(files_, [](const auto& entry) { return entry.second->read_all.load(); });
-    return;
-  }
-  while (!files_.empty() && files_.begin()->first == frontier_) {
-    File& file = *files_.begin()->second;
-    if (!file.read_all || file.folded != file.chunks) break;
-    if (!file.failed) append(whole_, file.text, keywords_, overlap_);
-    files_.erase(files_.begin());
-    ++frontier_;
-  }
-  // Once every keyword is found the report cannot change, whatever comes after: the file
-  // being put together is taken as it stands.
-  const File* first = files_.empty() ? nullptr : files_.begin()->second.get();
-  const Stretch* current = first && !first->failed ? &first->text : nullptr;
-  for (std::size_t k = 0; k < whole_.found.size(); ++k) {
-    if (!whole_.found[k] && !(current && current->found[k])) return;
-  }
-  all_found_ = true;
 }
 
 ModeOutcome Scanner::outcome() {
   ModeOutcome outcome;
   if (failure_) outcome = input_failure(failure_->path, failure_->status);
-  std::sort(skipped_.begin(), skipped_.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (auto& [index, skipped] : skipped_) {
-    // After a failure only the inputs before it count: later ones may not have been reached.
-    if (!failure_ || index < failure_->index) outcome.skipped.push_back(std::move(skipped));
-  }
+  outcome.skipped = std::move(skipped_);
   return outcome;
 }
 
 }  // namespace
 
 ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
-                         const ScanSettings& settings, KeywordScan& scan) {
+                         const ScanSettings& settings, KeywordScan& scan, const WalkOptions& walk) {
   const KeywordSet& keywords = scan.keywords();
-  unsigned threads = settings.threads != 0 ? settings.threads : std::thread::hardware_concurrency();
+  unsigned threads = settings.threads != 0 ? settings.threads : platform::usable_cpus();
   threads = std::clamp(threads, 1u, kMostThreads);
+  // Two buffers a thread at least: one being read into or queued while the other is
+  // scanned; and as many as the bytes in flight allow, since a small file fills a buffer
+  // only in part (and costs only that much) but takes it whole.
   const std::size_t chunk_bytes =
       settings.chunk_bytes != 0
           ? settings.chunk_bytes
-          : std::clamp(kBytesInFlight / threads, kSmallestChunk, kLargestChunk);
+          : std::clamp(kBytesInFlight / (2 * std::size_t{threads}), kSmallestChunk, kLargestChunk);
+  const std::size_t buffer_count =
+      std::max(2 * std::size_t{threads}, std::min<std::size_t>(kBytesInFlight / chunk_bytes, 64));
   // Not zero-filled: a buffer costs memory only as far as chunks fill it. Without memory
-  // for the first buffer the run fails; without one for another thread, it has one fewer.
+  // for the first buffer the run fails; without the others, it has fewer.
   std::vector<std::unique_ptr<char[]>> buffers;
-  buffers.reserve(threads);
+  buffers.reserve(buffer_count);
   buffers.push_back(std::make_unique_for_overwrite<char[]>(chunk_bytes));
   try {
-    while (buffers.size() < threads) {
+    while (buffers.size() < buffer_count) {
       buffers.push_back(std::make_unique_for_overwrite<char[]>(chunk_bytes));
     }
   } catch (const std::bad_alloc&) {
   }
-  Scanner scanner(inputs, keywords, chunk_bytes);
-  scanner.run(buffers);
+  Scanner scanner(inputs, walk, keywords, chunk_bytes, settings.places);
+  scanner.run(buffers, threads - 1);
   ModeOutcome outcome = scanner.outcome();
   if (outcome.status != ModeOutcome::Status::ok) return outcome;
+  if (!scanner.read_any()) {
+    // Folders that gave no source at all: a report of nothing would look like advice.
+    outcome.status = ModeOutcome::Status::no_sources;
+    outcome.file = inputs.empty() ? fs::path() : inputs.front();
+    return outcome;
+  }
   if (scanner.all_found()) {
     scan.add(std::vector<bool>(keywords.size(), true));
   } else {
     scan.add(scanner.whole().found);
   }
+  if (settings.places) scan.set_places({scanner.whole().places->keywords, scanner.take_files()});
   scanned_text(w) = scanner.whole().tail;
   current_word(w) = scanner.whole().word;
   return outcome;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,11 +45,20 @@ std::string cause_text(const std::filesystem::path& file) {
   return to_utf8(msg::kCauseLead) + why + to_utf8(msg::kCauseEnd);
 }
 
-// The error message for a mode's failure; it names the file the failure concerns, and why
-// when `with_cause`.
-std::string failure_text(const ModeOutcome& outcome, bool with_cause) {
+// The error message for a mode's failure; it names the file the failure concerns (training
+// with no source at all: every path given), and why when `with_cause`.
+std::string failure_text(const ModeOutcome& outcome, bool with_cause,
+                         std::span<const std::filesystem::path> given) {
   const std::string cause = with_cause ? cause_text(outcome.file) : std::string();
   switch (outcome.status) {
+    case Status::no_sources: {
+      std::string names;
+      for (const std::filesystem::path& path : given) {
+        if (!names.empty()) names += to_utf8(msg::kNoSourcesBetween);
+        names += display_path(path);
+      }
+      return to_utf8(msg::kNoSources.before) + names + to_utf8(msg::kNoSources.after);
+    }
     case Status::input_unreadable:
       return around_name(
                  outcome.not_regular_file ? msg::kInputNotRegularFile : msg::kInputUnreadable,
@@ -102,6 +112,8 @@ std::string skipped_text(const SkippedInput& skipped) {
       return around_name(msg::kSkippedNotRegular, skipped.file);
     case SkippedInput::Why::folder_unlisted:
       return around_name(msg::kSkippedFolder, skipped.file);
+    case SkippedInput::Why::bad_name:
+      return around_name(msg::kSkippedBadName, skipped.file);
     case SkippedInput::Why::unreadable:
       break;
   }
@@ -149,7 +161,17 @@ RunResult perform_run_on(int mode_index, std::vector<std::filesystem::path> path
   return perform_run(mode_index, given, modes);
 }
 
-RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes) {
+std::string failure_message(const ModeOutcome& outcome,
+                            std::span<const std::filesystem::path> given) {
+  return failure_text(outcome, given);
+}
+
+std::string skipped_note(const SkippedInput& skipped) {
+  return skipped_text(skipped);
+}
+
+RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes,
+                      const std::filesystem::path& report) {
   RunResult result;
   // The workspace lives in this owning pointer, so it is released on every way out,
   // an exception from a mode or a service included.
@@ -168,7 +190,8 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
   const texts::window::Completion& completion =
       texts::window::kCompletion[mode == Mode::training ? 0 : 1];
 
-  if (const std::vector<std::filesystem::path> chosen = services.choose_file(); !chosen.empty()) {
+  const std::vector<std::filesystem::path> chosen = services.choose_file();
+  if (!chosen.empty()) {
     result.file_chosen = true;
     result.outcome = run_mode(
         [&] {
@@ -182,16 +205,22 @@ RunResult perform_run(int mode_index, Services& services, const ModeEntries& mod
   }
 
   if (result.outcome.status == Status::ok) {
-    services.show_message(to_utf8(texts::window::kDoneCaption), to_utf8(completion.message),
+    const bool own_report = mode == Mode::training && !report.empty();
+    services.show_message(to_utf8(texts::window::kDoneCaption),
+                          own_report
+                              ? to_utf8(texts::window::detail::kDoneHead) + display_path(report) +
+                                    to_utf8(texts::window::detail::kDoneTail)
+                              : to_utf8(completion.message),
                           Services::MessageKind::info);
     // After a cancelled choice there may be no output at all, and some desktops answer a
     // request to open a missing file with an error box of their own.
-    const std::filesystem::path output(completion.output);
+    const std::filesystem::path output =
+        own_report ? report : std::filesystem::path(completion.output);
     std::error_code error;
     if (std::filesystem::is_regular_file(output, error)) services.open_document(output);
   } else {
     services.show_message(to_utf8(msg::kErrorCaption),
-                          failure_text(result.outcome, services.wants_causes()),
+                          failure_text(result.outcome, services.wants_causes(), chosen),
                           Services::MessageKind::error);
   }
   if (write_readme() == platform::OwnFile::not_ours) {

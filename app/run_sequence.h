@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -55,7 +56,17 @@ struct RunResult {
   ModeOutcome outcome;  // Status::ok when cancelled
 };
 
-RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes);
+// `report` names the training report when it is not result.html (orven-cli --output): the
+// completion message names it and it is the document opened.
+RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes,
+                      const std::filesystem::path& report = {});
+
+// The error message for a mode's failure (it names the file the failure concerns; training
+// with no source at all names the paths given), and the
+// note on an input a training run skipped: UTF-8, as the run shows them.
+std::string failure_message(const ModeOutcome& outcome,
+                            std::span<const std::filesystem::path> given = {});
+std::string skipped_note(const SkippedInput& skipped);
 
 // The same run on paths given from outside instead of the dialog: files and folders dropped
 // on a window, or named on the window's command line ("Open with" in a file manager). The

@@ -17,6 +17,7 @@ struct SkippedInput {
     unreadable,       // could not be opened or read
     not_regular,      // a device, pipe or socket
     folder_unlisted,  // a folder whose names could not be read
+    bad_name,         // Windows: a name that is not valid UTF-16
   };
   std::filesystem::path file;
   Why why = Why::unreadable;
@@ -28,6 +29,7 @@ struct ModeOutcome {
     input_unreadable,   // the chosen file could not be opened or read; outputs untouched
     output_unwritable,  // result.html / orven_log.txt could not be (fully) written
     out_of_memory,      // memory ran out; no partial output was left behind
+    no_sources,         // training: the folders given hold no source file; nothing written
     internal_error,     // something the mode did not expect failed; `detail` says what
   };
   Status status = Status::ok;

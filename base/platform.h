@@ -40,6 +40,8 @@ struct FailureCause {
 // (named as it was given to them), in any thread; unknown when none is known.
 FailureCause failure_cause(const std::filesystem::path& file);
 
+class WalkFolder;
+
 // An input file open for reading. Opening never blocks and never leaves a device, a pipe or
 // a folder open: the open handle itself is checked, so nothing can be swapped in between a
 // check and the open.
@@ -52,6 +54,10 @@ class InputFile {
   };
 
   explicit InputFile(const std::filesystem::path& file);
+  // The entry `name` of the folder a walk stands in; a link is followed only when `follow`
+  // (an entry the listing saw as a regular file is never opened through a link put there
+  // since).
+  InputFile(const WalkFolder& folder, std::string_view name, bool follow);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -128,5 +134,75 @@ std::string utf8_from_wide(std::wstring_view wide);
 // well as a symbolic link): a walk over folders never follows one into a folder, so it
 // cannot go round in a loop.
 bool is_link(const std::filesystem::directory_entry& entry);
+
+// What names a file on its file system (device and inode; volume and file index on Windows):
+// the same file under any name, through any path, however long.
+struct FileId {
+  std::uint64_t device = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+// The identity of `file` itself (a link is not followed); false when there is none to take.
+bool file_id(const std::filesystem::path& file, FileId& id);
+
+// How many CPUs this process may run on (its affinity mask), at least 1.
+unsigned usable_cpus();
+
+// A name of a walked folder's entry as bytes: the name itself on POSIX, UTF-8 on Windows.
+// Paths made of them for messages come back through path_from_walk.
+std::string walk_name_of(const std::filesystem::path& path);
+std::filesystem::path path_from_walk(std::string_view bytes);
+
+// A folder that a walk stands in, held by an open handle on POSIX (openat / fdopendir), by a
+// "\\?\" path on Windows: no walk depth is limited by PATH_MAX or MAX_PATH, and no link is
+// ever entered. Only the folder being listed is open; going back up checks that the parent
+// is still the folder it came from. Out of memory (in the system as in the program) throws
+// std::bad_alloc, never looks like a folder that could not be read.
+class WalkFolder {
+ public:
+  enum class Kind {
+    file,            // a regular file, or a link to one
+    folder,          // never a link
+    link_to_folder,  // never entered
+    not_regular,     // a device, pipe or socket (or a link to one): never opened
+    unreadable,      // what it is cannot be told: a broken link, say
+    hidden,          // Windows: the hidden or system attribute
+    bad_name,        // Windows: a name that is not valid UTF-16
+  };
+  struct Entry {
+    std::string_view name;  // walk bytes (walk_name_of); valid during the callback only
+    Kind kind = Kind::file;
+    bool follow = false;    // a link to a file: open through it
+    bool id_known = false;  // id is the entry's identity (not a link)
+    FileId id{};
+  };
+  enum class Opened { ok, unreadable, link, not_folder };
+
+  WalkFolder() = default;
+  ~WalkFolder();
+  WalkFolder(const WalkFolder&) = delete;
+  WalkFolder& operator=(const WalkFolder&) = delete;
+
+  // Stands in the folder `folder`, named on the command line (a link to a folder is taken).
+  Opened open(const std::filesystem::path& folder);
+  // Steps into the subfolder `name` of the one it stands in, never through a link.
+  Opened enter(std::string_view name);
+  // Steps back to the folder it entered from; false when that is gone or moved meanwhile
+  // (the walk then stands nowhere).
+  bool leave();
+  // Calls add(context, entry) for each entry but "." and "..", in the system's order; false
+  // when the names could not all be read.
+  bool list(void (*add)(void* context, const Entry& entry), void* context);
+  // The identity of an entry (not followed); false when there is none.
+  bool entry_id(std::string_view name, FileId& id) const;
+
+ private:
+  friend class InputFile;
+  std::intptr_t handle_ = -1;     // POSIX: the open descriptor of the folder
+  std::vector<FileId> above_;     // POSIX: the folders entered from, the nearest last
+  std::wstring path_;             // Windows: the "\\?\" path of the folder
+  std::vector<std::size_t> cut_;  // Windows: path_'s length before each enter
+};
 
 }  // namespace orven::platform

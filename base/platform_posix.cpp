@@ -1,6 +1,7 @@
 // The platform layer on Linux and other POSIX systems.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <random>
 #include <system_error>
@@ -555,6 +557,205 @@ void open_document(const std::filesystem::path& file) {
 bool is_link(const std::filesystem::directory_entry& entry) {
   std::error_code ignored;  // a name that is gone by now is no link to follow
   return entry.is_symlink(ignored);
+}
+
+namespace {
+
+FileId id_of(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// Memory the system itself ran out of is the program's out of memory too.
+[[noreturn]] void throw_no_memory() {
+  throw std::bad_alloc();
+}
+
+WalkFolder::Opened opened_from(int error) {
+  if (error == ENOMEM) throw_no_memory();
+  if (error == ELOOP) return WalkFolder::Opened::link;
+  if (error == ENOTDIR) return WalkFolder::Opened::not_folder;
+  return WalkFolder::Opened::unreadable;
+}
+
+}  // namespace
+
+InputFile::InputFile(const WalkFolder& folder, std::string_view name, bool follow) {
+  const std::string terminated(name);
+  // Non-blocking and without a controlling terminal, as for a named file: should the entry
+  // have become a pipe or a device since it was listed, it is refused, never waited on.
+  const int fd = ::openat(static_cast<int>(folder.handle_), terminated.c_str(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (follow ? 0 : O_NOFOLLOW));
+  if (fd < 0) {
+    if (errno == ENOMEM) throw_no_memory();
+    return;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
+    ::close(fd);
+    return;
+  }
+  handle_ = fd;
+  size_ = static_cast<std::uint64_t>(info.st_size);
+  status_ = Status::open;
+}
+
+bool file_id(const std::filesystem::path& file, FileId& id) {
+  struct stat info {};
+  if (::lstat(file.c_str(), &info) != 0) return false;
+  id = id_of(info);
+  return true;
+}
+
+unsigned usable_cpus() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  const int count = CPU_COUNT(&set);
+  return count > 0 ? static_cast<unsigned>(count) : 1u;
+}
+
+std::string walk_name_of(const std::filesystem::path& path) {
+  return path.native();
+}
+
+std::filesystem::path path_from_walk(std::string_view bytes) {
+  return std::filesystem::path(std::string(bytes));
+}
+
+WalkFolder::~WalkFolder() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+WalkFolder::Opened WalkFolder::open(const std::filesystem::path& folder) {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  above_.clear();
+  handle_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+  return handle_ >= 0 ? Opened::ok : opened_from(errno);
+}
+
+WalkFolder::Opened WalkFolder::enter(std::string_view name) {
+  const std::string terminated(name);
+  struct stat info {};
+  if (::fstat(static_cast<int>(handle_), &info) != 0) return Opened::unreadable;
+  above_.push_back(id_of(info));  // before the open, so that running out of memory leaks none
+  const int fd = ::openat(static_cast<int>(handle_), terminated.c_str(),
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    above_.pop_back();
+    return opened_from(errno);
+  }
+  ::close(static_cast<int>(handle_));
+  handle_ = fd;
+  return Opened::ok;
+}
+
+bool WalkFolder::leave() {
+  if (above_.empty() || handle_ < 0) return false;
+  const int fd = ::openat(static_cast<int>(handle_), "..",
+                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0 && errno == ENOMEM) throw_no_memory();
+  ::close(static_cast<int>(handle_));
+  handle_ = fd;
+  struct stat info {};
+  const bool back = fd >= 0 && ::fstat(fd, &info) == 0 && id_of(info) == above_.back();
+  above_.pop_back();
+  if (!back && fd >= 0) {
+    ::close(fd);
+    handle_ = -1;
+  }
+  return back;
+}
+
+bool WalkFolder::list(void (*add)(void* context, const Entry& entry), void* context) {
+  // fdopendir takes the descriptor over, so it gets one of its own: ours stays for opening.
+  const int fd =
+      ::openat(static_cast<int>(handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOMEM) throw_no_memory();
+    return false;
+  }
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    if (error == ENOMEM) throw_no_memory();
+    return false;
+  }
+  struct Closer {
+    DIR* dir;
+    ~Closer() { ::closedir(dir); }
+  } closer{dir};
+  struct stat folder {};
+  if (::fstat(fd, &folder) != 0) return false;
+  for (;;) {
+    errno = 0;
+    const dirent* d = ::readdir(dir);
+    if (d == nullptr) {
+      if (errno == ENOMEM) throw_no_memory();
+      return errno == 0;
+    }
+    const std::string_view name(d->d_name);
+    if (name == "." || name == "..") continue;
+    Entry entry;
+    entry.name = name;
+    // d_type tells most file systems' entries apart without a look at each; the rest, and
+    // every link, get one (a link's target decides what it is, never entered all the same).
+    unsigned char type = d->d_type;
+    struct stat info {};
+    if (type == DT_UNKNOWN) {
+      if (::fstatat(fd, d->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOMEM) throw_no_memory();
+        entry.kind = Kind::unreadable;
+        add(context, entry);
+        continue;
+      }
+      type = S_ISLNK(info.st_mode)   ? DT_LNK
+             : S_ISDIR(info.st_mode) ? DT_DIR
+             : S_ISREG(info.st_mode) ? DT_REG
+                                     : DT_FIFO;
+    } else {
+      info.st_dev = folder.st_dev;
+      info.st_ino = d->d_ino;
+    }
+    switch (type) {
+      case DT_REG:
+        entry.kind = Kind::file;
+        entry.id_known = true;
+        entry.id = id_of(info);
+        break;
+      case DT_DIR:
+        entry.kind = Kind::folder;
+        break;
+      case DT_LNK:
+        entry.follow = true;
+        if (::fstatat(fd, d->d_name, &info, 0) != 0) {
+          if (errno == ENOMEM) throw_no_memory();
+          entry.kind = Kind::unreadable;
+        } else {
+          entry.kind = S_ISDIR(info.st_mode)   ? Kind::link_to_folder
+                       : S_ISREG(info.st_mode) ? Kind::file
+                                               : Kind::not_regular;
+          entry.id_known = true;  // the file it leads to
+          entry.id = id_of(info);
+        }
+        break;
+      default:
+        entry.kind = Kind::not_regular;
+        break;
+    }
+    add(context, entry);
+  }
+}
+
+bool WalkFolder::entry_id(std::string_view name, FileId& id) const {
+  const std::string terminated(name);
+  struct stat info {};
+  if (::fstatat(static_cast<int>(handle_), terminated.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return false;
+  }
+  id = id_of(info);
+  return true;
 }
 
 }  // namespace orven::platform

@@ -5,7 +5,9 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <new>
 #include <random>
 
 #include "base/failure_cause.h"
@@ -469,6 +471,181 @@ std::string utf8_from_wide(std::wstring_view wide) {
 bool is_link(const std::filesystem::directory_entry& entry) {
   const DWORD attributes = GetFileAttributesW(entry.path().c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+namespace {
+
+[[noreturn]] void throw_no_memory() {
+  throw std::bad_alloc();
+}
+
+bool out_of_memory(DWORD error) {
+  return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY;
+}
+
+// UTF-8 of a name; false (and the name with U+FFFD in place of what is not valid UTF-16)
+// when it has a lone surrogate.
+bool strict_utf8(std::wstring_view wide, std::string& utf8) {
+  utf8.clear();
+  if (wide.empty()) return true;
+  const int size = static_cast<int>(wide.size());
+  int length = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), size, nullptr, 0,
+                                   nullptr, nullptr);
+  const bool valid = length > 0;
+  const DWORD flags = valid ? WC_ERR_INVALID_CHARS : 0;
+  if (!valid)
+    length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return false;
+  utf8.resize(static_cast<std::size_t>(length));
+  WideCharToMultiByte(CP_UTF8, flags, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+  return valid;
+}
+
+bool id_of_path(const std::wstring& path, FileId& id) {
+  // No access asked for: only what the file is, not what it holds; a link is not followed.
+  Handle h(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!h.valid() || !GetFileInformationByHandle(h.get(), &info)) return false;
+  id.device = info.dwVolumeSerialNumber;
+  id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+// The "\\?\" form of a path: no MAX_PATH limit, and names such as "con.php" or "aux.h"
+// are the files they are, not devices.
+std::wstring long_path(const std::filesystem::path& path) {
+  const std::wstring& given = path.native();
+  const DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return {};
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(given.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return {};
+  full.resize(length);
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+  if (full.rfind(L"\\\\?\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+}  // namespace
+
+InputFile::InputFile(const WalkFolder& folder, std::string_view name, bool /*follow*/)
+    : InputFile(std::filesystem::path(folder.path_ + L"\\" + wide_from_utf8(name))) {}
+
+bool file_id(const std::filesystem::path& file, FileId& id) {
+  return id_of_path(file.native(), id);
+}
+
+unsigned usable_cpus() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+  return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(process)));
+}
+
+std::string walk_name_of(const std::filesystem::path& path) {
+  return utf8_from_wide(path.native());
+}
+
+std::filesystem::path path_from_walk(std::string_view bytes) {
+  return std::filesystem::path(wide_from_utf8(bytes));
+}
+
+WalkFolder::~WalkFolder() = default;
+
+WalkFolder::Opened WalkFolder::open(const std::filesystem::path& folder) {
+  cut_.clear();
+  path_ = long_path(folder);
+  const DWORD attributes =
+      path_.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path_.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (out_of_memory(GetLastError())) throw_no_memory();
+    return Opened::unreadable;
+  }
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Opened::ok : Opened::not_folder;
+}
+
+WalkFolder::Opened WalkFolder::enter(std::string_view name) {
+  const std::size_t cut = path_.size();
+  cut_.push_back(cut);
+  path_ += L'\\';
+  path_ += wide_from_utf8(name);
+  const DWORD attributes = GetFileAttributesW(path_.c_str());
+  Opened opened = Opened::ok;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (out_of_memory(GetLastError())) {
+      path_.resize(cut);
+      cut_.pop_back();
+      throw_no_memory();
+    }
+    opened = Opened::unreadable;
+  } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    opened = Opened::link;  // a junction as well as a symbolic link
+  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    opened = Opened::not_folder;
+  }
+  if (opened != Opened::ok) {
+    path_.resize(cut);
+    cut_.pop_back();
+  }
+  return opened;
+}
+
+bool WalkFolder::leave() {
+  if (cut_.empty()) return false;
+  path_.resize(cut_.back());
+  cut_.pop_back();
+  return true;
+}
+
+bool WalkFolder::list(void (*add)(void* context, const Entry& entry), void* context) {
+  WIN32_FIND_DATAW data{};
+  const std::wstring pattern = path_ + L"\\*";
+  HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (out_of_memory(error)) throw_no_memory();
+    return error == ERROR_FILE_NOT_FOUND;
+  }
+  struct Closer {
+    HANDLE find;
+    ~Closer() { FindClose(find); }
+  } closer{find};
+  std::string name;
+  for (;;) {
+    const std::wstring_view wide(data.cFileName);
+    if (wide != L"." && wide != L"..") {
+      Entry entry;
+      const bool valid = strict_utf8(wide, name);
+      entry.name = name;
+      const DWORD a = data.dwFileAttributes;
+      if (!valid) {
+        entry.kind = Kind::bad_name;
+      } else if ((a & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        entry.kind = (a & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::link_to_folder : Kind::file;
+        entry.follow = true;
+      } else if ((a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+        entry.kind = Kind::hidden;
+      } else if ((a & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        entry.kind = Kind::folder;
+      } else if ((a & FILE_ATTRIBUTE_DEVICE) != 0) {
+        entry.kind = Kind::not_regular;
+      }
+      add(context, entry);
+    }
+    if (!FindNextFileW(find, &data)) {
+      const DWORD error = GetLastError();
+      if (out_of_memory(error)) throw_no_memory();
+      return error == ERROR_NO_MORE_FILES;
+    }
+  }
+}
+
+bool WalkFolder::entry_id(std::string_view name, FileId& id) const {
+  return id_of_path(path_ + L"\\" + wide_from_utf8(name), id);
 }
 
 }  // namespace orven::platform

@@ -6,7 +6,9 @@
 // closing chapters ending "</div></body></html>", every LF stored as CR LF. The blocks must
 // also be exactly those whose keywords a plain substring search finds in the whole text
 // (each file up to its first zero byte, one after another, whitespace dropped), which checks
-// the streamed, threaded scan against the direct definition; so must slots 200 and 0.
+// the streamed, threaded scan against the direct definition; so must slots 200 and 0. The
+// findings (find_advice) must be those blocks, each firing keyword counted as the plain
+// search counts it.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "advisor/advisor.h"
+#include "advisor/findings.h"
 #include "fuzz_common.h"
 #include "texts/cpp_rules.h"
 #include "texts/report.h"
@@ -252,10 +255,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Slot 0 holds the end of the last word; slot 200 the end of the text, as long as the
   // longest keyword less one byte. Once every keyword is found the scan may stop anywhere.
-  if (all_found(text)) return 0;
-  const std::string_view word = last_word(source);
-  ORVEN_FUZZ_CHECK(current_word(w) == word.substr(word.size() - std::min(word.size(), kWordKept)));
-  ORVEN_FUZZ_CHECK(scanned_text(w) ==
-                   text.substr(text.size() - std::min(text.size(), longest_keyword - 1)));
+  if (!all_found(text)) {
+    const std::string_view word = last_word(source);
+    ORVEN_FUZZ_CHECK(current_word(w) ==
+                     word.substr(word.size() - std::min(word.size(), kWordKept)));
+    ORVEN_FUZZ_CHECK(scanned_text(w) ==
+                     text.substr(text.size() - std::min(text.size(), longest_keyword - 1)));
+  }
+
+  // The findings: the report's blocks in order, each keyword counted over the whole text
+  // (the workspace is the same one, so this comes after every check of its slots).
+  Workspace& fw = fuzz::fresh_workspace();
+  const Findings findings = find_advice(fw, paths, settings);
+  ORVEN_FUZZ_CHECK(findings.outcome.status == ModeOutcome::Status::ok);
+  ORVEN_FUZZ_CHECK(findings.web_gate.has_value() == web && findings.cpp_gate.has_value() == cpp);
+  std::string from_findings = head_and_header;
+  bool cpp_heading = false;
+  if (web) from_findings += texts::kWebHeading;
+  for (const Finding& finding : findings.findings) {
+    if (finding.section == Section::cpp && !cpp_heading) {
+      from_findings += texts::kCppHeading;
+      cpp_heading = true;
+    }
+    from_findings += block(*finding.rule);
+    if (finding.hit) {
+      ORVEN_FUZZ_CHECK(finding.hit->count == count(text, bare(finding.hit->keyword)), text);
+      ORVEN_FUZZ_CHECK(finding.hit->first.line >= 1 && finding.hit->first.column >= 1);
+    }
+  }
+  if (cpp && !cpp_heading) from_findings += texts::kCppHeading;
+  ORVEN_FUZZ_CHECK(from_findings + closing == written, text);
   return 0;
 }

@@ -7,6 +7,9 @@ missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# npm installs the SARIF validator for the tests. Debian's npm only where no npm is there:
+# a Node.js from elsewhere brings its own, which Debian's would fight.
+command -v npm >/dev/null || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -31,6 +31,15 @@ inline constexpr AroundName kSkippedNotRegular{
     "«"_cp, "» пропущен: это не обычный файл, а устройство, канал или сокет."_cp};
 inline constexpr AroundName kSkippedFolder{"Папка «"_cp,
                                            "» пропущена: её содержимое не удалось прочитать."_cp};
+// Windows: a name in a walked folder that is not valid UTF-16 cannot be opened by any name.
+inline constexpr AroundName kSkippedBadName{
+    "«"_cp, "» пропущен: его имя не записывается в Unicode (UTF-16)."_cp};
+// Training mode was given folders only, and they hold no source file: the paths given stand
+// between, each in quotes, separated by kNoSourcesBetween.
+inline constexpr AroundName kNoSources{
+    "В «"_cp,
+    "» нет исходных файлов (*.php, *.html, *.js, *.cpp, *.h и других). Отчёт не записан."_cp};
+inline constexpr std::string_view kNoSourcesBetween = "», «"_cp;
 // Expert mode was given more than one path (dropped on the window, or on its command line);
 // the name is the first path too many. Nothing ran.
 inline constexpr AroundName kExpertOneScript{
@@ -80,7 +89,7 @@ inline constexpr std::string_view kNoDisplay =
 
 // orven-cli.
 inline constexpr std::string_view kCliUsage =
-    "Использование: orven-cli [--open] training ПУТЬ...\n"
+    "Использование: orven-cli [--open] [--no-ignore] [--exclude ШАБЛОН]... training ПУТЬ...\n"
     "               orven-cli [--open] expert ФАЙЛ\n"
     "Справка: orven-cli --help\n"_cp;
 
@@ -90,23 +99,44 @@ inline constexpr std::string_view kCliHelp =
     "Использование:\n"
     "  orven-cli training ПУТЬ...  учебный режим: отчёт с советами по исходному коду\n"
     "                              файлов и папок ПУТЬ записывается в result.html\n"
+    "  orven-cli training --format sarif|json|gnu [--output ФАЙЛ] ПУТЬ...\n"
+    "                              находки в формате для CI, скриптов и редакторов (UTF-8)\n"
+    "                              на стандартный вывод или в ФАЙЛ\n"
     "  orven-cli expert ФАЙЛ       экспертный режим: исполняет скрипт ФАЙЛ и дописывает\n"
     "                              по строке на команду в orven_log.txt\n"
     "  orven-cli --help            эта справка\n"
     "  orven-cli --version         версия программы\n"
     "\n"
     "Параметры:\n"
-    "  --open    открыть результат в программе, связанной с ним в системе\n"
-    "  --        всё, что дальше, не параметры (для файла, чьё имя начинается с «-»)\n"
+    "  --open              открыть результат в программе, связанной с ним в системе\n"
+    "  --no-ignore         не смотреть в .gitignore, .ignore и файлы исключений git\n"
+    "  --exclude ШАБЛОН    пропускать и это (синтаксис .gitignore, от каждой папки ПУТЬ);\n"
+    "                      можно повторять\n"
+    "  --format html|sarif|json|gnu\n"
+    "                      html (по умолчанию): отчёт result.html; sarif: SARIF 2.1.0 для\n"
+    "                      CI; json: свой формат для скриптов; gnu: строки\n"
+    "                      ФАЙЛ:СТРОКА:СТОЛБЕЦ: note: для редакторов. Находки указывают\n"
+    "                      правило (W01…W28, C01…C40), ключевое слово, его первое место\n"
+    "                      и число вхождений; result.html и readme.txt не пишутся\n"
+    "  --output ФАЙЛ       писать результат в ФАЙЛ вместо result.html или стандартного\n"
+    "                      вывода\n"
+    "  --                  всё, что дальше, не параметры (для имени, начинающегося с «-»)\n"
     "\n"
     "Учебный режим читает файлы и папки в порядке аргументов как один текст. Из папки\n"
-    "и всех вложенных берутся файлы *.html, *.php, *.inc, *.cpp, *.h и *.txt по порядку\n"
-    "байтов их путей внутри папки; скрытые (имя начинается с точки), ссылки на папки,\n"
-    "а также result.html и readme.txt текущей папки пропускаются. Файл из папки, который\n"
+    "и всех вложенных берутся исходники по окончанию имени, в любом регистре: PHP\n"
+    "(.php .inc .phtml), HTML/XHTML (.html .htm .xhtml), JavaScript (.js .mjs), C и C++\n"
+    "(.c .cc .cpp .cxx .h .hh .hpp .hxx .inl), по порядку байтов их путей внутри папки.\n"
+    "Другие файлы (и .txt) читаются, только если названы в аргументах. Пропускаются\n"
+    "скрытые (имя начинается с точки; в Windows и с атрибутом «скрытый» или «системный»),\n"
+    "ссылки на папки, выходные файлы ОРВЕН (result.html, readme.txt, orven_log.txt) и\n"
+    "всё, что исключают .gitignore (в рабочей копии git), .git/info/exclude, файл\n"
+    "исключений пользователя (core.excludesFile) и файлы .ignore. Файл из папки, который\n"
     "не удалось прочитать, пропускается с замечанием; файл, названный в аргументах, —\n"
-    "нет: тогда отчёт не записывается.\n"
+    "нет: тогда отчёт не записывается. Если в папках нет ни одного исходника и файлы не\n"
+    "названы, отчёт не записывается.\n"
     "\n"
-    "Результат и readme.txt записываются в текущую папку.\n"
+    "Отчёт (без --output) и readme.txt записываются в текущую папку; с --format sarif,\n"
+    "json или gnu readme.txt не пишется.\n"
     "\n"
     "Команды экспертного режима, по одной в строке, аргументы A B C D — числа через\n"
     "пробел (подробно и с примерами: man orven-cli):\n"
@@ -136,6 +166,12 @@ inline constexpr AroundName kCliUnknownOption{"orven-cli: неизвестный
 inline constexpr AroundName kCliUnknownMode{"orven-cli: неизвестный режим «"_cp,
                                             "» (нужен training или expert)\n"_cp};
 inline constexpr AroundName kCliExtraArgument{"orven-cli: лишний аргумент «"_cp, "»\n"_cp};
+inline constexpr AroundName kCliMissingValue{"orven-cli: после «"_cp, "» нужен шаблон\n"_cp};
+inline constexpr AroundName kCliNoValue{"orven-cli: у параметра «"_cp, "» нет значения\n"_cp};
+inline constexpr AroundName kCliUnknownFormat{"orven-cli: неизвестный формат «"_cp,
+                                              "» (нужен html, sarif, json или gnu)\n"_cp};
+inline constexpr std::string_view kCliTrainingOnly =
+    "orven-cli: --format и --output только для учебного режима (training)\n"_cp;
 inline constexpr std::string_view kCliNoMode = "orven-cli: не указан режим и файл\n"_cp;
 inline constexpr std::string_view kCliNoFile = "orven-cli: не указан файл\n"_cp;
 // The completion message (or the help) could not be written to standard output; the files

@@ -1,12 +1,17 @@
 // orven-cli: one run of training or expert mode from a terminal or a CI job. The run is the
 // same sequence the window performs; the inputs come from the command line (training takes
 // any number of files and folders, expert one script), messages go to stdout (completion)
-// and stderr (errors and notes), and nothing is opened unless --open is given.
+// and stderr (errors and notes), and nothing is opened unless --open is given. With
+// --format sarif|json|gnu a training run writes its findings to stdout (or --output FILE)
+// instead: no report, no readme.txt, no completion message.
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/display_text.h"
+#include "app/findings_output.h"
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "base/platform.h"
@@ -64,6 +69,79 @@ class CliServices : public app::Services {
   bool said_ = true;
 };
 
+// What --no-ignore and --exclude ask of a training walk; the mode entry below reads it.
+WalkOptions g_walk;
+
+ModeOutcome run_training(Workspace& w, std::span<const std::filesystem::path> inputs) {
+  return run_advisor(w, inputs, ScanSettings{}, g_walk);
+}
+
+// Where the report of an html run goes, when --output names it (a mode entry is a plain
+// function, so it cannot carry the name itself).
+std::filesystem::path report_file;
+
+ModeOutcome training_to_report_file(Workspace& w, std::span<const std::filesystem::path> inputs) {
+  return run_advisor(w, inputs, ScanSettings{}, g_walk, report_file);
+}
+
+void say_error(const std::string& utf8) {
+  platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + app::to_utf8(msg::kErrorCaption) +
+                         ": " + utf8 + "\n");
+}
+
+// A training run that writes its findings in a machine format; the exit status.
+int run_findings(app::FindingsFormat format, const std::filesystem::path& output,
+                 const std::vector<std::filesystem::path>& inputs,
+                 const std::vector<platform::Argument>& args) {
+  Findings findings;
+  try {
+    WorkspacePtr workspace = create_workspace();
+    findings = find_advice(*workspace, inputs, ScanSettings{}, g_walk);
+    destroy_workspace(workspace);
+  } catch (const std::bad_alloc&) {
+    findings.outcome = {ModeOutcome::Status::out_of_memory, inputs.front()};
+  } catch (const std::exception& e) {
+    findings.outcome = {ModeOutcome::Status::internal_error, inputs.front()};
+    findings.outcome.detail = e.what();
+  }
+  for (const SkippedInput& skipped : findings.outcome.skipped) {
+    platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + app::skipped_note(skipped) + "\n");
+  }
+  if (findings.outcome.status != ModeOutcome::Status::ok) {
+    say_error(app::failure_message(findings.outcome, inputs));
+    return kExitFailed;
+  }
+  app::FindingsRunInfo info;
+  info.arguments.push_back("orven-cli");
+  for (const platform::Argument& arg : args) info.arguments.push_back(arg.text);
+  std::error_code error;
+  info.current_folder = std::filesystem::current_path(error);
+  std::string text;
+  try {
+    text = app::findings_text(format, findings, info);
+  } catch (const std::bad_alloc&) {
+    say_error(app::failure_message({ModeOutcome::Status::out_of_memory, inputs.front()}));
+    return kExitFailed;
+  }
+  if (output.empty()) return say(text) ? kExitOk : kExitFailed;
+  if (!platform::replace_file(output, text)) {
+    say_error(app::failure_message({ModeOutcome::Status::output_unwritable, output}));
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+// The value of an option given as "--name VALUE" or "--name=VALUE"; nullopt when it is missing.
+std::optional<std::string> option_value(const std::vector<platform::Argument>& args, std::size_t& i,
+                                        std::string_view name) {
+  const std::string& a = args[i].text;
+  if (a.size() > name.size() && a.starts_with(name) && a[name.size()] == '=') {
+    return a.substr(name.size() + 1);
+  }
+  if (i + 1 >= args.size()) return std::nullopt;
+  return args[++i].text;
+}
+
 int usage_error(const std::string& what) {
   platform::write_stderr(what + app::to_utf8(msg::kCliUsage));
   return kExitUsage;
@@ -86,9 +164,17 @@ constexpr std::string_view kModeWords[] = {"training", "expert"};
 int run(const std::vector<platform::Argument>& args) {
   bool open = false;
   bool options_ended = false;
+  bool findings = false;  // --format other than html
+  app::FindingsFormat format = app::FindingsFormat::sarif;
+  std::optional<std::filesystem::path> output;
   std::vector<const platform::Argument*> operands;
-  for (const platform::Argument& arg : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const platform::Argument& arg = args[i];
     const std::string& a = arg.text;
+    const auto is_option = [&](std::string_view name) {
+      return a == name || (a.starts_with(name) && a.size() > name.size() && a[name.size()] == '=');
+    };
+    static constexpr std::string_view kExcludeIs = "--exclude=";
     if (kSlashHelp && !options_ended && a == "/?") {
       return say(app::to_utf8(msg::kCliHelp)) ? kExitOk : kExitFailed;
     } else if (options_ended || a.size() < 2 || a[0] != '-') {
@@ -101,6 +187,37 @@ int run(const std::vector<platform::Argument>& args) {
       return say(app::to_utf8(texts::kVersionLine) + "\n") ? kExitOk : kExitFailed;
     } else if (a == "--open") {
       open = true;
+    } else if (is_option("--format")) {
+      const std::optional<std::string> value = option_value(args, i, "--format");
+      if (!value) return usage_error(around(msg::kCliNoValue, a));
+      if (*value == "sarif") {
+        findings = true;
+        format = app::FindingsFormat::sarif;
+      } else if (*value == "json") {
+        findings = true;
+        format = app::FindingsFormat::json;
+      } else if (*value == "gnu") {
+        findings = true;
+        format = app::FindingsFormat::gnu;
+      } else if (*value == "html") {
+        findings = false;
+      } else {
+        return usage_error(around(msg::kCliUnknownFormat, *value));
+      }
+    } else if (is_option("--output")) {
+      const bool joined = a != "--output";
+      const std::optional<std::string> value = option_value(args, i, "--output");
+      if (!value || value->empty()) return usage_error(around(msg::kCliNoValue, a));
+      // The path as the system gave it (on Windows, from its wide argument).
+      output = joined ? std::filesystem::path(std::u8string(value->begin(), value->end()))
+                      : args[i].path;
+    } else if (a == "--no-ignore") {
+      g_walk.ignore_files = false;
+    } else if (a == "--exclude") {
+      if (i + 1 == args.size()) return usage_error(around(msg::kCliMissingValue, a));
+      g_walk.excludes.push_back(args[++i].text);
+    } else if (a.starts_with(kExcludeIs)) {
+      g_walk.excludes.push_back(a.substr(kExcludeIs.size()));
     } else {
       return usage_error(around(msg::kCliUnknownOption, a));
     }
@@ -116,11 +233,24 @@ int run(const std::vector<platform::Argument>& args) {
   if (app::mode_for_index(mode_index) == app::Mode::expert && operands.size() > 2) {
     return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
   }
+  if (app::mode_for_index(mode_index) == app::Mode::expert && (findings || output)) {
+    return usage_error(app::to_utf8(msg::kCliTrainingOnly));
+  }
   std::vector<std::filesystem::path> inputs;
   for (std::size_t i = 1; i < operands.size(); ++i) inputs.push_back(operands[i]->path);
+  if (findings) return run_findings(format, output.value_or(std::filesystem::path()), inputs, args);
+  if (output) {
+    report_file = *output;
+    CliServices services(std::move(inputs), open);
+    const app::ModeEntries entries{&training_to_report_file, &run_script};
+    const app::RunResult result = app::perform_run(mode_index, services, entries, report_file);
+    return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
+                                                                               : kExitFailed;
+  }
 
   CliServices services(std::move(inputs), open);
-  const app::RunResult result = app::perform_run(mode_index, services, app::kModeEntries);
+  const app::ModeEntries modes{&run_training, app::kModeEntries.expert};
+  const app::RunResult result = app::perform_run(mode_index, services, modes);
   return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
                                                                              : kExitFailed;
 }

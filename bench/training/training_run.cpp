@@ -1,34 +1,55 @@
 // One training run on the given files and folders, as the program does it: a fresh
-// workspace, the whole run, result.html written into the current directory. Prints the
-// outcome and the time. Usage: training_run [--threads N] PATH...
+// workspace, the whole run, result.html written into the current directory, or with
+// --format sarif the findings' SARIF log made and written to stdout as orven-cli does. Prints
+// the outcome and the time on stderr. Usage: training_run [--threads N] [--format sarif] PATH...
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "advisor/advisor.h"
+#include "advisor/findings.h"
+#include "app/findings_output.h"
 #include "workspace/workspace.h"
 
 int main(int argc, char** argv) {
   orven::ScanSettings settings;
+  bool sarif = false;
   int first = 1;
-  if (argc > 2 && std::strcmp(argv[1], "--threads") == 0) {
-    settings.threads = static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10));
-    first = 3;
+  for (; first + 1 < argc; first += 2) {
+    if (std::strcmp(argv[first], "--threads") == 0) {
+      settings.threads = static_cast<unsigned>(std::strtoul(argv[first + 1], nullptr, 10));
+    } else if (std::strcmp(argv[first], "--format") == 0 &&
+               std::strcmp(argv[first + 1], "sarif") == 0) {
+      sarif = true;
+    } else {
+      break;
+    }
   }
   if (first >= argc) {
-    std::fprintf(stderr, "usage: training_run [--threads N] PATH...\n");
+    std::fprintf(stderr, "usage: training_run [--threads N] [--format sarif] PATH...\n");
     return 2;
   }
   const std::vector<std::filesystem::path> inputs(argv + first, argv + argc);
   const auto start = std::chrono::steady_clock::now();
   orven::WorkspacePtr workspace = orven::create_workspace();
-  const orven::ModeOutcome outcome = orven::run_advisor(*workspace, inputs, settings);
+  orven::ModeOutcome outcome;
+  if (sarif) {
+    const orven::Findings findings = orven::find_advice(*workspace, inputs, settings);
+    outcome = findings.outcome;
+    orven::app::FindingsRunInfo info{{"training_run"}, 0, std::filesystem::current_path()};
+    const std::string log =
+        orven::app::findings_text(orven::app::FindingsFormat::sarif, findings, info);
+    std::fwrite(log.data(), 1, log.size(), stdout);
+  } else {
+    outcome = orven::run_advisor(*workspace, inputs, settings);
+  }
   orven::destroy_workspace(workspace);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("training run: %.3f s, status %d, %zu skipped\n", took.count(),
-              static_cast<int>(outcome.status), outcome.skipped.size());
+  std::fprintf(stderr, "training run: %.3f s, status %d, %zu skipped\n", took.count(),
+               static_cast<int>(outcome.status), outcome.skipped.size());
   return outcome.status == orven::ModeOutcome::Status::ok ? 0 : 1;
 }

@@ -4,7 +4,10 @@
 // bytes in one file, whatever the threads.
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 #ifdef _WIN32
@@ -12,10 +15,13 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <span>
+#include <sstream>
 #include <string>
 #include <system_error>
 
@@ -184,55 +190,289 @@ TEST_F(TrainingRun, SeveralFilesMakeTheReportOfTheirConcatenation) {
   }
 }
 
-// A folder's files in byte order of their paths below it ("a-b" < "a.txt" < "a/…" < "a0",
+// A folder's files in byte order of their paths below it ("a-b" < "a.php" < "a/…" < "a0",
 // capitals first), the given paths in their order; a given file is taken whatever its name.
-// Folders are walked to the bottom; hidden names, other endings, links to folders, and the
-// report and readme of the current folder (not of others) are passed over.
+// Folders are walked to the bottom; taken are the source endings of every language the
+// advice covers, in any letter case; passed over are hidden names, other endings (".txt"
+// too), links to folders, the outputs of the current folder (by identity, whatever name
+// leads there) and a report that an earlier run left anywhere below.
 TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
+  ASSERT_EQ(run("<?php echo 1;").status, Status::ok);  // a report of this program's own
+  const std::string own_report = read_bytes("result.html");
+  fs::create_directories("tree/all");
+  for (const std::string_view ending : kSourceEndings) {
+    write_bytes("tree/all/x" + std::string(ending), "x");
+  }
   for (const char* file :
-       {"C.PHP",       "a-b.php",  "a.txt",     "a/x.php",     "a/y/z.h",         "a0.php",
-        "b.php",       "c.js",     "d.inc",     "e.cpp",       "f.html",          "g.h",
-        "h.txt",       "Makefile", "n.php.bak", ".hidden.php", ".git/config.txt", "readme.txt",
-        "result.html", "z/.h",     "z/Z.Txt"}) {
+       {"C.PHP",           "a-b.php",    "a.php",          "a/x.php",     "a/y/z.h",
+        "a0.php",          "b.php",      "c.JS",           "d.Inc",       "e.txt",
+        "f.HTM",           "Makefile",   "n.php.bak",      ".hidden.php", "CMakeLists.txt",
+        ".git/config.php", "readme.txt", "result.html",    "z/.h",        "z/Z.Txt",
+        "z/php",           "w.phpx",     "old/result.html"}) {
     fs::create_directories(("tree" / fs::path(file)).parent_path());
     write_bytes("tree" / fs::path(file), "x");
   }
-  write_bytes("result.html", "x");
+  write_bytes("tree/old/result.html", own_report);  // an earlier run's, in a subfolder
   write_bytes("readme.txt", "x");
   std::error_code no_links;  // some systems do not let everyone make links
   fs::create_directory_symlink("a", "tree/link-to-a", no_links);
   if (!no_links) fs::create_symlink("b.php", "tree/link.php", no_links);
+  if (!no_links) fs::create_symlink("../result.html", "tree/report-link.html", no_links);
   auto walk = [](const std::vector<fs::path>& paths) {
     std::vector<std::string> items;
     InputWalk walk(paths);
     while (const std::optional<WalkItem> item = walk.next()) {
-      items.push_back(item->path.generic_string() + (item->named ? " (given)" : ""));
+      items.push_back(item->path.generic_string() + (item->named ? " (given)" : "") +
+                      (item->maybe_report ? " (report?)" : ""));
     }
     return items;
   };
-  std::vector<std::string> tree{
-      "tree/C.PHP",    "tree/a-b.php",    "tree/a.txt",       "tree/a/x.php",
-      "tree/a/y/z.h",  "tree/a0.php",     "tree/b.php",       "tree/d.inc",
-      "tree/e.cpp",    "tree/f.html",     "tree/g.h",         "tree/h.txt",
-      "tree/link.php", "tree/readme.txt", "tree/result.html", "tree/z/Z.Txt"};
+  std::vector<std::string> tree{"tree/C.PHP",   "tree/a-b.php", "tree/a.php",
+                                "tree/a/x.php", "tree/a/y/z.h", "tree/a0.php"};
+  for (std::string_view ending : kSourceEndings) {
+    tree.push_back("tree/all/x" + std::string(ending));
+  }
+  std::sort(tree.begin() + 6, tree.end());
+  for (const char* file : {"tree/b.php", "tree/c.JS", "tree/d.Inc", "tree/f.HTM", "tree/link.php",
+                           "tree/old/result.html (report?)", "tree/result.html (report?)"}) {
+    tree.push_back(file);
+  }
   if (no_links) std::erase(tree, "tree/link.php");
   EXPECT_EQ(walk({"tree"}), tree);
-  EXPECT_EQ(walk({"tree/c.js", "tree/a", "tree/.hidden.php", "tree/a"}),
-            (std::vector<std::string>{"tree/c.js (given)", "tree/a/x.php", "tree/a/y/z.h",
+  EXPECT_EQ(walk({"tree/e.txt", "tree/a", "tree/.hidden.php", "tree/a"}),
+            (std::vector<std::string>{"tree/e.txt (given)", "tree/a/x.php", "tree/a/y/z.h",
                                       "tree/.hidden.php (given)", "tree/a/x.php", "tree/a/y/z.h"}));
-  std::vector<std::string> here;  // without ./readme.txt and ./result.html
+  std::vector<std::string> here;  // without ./result.html, which is this run's output
   for (const std::string& file : tree) here.push_back("./" + file);
   EXPECT_EQ(walk({"."}), here);
+
+  // The report of the tree leaves the old report out: it is that of the same files without it.
+  ASSERT_EQ(run_paths({"tree"}).status, Status::ok);
+  const std::string with_old = read_bytes("result.html");
+  fs::remove("tree/old/result.html");
+  ASSERT_EQ(run_paths({"tree"}).status, Status::ok);
+  EXPECT_EQ(read_bytes("result.html"), with_old);
 }
 
-// A file met in a folder that cannot be read (a broken link, a pipe, one without read
-// permission) or a folder that cannot be listed is skipped, reported in walk order, and the
-// report is the one of the rest.
+// Ignore rules mean what git means: over random trees and random rule sets (.gitignore at
+// several levels, .git/info/exclude, the user's excludes file), the walk takes exactly the
+// files that neither `git check-ignore` nor an ignored folder above them leaves out.
+// --exclude and .ignore use the same rules and win over them; --no-ignore looks at none.
+#ifndef _WIN32
+TEST_F(TrainingRun, IgnoreRulesAreGitsOwn) {
+  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  // Neither the user's excludes file nor git's system settings have a say here.
+  const fs::path home = dir_ / "home";
+  fs::create_directories(home / ".config" / "git");
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+  ::setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
+  std::mt19937 random(16);
+  const auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(*(from.begin() + random() % from.size()));
+  };
+  const auto pattern = [&] {
+    std::string p;
+    if (random() % 5 == 0) p += "!";
+    if (random() % 4 == 0) p += "/";
+    const int parts = 1 + static_cast<int>(random() % 3);
+    for (int i = 0; i < parts; ++i) {
+      if (i > 0) p += "/";
+      p += pick({"a", "b", "src", "*", "**", "?", "x*", "*.php", "*.[ch]", "[ab]*", "m?in.cpp",
+                 "*.js", "b.js", "[!a]*", "**", "sr[a-z]", "\\a.php", "*.php "});
+    }
+    if (random() % 4 == 0) p += "/";
+    return p;
+  };
+  const auto rules = [&] {
+    std::string text;
+    for (int n = static_cast<int>(random() % 5); n > 0; --n) text += pattern() + "\n";
+    return text;
+  };
+  for (int round = 0; round < 40; ++round) {
+    const fs::path repo = dir_ / ("repo" + std::to_string(round));
+    fs::create_directories(repo);
+    ASSERT_EQ(std::system(("cd '" + repo.string() + "' && git init -q .").c_str()), 0);
+    std::vector<std::string> files, folders;
+    for (int n = 0; n < 30; ++n) {
+      std::string folder;
+      for (int depth = static_cast<int>(random() % 4); depth > 0; --depth) {
+        folder += pick({"a", "b", "src", "x1", "build"}) + "/";
+      }
+      std::string file = folder + pick({"a.php", "b.js", "main.cpp", "x.h", "a.c", "b.php"});
+      fs::create_directories(repo / folder);
+      write_bytes(repo / file, "x");
+      files.push_back(file);
+      for (std::size_t at = folder.find('/'); at != std::string::npos;
+           at = folder.find('/', at + 1)) {
+        folders.push_back(folder.substr(0, at));
+      }
+    }
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    write_bytes(repo / ".gitignore", rules());
+    for (const std::string& folder : folders) {
+      if (random() % 3 == 0) write_bytes(repo / folder / ".gitignore", rules());
+    }
+    write_bytes(repo / ".git" / "info" / "exclude", rules());
+    write_bytes(home / ".config" / "git" / "ignore", rules());
+
+    // What git leaves out; a file below a folder it leaves out is never reached.
+    std::string asked;
+    for (const std::string& f : folders) asked += f + "\n";
+    for (const std::string& f : files) asked += f + "\n";
+    write_bytes(dir_ / "asked.txt", asked);
+    std::system(("cd '" + repo.string() + "' && git check-ignore --stdin <'" +
+                 (dir_ / "asked.txt").string() + "' >'" + (dir_ / "ignored.txt").string() + "'")
+                    .c_str());
+    std::vector<std::string> ignored;
+    std::istringstream lines(read_bytes(dir_ / "ignored.txt"));
+    for (std::string line; std::getline(lines, line);) ignored.push_back(line);
+    const auto is_ignored = [&](const std::string& path) {
+      return std::find(ignored.begin(), ignored.end(), path) != ignored.end();
+    };
+    std::vector<std::string> expected;
+    for (const std::string& file : files) {
+      bool left_out = is_ignored(file);
+      for (std::size_t at = file.find('/'); at != std::string::npos && !left_out;
+           at = file.find('/', at + 1)) {
+        left_out = is_ignored(file.substr(0, at));
+      }
+      if (!left_out) expected.push_back(repo.string() + "/" + file);
+    }
+    std::vector<std::string> walked;
+    const std::vector<fs::path> paths{repo};
+    InputWalk walk(paths);
+    while (const std::optional<WalkItem> item = walk.next()) walked.push_back(item->path.string());
+    std::sort(walked.begin(), walked.end());
+    ASSERT_EQ(walked, expected) << "round " << round << "\n.gitignore:\n"
+                                << read_bytes(repo / ".gitignore") << "exclude:\n"
+                                << read_bytes(repo / ".git" / "info" / "exclude") << "user:\n"
+                                << read_bytes(home / ".config" / "git" / "ignore");
+  }
+
+  // --exclude and .ignore over .gitignore; --no-ignore; the folders above the one given.
+  const fs::path repo = dir_ / "repo0";
+  write_bytes(repo / ".gitignore", "*.php\n");
+  write_bytes(repo / ".git" / "info" / "exclude", "");
+  write_bytes(home / ".config" / "git" / "ignore", "");
+  fs::create_directories(repo / "p" / "q");
+  write_bytes(repo / "p" / "q" / "k.php", "x");
+  write_bytes(repo / "p" / "q" / "k.js", "x");
+  const auto walk = [](const fs::path& folder, WalkOptions options) {
+    std::vector<std::string> names;
+    const std::vector<fs::path> paths{folder};
+    InputWalk w(paths, std::move(options));
+    while (const std::optional<WalkItem> item = w.next()) {
+      names.push_back(item->path.filename().string());
+    }
+    return names;
+  };
+  EXPECT_EQ(walk(repo / "p" / "q", {}), std::vector<std::string>{"k.js"});
+  write_bytes(repo / "p" / ".ignore", "!k.php\n");
+  EXPECT_EQ(walk(repo / "p" / "q", {}), (std::vector<std::string>{"k.js", "k.php"}));
+  EXPECT_EQ(walk(repo / "p", {true, {"q/k.js"}}), std::vector<std::string>{"k.php"});
+  EXPECT_EQ(walk(repo / "p", {true, {"/k.js"}}), (std::vector<std::string>{"k.js", "k.php"}));
+  write_bytes(repo / "p" / ".ignore", "");
+  EXPECT_EQ(walk(repo / "p", {false, {}}), (std::vector<std::string>{"k.js", "k.php"}));
+}
+#endif
+
+#ifdef _WIN32
+// Windows: names of devices ("con.php", "aux.h") are regular files in a folder and are read
+// as such; entries with the hidden or system attribute are left out; the current folder's
+// outputs are left out in any letter case; a name that is not valid UTF-16 is skipped alone.
+TEST_F(TrainingRun, WindowsNamesAndAttributes) {
+  const std::wstring folder = L"\\\\?\\" + (dir_ / "win").wstring();
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const auto make = [&](const std::wstring& name, DWORD attributes, const char* text) {
+    const HANDLE h = CreateFileW((folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, attributes, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(h, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    CloseHandle(h);
+    return true;
+  };
+  for (const wchar_t* name : {L"con.php", L"aux.h", L"com1.cpp", L"nul.js"}) {
+    ASSERT_TRUE(make(name, FILE_ATTRIBUTE_NORMAL, "x"));
+  }
+  ASSERT_TRUE(make(L"hidden.php", FILE_ATTRIBUTE_HIDDEN, "x"));
+  ASSERT_TRUE(make(L"system.php", FILE_ATTRIBUTE_SYSTEM, "x"));
+  const bool odd_name = make(std::wstring(L"odd") + wchar_t(0xD800) + L".php", 0, "x");
+  // A folder far below MAX_PATH.
+  std::wstring deep = folder;
+  for (int level = 0; level < 40; ++level) {
+    deep += L"\\folder-of-a-long-name";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  ASSERT_GT(deep.size(), 900u);  // far past MAX_PATH (260)
+  const HANDLE bottom = CreateFileW((deep + L"\\bottom.php").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(bottom, INVALID_HANDLE_VALUE);
+  CloseHandle(bottom);
+  ASSERT_EQ(run("<?php echo 1;").status, Status::ok);
+  fs::rename("result.html", "RESULT.HTML");
+  std::vector<std::string> items;
+  const std::vector<fs::path> paths{"win", "."};
+  InputWalk walk(paths);
+  while (const std::optional<WalkItem> item = walk.next()) {
+    const std::u8string name = item->path.generic_u8string();
+    items.push_back(std::string(name.begin(), name.end()) +
+                    (item->what == WalkItem::What::bad_name ? " (bad name)" : ""));
+  }
+  std::string bottom_path = "win";
+  for (int level = 0; level < 40; ++level) bottom_path += "/folder-of-a-long-name";
+  std::vector<std::string> expected{"win/aux.h", "win/com1.cpp", "win/con.php",
+                                    bottom_path + "/bottom.php", "win/nul.js"};
+  if (odd_name) expected.push_back("win/odd\xEF\xBF\xBD.php (bad name)");
+  for (const std::string& item : std::vector<std::string>(expected)) {
+    expected.push_back("./" + item);
+  }
+  EXPECT_EQ(items, expected);
+  const ModeOutcome outcome = run_paths({"win"});
+  EXPECT_EQ(outcome.status, Status::ok);
+  EXPECT_EQ(outcome.skipped.size(), odd_name ? 1u : 0u);
+  // By the same paths: the fixture's cleanup would meet the devices of those names.
+  for (const wchar_t* name : {L"con.php", L"aux.h", L"com1.cpp", L"nul.js"}) {
+    DeleteFileW((folder + L"\\" + name).c_str());
+  }
+  DeleteFileW((deep + L"\\bottom.php").c_str());
+  for (; deep.size() > folder.size(); deep.resize(deep.rfind(L'\\'))) {
+    RemoveDirectoryW(deep.c_str());
+  }
+}
+#endif
+
+// Folders that give no source file make no report: the run fails and names them, and
+// result.html stays as it was. A file given by name, even an empty one, is a source.
+TEST_F(TrainingRun, FoldersWithoutSourcesAreAFailure) {
+  fs::create_directories("empty");
+  fs::create_directories("notes/sub");
+  write_bytes("notes/a.txt", "<?php echo 1;");
+  write_bytes("notes/sub/CMakeLists.txt", "project(x)");
+  write_bytes("result.html", "old");
+  for (const std::vector<fs::path>& paths :
+       {std::vector<fs::path>{"empty"}, std::vector<fs::path>{"empty", "notes"}}) {
+    const ModeOutcome outcome = run_paths(paths);
+    EXPECT_EQ(outcome.status, Status::no_sources);
+    EXPECT_EQ(outcome.file, paths.front());
+    EXPECT_EQ(read_bytes("result.html"), "old");
+  }
+  write_bytes("nothing.txt", "");
+  EXPECT_EQ(run_paths({"empty", "nothing.txt"}).status, Status::ok);
+}
+
+// A file met in a folder that cannot be read (a broken link, a pipe, a socket, one without
+// read permission) or a folder that cannot be listed is skipped, reported in walk order, and
+// the report is the one of the rest. Pipes and sockets are told apart without being opened.
 TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
   fs::create_directories("tree/sub");
   write_bytes("tree/a.php", "<?php ec");
   write_bytes("tree/sub/b.php", "ho 1; #include <x>");
-  write_bytes("tree/z.txt", " class");
+  write_bytes("tree/z.cc", " class");
   ASSERT_EQ(run("<?php echo 1; #include <x> class").status, Status::ok);
   const std::string expected = read_bytes("result.html");
   std::vector<std::pair<std::string, Why>> skipped;
@@ -240,8 +480,18 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
   fs::create_symlink("nowhere.php", "tree/sub/gone.php", no_links);
   if (!no_links) skipped.emplace_back("tree/sub/gone.php", Why::unreadable);
 #ifndef _WIN32
-  ASSERT_EQ(::mkfifo("tree/sub/pipe.txt", 0600), 0);
-  skipped.emplace_back("tree/sub/pipe.txt", Why::not_regular);
+  ASSERT_EQ(::mkfifo("tree/sub/pipe.php", 0600), 0);
+  ASSERT_EQ(::mkfifo("tree/sub/pipe.txt", 0600), 0);  // not a source: not even named
+  skipped.emplace_back("tree/sub/pipe.php", Why::not_regular);
+  {
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "tree/sub/socket.js");
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(sock);
+    skipped.emplace_back("tree/sub/socket.js", Why::not_regular);
+  }
   write_bytes("tree/locked.h", "eval(");
   fs::create_directory("tree/closed");
   write_bytes("tree/closed/c.php", "eval(");
@@ -271,10 +521,10 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
 #endif
 }
 
-// Once every keyword is found nothing more can change the report, and no more is read; but
-// every later input is still opened, so a given file that cannot be read still fails the
-// run and a skipped one is still reported.
-TEST_F(TrainingRun, EveryKeywordFoundStillOpensTheRest) {
+// Once every keyword is found nothing more can change the report and nothing more is
+// scanned; but every later input is still read to its end, so a given file that cannot be
+// read, or fails part way, still fails the run and a skipped one is still reported.
+TEST_F(TrainingRun, EveryKeywordFoundStillReadsTheRest) {
   std::string all;
   auto add_keywords = [&all](std::span<const texts::Rule> rules) {
     for (const texts::Rule& rule : rules) {
@@ -289,13 +539,26 @@ TEST_F(TrainingRun, EveryKeywordFoundStillOpensTheRest) {
   write_bytes("tree/a.php", "x");
   std::error_code no_links;
   fs::create_symlink("nowhere.php", "tree/gone.php", no_links);
+  std::size_t skipped = no_links ? 0 : 1;
+#ifdef __linux__
+  // Opens like a regular file, and its reads fail (EIO) at offset 0: a file that fails only
+  // when it is read.
+  const fs::path failing = "/proc/self/mem";
+  if (!no_links) fs::create_symlink(failing, "tree/mem.php", no_links);
+  if (!no_links) ++skipped;
+#endif
   for (const unsigned threads : {1u, 8u}) {
     ModeOutcome outcome = run_paths({"all.php", "tree", "missing.php"}, {threads, 4096});
     EXPECT_EQ(outcome.status, Status::input_unreadable);
     EXPECT_EQ(outcome.file, "missing.php");
+#ifdef __linux__
+    outcome = run_paths({"all.php", "tree", failing}, {threads, 4096});
+    EXPECT_EQ(outcome.status, Status::input_unreadable);
+    EXPECT_EQ(outcome.file, failing);
+#endif
     outcome = run_paths({"all.php", "tree"}, {threads, 4096});
     ASSERT_EQ(outcome.status, Status::ok);
-    EXPECT_EQ(outcome.skipped.size(), no_links ? 0u : 1u);
+    EXPECT_EQ(outcome.skipped.size(), skipped);
     EXPECT_EQ(web_rules().size(), texts::kWebRules.size());
     EXPECT_EQ(cpp_rules().size(), texts::kCppRules.size());
   }

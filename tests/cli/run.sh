@@ -117,11 +117,12 @@ check "an unwritable log exits 1" [ $status -eq 1 ]
 check "the error names the log by its full path" contains "$work/log-folder.err" "«$work/log-folder/orven_log.txt»"
 
 # Usage errors: exit 2, the usage on stderr, nothing on stdout, nothing written.
-for args in "" "training" "teaching $src" "expert $script extra" "--bogus training $src" "expert"; do
+for args in "" "training" "teaching $src" "expert $script extra" "--bogus training $src" "expert" \
+  "training $src --exclude"; do
   # shellcheck disable=SC2086
   run_in usage $args
   check "'$args' exits 2" [ $status -eq 2 ]
-  check "'$args' shows the usage on stderr" contains "$work/usage.err" "orven-cli [--open] training"
+  check "'$args' shows the usage on stderr" contains "$work/usage.err" "[--exclude ШАБЛОН]... training"
   check "'$args' prints nothing on stdout" empty "$work/usage.out"
   check "'$args' writes nothing" files_are usage ""
 done
@@ -142,7 +143,8 @@ printf '<?php ec' >"$project/src/a.php"
 printf 'ho 1; ?>\n#incl' >"$project/src/b.php"
 printf 'ude <windows.h>\n' >"$project/src/lib/c.h"
 printf 'eval($x);' >"$project/.git/d.php"
-printf 'eval($x);' >"$project/src/e.js"
+printf 'eval($x);' >"$project/src/e.txt"
+printf 'eval($x);' >"$project/src/CMakeLists.txt"
 ln -s missing.php "$project/src/broken.php"
 cat "$project/src/a.php" "$project/src/b.php" "$project/src/lib/c.h" "$src" >"$work/joined.php"
 run_in joined training "$work/joined.php"
@@ -159,6 +161,30 @@ run_in several-missing training "$project" "$work/нет такого файла
 check "a given file that cannot be read fails the run" [ $status -eq 1 ]
 check "the error names it" contains "$work/several-missing.err" "$work/нет такого файла.php"
 check "and no report is written" files_are several-missing "readme.txt "
+
+# --exclude leaves out what it names, below each folder given; a .ignore file does the same
+# unless --no-ignore is given.
+cat "$project/src/a.php" "$project/src/b.php" "$src" >"$work/joined-no-lib.php"
+run_in joined-no-lib training "$work/joined-no-lib.php"
+run_in exclude training --exclude lib/ --exclude=missing.php "$project" "$src"
+check "--exclude leaves out the folder it names" \
+  cmp -s "$work/exclude/result.html" "$work/joined-no-lib/result.html"
+printf 'lib/\n' >"$project/src/.ignore"
+run_in ignore-file training "$project" "$src"
+check "a .ignore file leaves it out too" \
+  cmp -s "$work/ignore-file/result.html" "$work/joined-no-lib/result.html"
+run_in no-ignore training --no-ignore "$project" "$src"
+check "--no-ignore takes it again" cmp -s "$work/no-ignore/result.html" "$work/joined/result.html"
+rm "$project/src/.ignore"
+
+# Folders without a single source file: exit 1, one message naming them, no report.
+mkdir -p "$work/no-sources/notes" "$work/empty"
+printf '<?php eval($x);' >"$work/no-sources/notes/a.txt"
+run_in no-sources training "$work/no-sources/notes" "$work/empty"
+check "folders without sources exit 1" [ $status -eq 1 ]
+check "with one line on stderr" [ "$(wc -l <"$work/no-sources.err")" -eq 1 ]
+check "naming both folders" contains "$work/no-sources.err" "«$work/no-sources/notes», «$work/empty»"
+check "and no report is written" files_are no-sources "notes readme.txt "
 
 # The report and readme that a run writes into the current folder are not read back by the
 # next run over that folder, so that it gives the same report.
@@ -198,6 +224,41 @@ for round in 1 2 3 4 5 6 7 8 9 10; do
   wait
 done
 check "runs started together print no note on the readme" empty "$work/together.err"
+
+# Machine formats: the findings on stdout (or in --output FILE), UTF-8; neither result.html
+# nor readme.txt; the exit status as for the report.
+printf '<?php\n  fopen($f);\r\n' >"$work/page.php"
+run_in gnu training --format gnu "$work/page.php"
+check "--format gnu exits 0" [ $status -eq 0 ]
+check "--format gnu writes no file" files_are gnu ""
+check "--format gnu says nothing on stderr" empty "$work/gnu.err"
+check "a finding with a place is FILE:LINE:COLUMN: note: ADVICE [ID]" \
+  contains "$work/gnu.out" "$work/page.php:2:3: note: Для работы с файлами проще использовать следующие функции: [W01]"
+check "a finding without a place names the program" grep -qE '^orven-cli: note: .* \[W28\]$' "$work/gnu.out"
+check "every line is a finding" [ "$(grep -cvE '^(.*:[0-9]+:[0-9]+|orven-cli): note: .* \[[WC][0-9]{2}\]$' "$work/gnu.out")" -eq 0 ]
+run_in json training --format=json --output out.json "$work/page.php"
+check "--format=json --output exits 0" [ $status -eq 0 ]
+check "--output takes the findings, stdout stays empty" empty "$work/json.out"
+check "--output writes only that file" files_are json "out.json "
+check "the JSON names the keyword" contains "$work/json/out.json" '"keyword": "fopen"'
+run_in sarif training --format sarif "$work/page.php"
+check "--format sarif exits 0" [ $status -eq 0 ]
+check "--format sarif writes no file" files_are sarif ""
+check "the SARIF log is version 2.1.0" contains "$work/sarif.out" '"version": "2.1.0"'
+run_in html-output training --output report.html "$work/page.php"
+check "--output names the report" out_is html-output "Готово! Результат в файле «report.html»."
+check "--output writes the report there, and readme.txt" files_are html-output "readme.txt report.html "
+check "that report is the one result.html would be" cmp -s "$work/html-output/report.html" <(cd "$work/training" && "$cli" training "$work/page.php" >/dev/null && cat result.html)
+run_in json-missing training --format json "$work/missing.php"
+check "--format json on a missing source exits 1" [ $status -eq 1 ]
+check "and writes nothing on stdout" empty "$work/json-missing.out"
+check "and names the source" contains "$work/json-missing.err" "$work/missing.php"
+run_in bad-format training --format xml "$src"
+check "an unknown format is a usage error" [ $status -eq 2 ]
+run_in format-no-value training "$src" --format
+check "--format without a value is a usage error" [ $status -eq 2 ]
+run_in expert-format expert "$script" --format json
+check "--format in expert mode is a usage error" [ $status -eq 2 ]
 
 # --help and --version.
 run_in help --help

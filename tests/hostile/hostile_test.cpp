@@ -4,6 +4,7 @@
 // services that record what the person would see, in a fresh current folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -136,7 +137,8 @@ TEST_F(Hostile, WhatIsNotARegularFileIsRefusedAtOnce) {
   });
   fs::create_directory("tree");
   ASSERT_EQ(::mkfifo("tree/pipe.php", 0600), 0);
-  fs::create_symlink("/dev/zero", "tree/zero.txt");
+  fs::create_symlink("/dev/zero", "tree/zero.hpp");
+  write("tree/page.php", "<?php echo 1;");
   fs::create_symlink("/dev/urandom", "tree/urandom.h");
   fs::create_symlink("/dev/null", "tree/null.cpp");
   for (const int mode : {kTraining, kExpert}) {
@@ -153,9 +155,22 @@ TEST_F(Hostile, WhatIsNotARegularFileIsRefusedAtOnce) {
       EXPECT_EQ(entries({"pipe", "folder", "tree"}), std::vector<std::string>{"readme.txt"});
     }
   }
+  // A writer waiting for a reader of the pipe in the tree is still waiting after the walk:
+  // the pipe was never opened, not even to be refused.
+  std::atomic<bool> writer_released = false;
+  std::thread writer([&] {
+    const int fd = ::open("tree/pipe.php", O_WRONLY);
+    writer_released = true;
+    if (fd >= 0) ::close(fd);
+  });
   EXPECT_EQ(run(kTraining, "tree").status, Status::ok);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(writer_released) << "the walk opened the pipe";
+  const int reader = ::open("tree/pipe.php", O_RDONLY | O_NONBLOCK);
+  writer.join();
+  ::close(reader);
   std::vector<std::string> notes;
-  for (const char* name : {"tree/null.cpp", "tree/pipe.php", "tree/urandom.h", "tree/zero.txt"}) {
+  for (const char* name : {"tree/null.cpp", "tree/pipe.php", "tree/urandom.h", "tree/zero.hpp"}) {
     notes.push_back("note|" + app::to_utf8(msg::kSkippedNotRegular.before) + name +
                     app::to_utf8(msg::kSkippedNotRegular.after));
   }
@@ -366,6 +381,25 @@ TEST_F(Hostile, OutputsThatAreNotOursAreNeverWrittenThrough) {
 // What a signal that ends the process leaves behind while the report is written is shown by
 // tests/faults (every ending signal raised before each I/O call of a run, SIGKILL too):
 // there the signal comes at a known point, not after a guess at how long a write takes.
+
+// The threads of a scan follow the CPUs the process may run on (taskset, cgroups' cpusets),
+// not the CPUs the machine has.
+TEST(Threads, FollowTheAffinityMask) {
+  cpu_set_t previous;
+  ASSERT_EQ(::sched_getaffinity(0, sizeof previous, &previous), 0);
+  EXPECT_EQ(platform::usable_cpus(), static_cast<unsigned>(CPU_COUNT(&previous)));
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &previous)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  }
+  ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+  EXPECT_EQ(platform::usable_cpus(), 1u);
+  ASSERT_EQ(::sched_setaffinity(0, sizeof previous, &previous), 0);
+}
 
 }  // namespace
 }  // namespace orven::testing

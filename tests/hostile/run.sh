@@ -14,6 +14,13 @@
 #   swap_race      the input swapped between a file and a pipe while runs start: none hangs
 #   no_inodes      a folder where no new file can be made: the report rewritten in place
 #   stdout         the completion message lost to a closed stream, /dev/full or a closed pipe
+#   deep_tree      a tree 10,000 folders deep (far past PATH_MAX): walked to the bottom within
+#                  32 MiB; run from a current folder 3,000 deep, its outputs are not read back
+#   wide_folder    one folder of 200,000 files with 100-byte names: within 48 MiB, the last read
+#   walk_memory    ulimit -v at many limits over a deep and a wide tree: exit 0 with the report
+#                  of an unlimited run, or exit 1 saying memory ran out; never an abort, never
+#                  a folder "skipped"
+#   link_swap      a folder swapped for a link to elsewhere while runs walk: never entered
 # Exit 77 skips a case that cannot run here, with the reason on stdout.
 #
 # usage: run.sh CASE ORVEN_CLI plain|sanitized
@@ -340,6 +347,95 @@ stdout)
     check "$target: said on stderr" grep -q '^orven-cli: ' err.txt
     check "$target: the report and the readme are kept" eval '[ -s result.html ] && [ -s readme.txt ]'
   done
+  ;;
+
+deep_tree)
+  [ "$build" = plain ] || skip "memory is only measured in the plain build"
+  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  # perl-base is part of every Debian system; mkdir -p cannot make paths past PATH_MAX.
+  perl -e 'for (1 .. 10000) { mkdir "d" or die; chdir "d" or die }
+    open my $f, ">", "bottom.php" or die; print $f "<?php #include <windows.h>\n"' || exit 1
+  printf '<?php #include <windows.h>\n' >alone.php
+  "$cli" training alone.php >/dev/null && mv result.html alone.html
+  run_cli training d
+  say_peak "a tree 10,000 folders deep"
+  check "a 10,000-deep tree gives a report (exit $status: $(head -c 300 err.txt))" [ $status -eq 0 ]
+  check "the file at the bottom was read" cmp -s result.html alone.html
+  check "peak memory under 32 MiB" [ $peak -lt $((32 * mib)) ]
+  rm -f result.html
+  # A current folder 3,000 deep (its path is longer than PATH_MAX): the outputs written there
+  # are still known, so a second run over it gives the same report.
+  perl -e 'for (1 .. 3000) { chdir "d" or die }
+    for (1 .. 2) { system($ARGV[0], "training", ".") == 0 or exit 1;
+      rename "result.html", "run$_.txt" if $_ == 1 }
+    system("cmp", "-s", "run1.txt", "result.html") == 0 or exit 2' "$cli" >/dev/null 2>err.txt
+  status=$?
+  check "from a current folder past PATH_MAX two runs give one report (exit $status)" [ $status -eq 0 ]
+  ;;
+
+wide_folder)
+  [ "$build" = plain ] || skip "memory is only measured in the plain build"
+  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  mkdir wide
+  perl -e 'for my $i (1 .. 200000) { my $n = sprintf("wide/%096d.php", $i);
+      open my $f, ">", $n or die; print $f "x\n"; close $f }
+    open my $f, ">", sprintf("wide/%096d.php", 200000) or die; print $f "<?php\n"' || exit 1
+  printf 'x\n<?php\n' >alone.php
+  "$cli" training alone.php >/dev/null && mv result.html alone.html
+  run_cli training wide
+  say_peak "one folder of 200,000 files with 100-byte names"
+  check "the folder gives a report (exit $status)" [ $status -eq 0 ]
+  check "its last file was read" cmp -s result.html alone.html
+  check "peak memory under 48 MiB" [ $peak -lt $((48 * mib)) ]
+  ;;
+
+walk_memory)
+  [ "$build" = plain ] || skip "the sanitizers reserve far more address space than ulimit -v allows"
+  perl -e 'for (1 .. 1000) { mkdir "d" or die; chdir "d" or die }
+    open my $f, ">", "bottom.php" or die; print $f "<?php #include <windows.h>\n"' || exit 1
+  mkdir wide
+  perl -e 'for my $i (1 .. 100000) { open my $f, ">", sprintf("wide/%060d.h", $i) or die }' || exit 1
+  "$cli" training d wide >/dev/null 2>&1 && mv result.html unlimited.html
+  aborted=0 wrong=0 skipped=0 ok=0 oom=0
+  for limit in 6 8 10 12 14 16 18 20 24 28 32 40 48 64; do
+    (ulimit -v $((limit * 1024)) && exec "$cli" training d wide) >out.txt 2>err.txt
+    status=$?
+    if grep -q 'пропущен' err.txt; then skipped=$((skipped + 1)); fi
+    case $status in
+      0) if cmp -s result.html unlimited.html; then ok=$((ok + 1)); else wrong=$((wrong + 1)); fi ;;
+      1) if grep -q 'Не хватило памяти' err.txt && [ ! -e result.html ]; then oom=$((oom + 1))
+         else wrong=$((wrong + 1)); fi ;;
+      *) aborted=$((aborted + 1)); echo "limit $limit MiB: exit $status: $(head -c 300 err.txt)" ;;
+    esac
+    rm -f result.html
+  done
+  echo "limits: $ok gave the report, $oom ran out of memory"
+  check "no run aborted ($aborted)" [ $aborted -eq 0 ]
+  check "no run gave a wrong report or a wrong message ($wrong)" [ $wrong -eq 0 ]
+  check "no folder was reported skipped for want of memory ($skipped)" [ $skipped -eq 0 ]
+  check "the largest limits give the report" [ $ok -gt 0 ]
+  ;;
+
+link_swap)
+  # tree/sub is a folder, then a link to a folder elsewhere that holds C++, and back, as fast
+  # as it goes; a walk that entered the link would give the C++ section.
+  mkdir -p tree/sub outside
+  printf '<?php echo 1;\n' >tree/page.php
+  printf 'echo 2;\n' >tree/sub/a.php
+  printf '#include <windows.h>\n' >outside/b.php
+  ( while :; do
+      mv tree/sub tree/sub.away && ln -s ../outside tree/sub
+      rm tree/sub && mv tree/sub.away tree/sub
+    done ) &
+  swapper=$!
+  entered=0
+  for i in $(seq 300); do
+    "$cli" training tree >/dev/null 2>&1
+    grep -q 'C++</h2>' result.html 2>/dev/null && entered=$((entered + 1))
+  done
+  kill $swapper
+  wait $swapper 2>/dev/null
+  check "no walk entered the link ($entered of 300)" [ $entered -eq 0 ]
   ;;
 
 *)

@@ -62,7 +62,7 @@ cmp -s result.html "$work/out-ascii/result.html" ||
 mkdir -p "$work/Проект/Подпапка" "$work/out-folder" "$work/out-joined"
 printf '<?php ec' >"$work/Проект/Подпапка/б.php"
 printf 'ho 1; ?> #incl' >"$work/Проект/а.php"
-printf 'eval($x);' >"$work/Проект/в.js"
+printf 'eval($x);' >"$work/Проект/в.txt"
 printf 'ude <windows.h>\n' >"$work/ascii/tail.h"
 cat "$work/Проект/Подпапка/б.php" "$work/Проект/а.php" "$work/ascii/tail.h" >"$work/ascii/joined.php"
 cd "$work/out-joined" && cli training "$work/ascii/joined.php"

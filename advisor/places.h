@@ -1,0 +1,106 @@
+// Where the keywords occur, tracked by the scan in its one pass: for every keyword, how often
+// it occurs and where its first occurrence begins and ends, by file, line and column. The
+// scan cuts its text into stretches (chunks, files) and puts them back together in order;
+// StretchPlaces is what a stretch keeps for that, next to its keyword answers, and joins as
+// the stretches join, so that no byte is read twice.
+//
+// Lines are split at CR LF, LF and CR. A column counts the characters before a byte on its
+// line: UTF-16 code units where the whole file is valid UTF-8, bytes otherwise. Until its
+// file is done a place keeps both; a place in the middle of a stretch's first line counts its
+// columns from the stretch's start, and is moved on when the stretch is put after another.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+namespace orven {
+
+class KeywordSet;
+
+// A byte of the input: its file (an index into the files the scan took, once the file is
+// done), the line breaks before it in the file, and the characters before it on its line.
+struct TextPlace {
+  static constexpr std::size_t kOpen = std::numeric_limits<std::size_t>::max();
+  std::size_t file = kOpen;
+  std::uint64_t line = 0;   // from 0
+  std::uint64_t bytes = 0;  // column in bytes, from 0; the column once the file is done
+  std::uint64_t units = 0;  // column in UTF-16 code units, from 0
+
+  friend bool operator==(const TextPlace&, const TextPlace&) = default;
+};
+
+// One keyword's occurrences: their number and the first and last byte of the first.
+struct KeywordPlaces {
+  std::uint64_t count = 0;
+  TextPlace first;
+  TextPlace last;
+};
+
+// UTF-8 validity as a map of a decoder's states across a stretch, so that the maps of two
+// stretches put together give the map of the whole.
+class Utf8Check {
+ public:
+  static constexpr std::uint8_t kAccept = 0;
+  static constexpr std::uint8_t kReject = 1;
+  static constexpr std::size_t kStates = 9;
+
+  Utf8Check();  // the empty stretch: every state stays
+  explicit Utf8Check(std::string_view bytes);
+  void then(const Utf8Check& after);
+  // A file is valid when decoding it from the start ends on a whole character.
+  bool valid() const { return map_[kAccept] == kAccept; }
+
+ private:
+  std::array<std::uint8_t, kStates> map_;
+};
+
+struct StretchPlaces {
+  explicit StretchPlaces(std::size_t keywords) : keywords(keywords) {}
+
+  std::uint64_t breaks = 0;     // line breaks inside the stretch
+  std::uint64_t end_bytes = 0;  // characters after its last break (or in all of it)
+  std::uint64_t end_units = 0;
+  bool starts_with_lf = false;  // with a CR before it, that LF ends no line of its own
+  bool ends_with_cr = false;
+  bool has_bytes = false;  // not even whitespace, when false
+  Utf8Check utf8;
+  std::vector<TextPlace> head;  // the places of Stretch::head's bytes
+  std::vector<TextPlace> tail;  // and of Stretch::tail's
+  std::vector<KeywordPlaces> keywords;
+};
+
+// The places of one chunk of a file: its keyword occurrences (found with the keyword set's
+// count), its lines, and the places of the bytes its head and tail keep (their offsets in
+// the chunk, in order).
+StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
+                           const std::vector<std::size_t>& head_offsets,
+                           const std::vector<std::size_t>& tail_offsets);
+
+// How much of their words two stretches kept (Stretch::kept), and the most they keep.
+struct SeamKept {
+  std::size_t a_kept = 0;
+  std::size_t b_kept = 0;
+  std::size_t overlap = 0;
+};
+
+// Puts b after a: a_tail and b_head are the whitespace-free bytes the two keep at the seam
+// (before a's head and tail change), so that occurrences across it are counted and placed.
+// The places of the head and tail change as Stretch's bytes do.
+void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_tail,
+                 std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords);
+
+// A file done: its places get the file's index and their columns by its validity.
+void close_file(StretchPlaces& places, std::size_t file);
+
+// What a scan with places leaves: per keyword of the set, and the files by index.
+struct ScanPlaces {
+  std::vector<KeywordPlaces> keywords;
+  std::vector<std::filesystem::path> files;
+};
+
+}  // namespace orven

@@ -1,0 +1,52 @@
+// The scan of a training run's sources: every input in order, as one text of all their
+// bytes one after another, streamed through the keyword automaton (advisor/keyword_scan.h)
+// on as many threads as the process may use. scan_sources.cpp owns it; its invariants are
+// written at the top of that file.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+#include "advisor/input_walk.h"
+#include "base/mode_outcome.h"
+#include "workspace/workspace.h"
+
+namespace orven {
+
+// How the scan uses the machine. The report is the same whatever they are.
+struct ScanSettings {
+  unsigned threads = 0;         // 0: one per CPU this process may run on
+  std::size_t chunk_bytes = 0;  // bytes read at a time; 0: 8 MiB shared by the threads
+  bool places = false;          // count every keyword and place its first occurrence (all of
+                                // the input is then scanned: no early stop)
+};
+
+// Slot 0 keeps at most this much of the end of the last word.
+inline constexpr std::size_t kWordKept = 256;
+
+class KeywordScan;
+class KeywordSet;
+
+// Every keyword a training run tests (both gates and both rule lists), made ready once.
+const KeywordSet& advisor_keywords();
+
+// Scans the inputs in order, as one text of all their bytes one after another, each file's
+// bytes only up to its first zero byte, with whitespace taken out; adds what it finds to
+// scan. Inputs are given files, whose failure fails the run (input_unreadable, naming the
+// first in order that failed), and folders, walked as advisor/input_walk.h says, whose files
+// are skipped when they cannot be read; folders that give no source at all, with no file
+// given, are no_sources. Leaves in slot 200 the end of the scanned text, as long as the
+// longest keyword less one byte, and in slot 0 the last word (its last kWordKept bytes):
+// never more, however large the inputs. Once every keyword is found in the files read so
+// far, nothing more is scanned and both slots stay as they were then; the rest is still read,
+// so that a read that fails is never hidden.
+ModeOutcome scan_sources(Workspace& w, std::span<const std::filesystem::path> inputs,
+                         const ScanSettings& settings, KeywordScan& scan,
+                         const WalkOptions& walk = {});
+
+// The keyword test: true when the keyword, its blanks taken out, occurs in the scanned text.
+bool scanned_contains(const KeywordScan& scan, std::string_view keyword);
+
+}  // namespace orven

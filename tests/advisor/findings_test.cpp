@@ -1,0 +1,250 @@
+// Where the findings point: keyword counts and first places tracked by the scan in its one
+// pass, against a plain reference (all the input searched as one string, offsets mapped back
+// to file, line and column); and the findings against the report's blocks.
+#include "advisor/findings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "advisor/keyword_scan.h"
+#include "training_fixture.h"
+
+namespace orven::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool is_space(char c) {
+  return std::string_view(" \t\n\v\f\r").find(c) != std::string_view::npos;
+}
+
+// Decodes UTF-8 the long way: the number of UTF-16 code units of text, or -1 when it is not
+// valid UTF-8 (overlong forms, surrogates, code points above U+10FFFF, cut characters).
+long utf16_length(std::string_view text) {
+  long units = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::size_t n = b < 0x80 ? 1 : b >> 5 == 6 ? 2 : b >> 4 == 14 ? 3 : b >> 3 == 30 ? 4 : 0;
+    if (n == 0 || i + n > text.size()) return -1;
+    char32_t c = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t j = 1; j < n; ++j) {
+      const auto t = static_cast<unsigned char>(text[i + j]);
+      if (t >> 6 != 2) return -1;
+      c = c << 6 | (t & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < least[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return -1;
+    units += c >= 0x10000 ? 2 : 1;
+    i += n;
+  }
+  return units;
+}
+
+struct Place {
+  std::size_t file = 0;
+  std::uint64_t line = 0, column = 0;
+  bool operator==(const Place&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Place& p) {
+  return out << "file " << p.file << " line " << p.line << " column " << p.column;
+}
+
+// The place of byte `at` of a file's searched text, from 1: lines split at CR LF, LF and CR.
+Place place_in(std::size_t file, std::string_view text, std::size_t at) {
+  Place p{file, 1, 0};
+  std::size_t line_start = 0;
+  for (std::size_t i = 0; i < at; ++i) {
+    if (text[i] == '\r' || (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))) ++p.line;
+    if (text[i] == '\r' || text[i] == '\n') line_start = i + 1;
+  }
+  const bool utf8 = utf16_length(text) >= 0;
+  const std::string_view before = text.substr(line_start, at - line_start);
+  p.column = (utf8 ? static_cast<std::uint64_t>(utf16_length(before)) : before.size()) + 1;
+  return p;
+}
+
+struct Expected {
+  std::uint64_t count = 0;
+  Place first, last;
+};
+
+// The reference: the files' searched texts one after another, whitespace taken out, with
+// every byte remembered by file and offset.
+Expected reference(const std::vector<std::string>& files, std::string_view keyword) {
+  std::string joined;
+  std::vector<std::pair<std::size_t, std::size_t>> origin;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::string_view text = std::string_view(files[f]).substr(0, files[f].find('\0'));
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (is_space(text[i])) continue;
+      joined += text[i];
+      origin.emplace_back(f, i);
+    }
+  }
+  Expected e;
+  for (std::size_t at = joined.find(keyword); at != std::string::npos;
+       at = joined.find(keyword, at + 1)) {
+    if (e.count++ != 0) continue;
+    const auto place = [&](std::size_t i) {
+      const auto [f, offset] = origin[i];
+      return place_in(f, std::string_view(files[f]).substr(0, files[f].find('\0')), offset);
+    };
+    e.first = place(at);
+    e.last = place(at + keyword.size() - 1);
+  }
+  return e;
+}
+
+class Places : public TrainingTest {
+ protected:
+  // Scans files f0.txt … with places: per keyword, the count and the first place.
+  std::vector<Expected> scan(const std::vector<std::string>& files,
+                             const std::vector<std::string>& keywords, ScanSettings settings) {
+    std::vector<fs::path> paths;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      paths.push_back("f" + std::to_string(i) + ".txt");
+      write_bytes(paths.back(), files[i]);
+    }
+    const std::vector<std::string_view> views(keywords.begin(), keywords.end());
+    const KeywordSet set(views);
+    KeywordScan found(set);
+    workspace_ = create_workspace();
+    settings.places = true;
+    EXPECT_EQ(scan_sources(*workspace_, paths, settings, found).status, ModeOutcome::Status::ok);
+    std::vector<Expected> out;
+    const auto& places = found.places();
+    if (!places) return out;
+    const auto index = [&](const fs::path& file) {
+      return static_cast<std::size_t>(std::find(paths.begin(), paths.end(), file) - paths.begin());
+    };
+    for (const std::string& keyword : keywords) {
+      const KeywordPlaces& p = places->keywords[set.index_of(keyword)];
+      Expected e{p.count, {}, {}};
+      if (p.count != 0) {
+        e.first = {index(places->files[p.first.file]), p.first.line + 1, p.first.bytes + 1};
+        e.last = {index(places->files[p.last.file]), p.last.line + 1, p.last.bytes + 1};
+      }
+      out.push_back(e);
+    }
+    return out;
+  }
+};
+
+// Random sources over a few letters, blanks, every kind of line break, zero bytes, Cyrillic
+// in UTF-8 and in windows-1251, four-byte characters and cut characters, split into files
+// (empty ones too) at random, read in chunks of random size by 1 and by 8 threads: every
+// keyword's count and the first and last byte of its first occurrence are the reference's.
+TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
+  std::mt19937 random(17);
+  const std::vector<std::string> pieces{"a",  "b", "c", "ab",   " ",    "\n", "\r\n", "\r",
+                                        "\t", "ж", "😀", "\xE6", "\xD0", "\0", "\v"};
+  for (int round = 0; round < 500; ++round) {
+    const bool cp1251 = round % 4 == 1;  // windows-1251 bytes: files are not UTF-8
+    const bool zeros = round % 5 == 2;
+    std::string text;
+    const std::size_t size = random() % (round % 9 == 0 ? 4000 : 200);
+    while (text.size() < size) {
+      std::size_t p = random() % pieces.size();
+      if ((p == 11 || p == 12) && !cp1251) p = 0;
+      if (p == 13 && !zeros) p = 1;
+      text += pieces[p] == std::string_view("\0") ? std::string(1, '\0') : pieces[p];
+    }
+    std::vector<std::size_t> cuts(random() % 6);
+    for (std::size_t& cut : cuts) cut = text.empty() ? 0 : random() % text.size();
+    std::sort(cuts.begin(), cuts.end());
+    std::vector<std::string> files;
+    std::size_t from = 0;
+    for (const std::size_t cut : cuts) {
+      files.push_back(text.substr(from, cut - from));
+      from = cut;
+    }
+    files.push_back(text.substr(from));
+    std::vector<std::string> keywords{"zz", "a", "abc"};
+    for (int k = 0; k < 8; ++k) {
+      std::string keyword(1 + random() % 5, 'a');
+      for (char& c : keyword) c = "abc"[random() % 3];
+      keywords.push_back(keyword);
+    }
+    std::sort(keywords.begin(), keywords.end());
+    keywords.erase(std::unique(keywords.begin(), keywords.end()), keywords.end());
+    ScanSettings settings;
+    settings.threads = round % 2 == 0 ? 1 : 8;
+    settings.chunk_bytes = round % 10 == 0 ? 0 : 1 + random() % 50;
+    const std::vector<Expected> got = scan(files, keywords, settings);
+    ASSERT_EQ(got.size(), keywords.size());
+    for (std::size_t k = 0; k < keywords.size(); ++k) {
+      SCOPED_TRACE("round " + std::to_string(round) + " keyword " + keywords[k]);
+      const Expected want = reference(files, keywords[k]);
+      ASSERT_EQ(got[k].count, want.count);
+      if (want.count == 0) continue;
+      EXPECT_EQ(got[k].first, want.first);
+      EXPECT_EQ(got[k].last, want.last);
+    }
+  }
+}
+
+// Lines of every break kind, a CR LF split over two chunks or two files, a line over many
+// chunks, a keyword over blanks, a line break and the edge of two files.
+TEST_F(Places, LinesColumnsAndEdges) {
+  const std::vector<std::string> files{"x\r\n\r\nyy ab\rc\n",
+                                       "\n" + std::string(300, 'y') + "жжxb\r", "\nc"};
+  for (const std::size_t chunk : {1, 2, 3, 7, 64}) {
+    ScanSettings settings;
+    settings.threads = 2;
+    settings.chunk_bytes = chunk;
+    const std::vector<Expected> got = scan(files, {"abc", "yab", "xbc", "cy"}, settings);
+    ASSERT_EQ(got.size(), 4u);
+    EXPECT_EQ(got[0].count, 1u);
+    EXPECT_EQ(got[0].first, (Place{0, 3, 4}));
+    EXPECT_EQ(got[0].last, (Place{0, 4, 1}));
+    EXPECT_EQ(got[1].first, (Place{0, 3, 2}));
+    EXPECT_EQ(got[2].first, (Place{1, 2, 303}));  // after two Cyrillic letters of 2 bytes
+    EXPECT_EQ(got[2].last, (Place{2, 2, 1}));     // the CR LF across the files is one break
+    EXPECT_EQ(got[3].first, (Place{0, 4, 1}));
+    EXPECT_EQ(got[3].last, (Place{1, 2, 1}));
+  }
+}
+
+// The findings are the report's blocks, rule for rule and in order; every finding with a
+// keyword names one of its rule's keywords, found at least once.
+TEST_F(Places, FindingsAreTheReportsBlocks) {
+  const std::vector<std::string> sources{
+      "<?php fopen(x); class A extends B { } $_POST if form input mail eval (1);",
+      "#include <windows.h>\nint main() { MessageBox(0); while(1) for(;;) CreateFile(); }",
+      "</body> #include <stdio.h> xml simplexml_load_string getElementById", "nothing here", ""};
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    SCOPED_TRACE(sources[i]);
+    write_bytes("s.php", sources[i]);
+    ASSERT_EQ(run_file("s.php").status, ModeOutcome::Status::ok);
+    const std::vector<int> web = web_rules();
+    const std::vector<int> cpp = cpp_rules();
+    const Findings f = find_advice(*workspace_, std::vector<fs::path>{"s.php"});
+    ASSERT_EQ(f.outcome.status, ModeOutcome::Status::ok);
+    std::vector<int> got_web, got_cpp;
+    for (const Finding& finding : f.findings) {
+      (finding.section == Section::web ? got_web : got_cpp)
+          .push_back(std::stoi(finding.id.substr(1)));
+      EXPECT_EQ(finding.id[0], finding.section == Section::web ? 'W' : 'C');
+      if (!finding.hit) continue;
+      EXPECT_NE(std::find(finding.rule->keywords.begin(), finding.rule->keywords.end(),
+                          finding.hit->keyword),
+                finding.rule->keywords.end());
+      EXPECT_GE(finding.hit->count, 1u);
+      EXPECT_EQ(finding.hit->first.file, "s.php");
+      EXPECT_GE(finding.hit->first.line, 1u);
+    }
+    EXPECT_EQ(got_web, web);
+    EXPECT_EQ(got_cpp, cpp);
+    EXPECT_EQ(f.web_gate.has_value(), sections().find(kWebHeading) != std::string_view::npos);
+    EXPECT_EQ(f.cpp_gate.has_value(), sections().find(kCppHeading) != std::string_view::npos);
+  }
+}
+
+}  // namespace
+}  // namespace orven::testing
