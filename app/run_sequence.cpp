@@ -163,7 +163,7 @@ RunResult perform_run_on(int mode_index, std::vector<std::filesystem::path> path
 
 std::string failure_message(const ModeOutcome& outcome,
                             std::span<const std::filesystem::path> given) {
-  return failure_text(outcome, given);
+  return failure_text(outcome, true, given);
 }
 
 std::string skipped_note(const SkippedInput& skipped) {

@@ -61,9 +61,10 @@ struct RunResult {
 RunResult perform_run(int mode_index, Services& services, const ModeEntries& modes,
                       const std::filesystem::path& report = {});
 
-// The error message for a mode's failure (it names the file the failure concerns; training
-// with no source at all names the paths given), and the
-// note on an input a training run skipped: UTF-8, as the run shows them.
+// The error message for a mode's failure as orven-cli shows it (it names the file the failure
+// concerns, and the cause where the system gave one; training with no source at all names
+// the paths given), and the note on an input a training run skipped: UTF-8, as the run
+// shows them.
 std::string failure_message(const ModeOutcome& outcome,
                             std::span<const std::filesystem::path> given = {});
 std::string skipped_note(const SkippedInput& skipped);

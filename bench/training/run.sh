@@ -29,7 +29,7 @@ if [ -n "$before" ]; then
   mkdir -p "$before_src"
   git -C "$root" archive "$before" | tar -x -C "$before_src"
   cmake -S "$before_src" -B "$build/before" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_FLTK=OFF >/dev/null
+    -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_GTK=OFF >/dev/null
   cmake --build "$build/before" -j2 --target bench_training_run >/dev/null
 fi
 
