@@ -645,6 +645,13 @@ WalkFolder::Opened WalkFolder::enter(std::string_view name) {
     above_.pop_back();
     return opened_from(errno);
   }
+  // A folder that may be listed but not searched (r without x) holds nothing that can be
+  // opened, and no way back up through "..": it counts as one that cannot be read.
+  if (::faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
+    ::close(fd);
+    above_.pop_back();
+    return Opened::unreadable;
+  }
   ::close(static_cast<int>(handle_));
   handle_ = fd;
   return Opened::ok;

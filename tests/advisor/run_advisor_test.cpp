@@ -497,12 +497,19 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
   write_bytes("tree/closed/c.php", "eval(");
   fs::permissions("tree/locked.h", fs::perms::none);
   fs::permissions("tree/closed", fs::perms::none);
+  // Listed but not searched: what follows it in the walk is still reached.
+  fs::create_directory("tree/listed");
+  write_bytes("tree/listed/d.php", "eval(");
+  fs::permissions("tree/listed", fs::perms::owner_read);
   if (!std::ifstream("tree/locked.h").is_open()) {  // permissions stop this user
-    skipped.insert(skipped.begin(),
-                   {{"tree/closed", Why::folder_unlisted}, {"tree/locked.h", Why::unreadable}});
+    skipped.insert(skipped.begin(), {{"tree/closed", Why::folder_unlisted},
+                                     {"tree/listed", Why::folder_unlisted},
+                                     {"tree/locked.h", Why::unreadable}});
   } else {
     fs::remove_all("tree/closed");
     fs::remove("tree/locked.h");
+    fs::permissions("tree/listed", fs::perms::owner_all);
+    fs::remove_all("tree/listed");
   }
 #endif
   for (const unsigned threads : {1u, 8u}) {
@@ -516,8 +523,9 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
     EXPECT_EQ(read_bytes("result.html"), expected);
   }
 #ifndef _WIN32
-  std::error_code gone;  // so that the folder can be removed
+  std::error_code gone;  // so that the folders can be removed
   fs::permissions("tree/closed", fs::perms::owner_all, gone);
+  fs::permissions("tree/listed", fs::perms::owner_all, gone);
 #endif
 }
 
