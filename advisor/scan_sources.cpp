@@ -19,9 +19,12 @@
 //   finishes with no scanner thread at all (one core, or none could be started).
 // - Listing folders and opening files happen on the reader alone, outside the lock; a file
 //   is closed as soon as its last chunk is read.
-// - Once every keyword is found in the files already folded, nothing more is scanned, but
-//   every later input is still read to its end (or first zero byte): a read that fails
-//   still fails the run (a named file) or is reported skipped (a file of a folder).
+// - Whether every keyword is found is decided at file ends only, from the files folded
+//   whole, so a file whose read fails part way never counts, whatever it held before the
+//   failure: it fails the run (a named file) or is reported skipped (a file of a folder).
+//   Once it is decided, nothing more is scanned or read: a file being read is let go, and
+//   every later input is still opened (so one that cannot be is still reported) but not
+//   read. No read that was made is ever ignored; the stop only saves the reads not made.
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -344,6 +347,12 @@ void Scanner::read_file(const WalkItem& item) {
   }
   for (;;) {
     char* buffer = take_buffer();
+    if (all_found_) {  // the report is settled: the rest of the input is not read
+      std::lock_guard lock(mutex_);
+      free_.push_back(buffer);
+      read_any_ = true;
+      return;
+    }
     std::size_t size = 0;
     bool end = false;
     while (size < chunk_bytes_) {

@@ -120,6 +120,13 @@ int open_retrying(const char* name, int flags, mode_t mode = 0) {
     if (fd >= 0 || errno != EINTR) return fd;
   }
 }
+// The same inside an open folder, as the walk opens its entries.
+int openat_retrying(int folder, const char* name, int flags) {
+  for (;;) {
+    const int fd = ::openat(folder, name, flags);
+    if (fd >= 0 || errno != EINTR) return fd;
+  }
+}
 
 // While a named temporary file exists, every signal whose default action ends the process
 // removes it first (SIGKILL cannot be caught: the next run removes what it leaves, see
@@ -583,8 +590,9 @@ InputFile::InputFile(const WalkFolder& folder, std::string_view name, bool follo
   const std::string terminated(name);
   // Non-blocking and without a controlling terminal, as for a named file: should the entry
   // have become a pipe or a device since it was listed, it is refused, never waited on.
-  const int fd = ::openat(static_cast<int>(folder.handle_), terminated.c_str(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (follow ? 0 : O_NOFOLLOW));
+  const int fd =
+      openat_retrying(static_cast<int>(folder.handle_), terminated.c_str(),
+                      O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (follow ? 0 : O_NOFOLLOW));
   if (fd < 0) {
     if (errno == ENOMEM) throw_no_memory();
     return;
@@ -639,8 +647,8 @@ WalkFolder::Opened WalkFolder::enter(std::string_view name) {
   struct stat info {};
   if (::fstat(static_cast<int>(handle_), &info) != 0) return Opened::unreadable;
   above_.push_back(id_of(info));  // before the open, so that running out of memory leaks none
-  const int fd = ::openat(static_cast<int>(handle_), terminated.c_str(),
-                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  const int fd = openat_retrying(static_cast<int>(handle_), terminated.c_str(),
+                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     above_.pop_back();
     return opened_from(errno);
@@ -659,8 +667,8 @@ WalkFolder::Opened WalkFolder::enter(std::string_view name) {
 
 bool WalkFolder::leave() {
   if (above_.empty() || handle_ < 0) return false;
-  const int fd = ::openat(static_cast<int>(handle_), "..",
-                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+  const int fd = openat_retrying(static_cast<int>(handle_), "..",
+                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
   if (fd < 0 && errno == ENOMEM) throw_no_memory();
   ::close(static_cast<int>(handle_));
   handle_ = fd;
@@ -676,8 +684,8 @@ bool WalkFolder::leave() {
 
 bool WalkFolder::list(void (*add)(void* context, const Entry& entry), void* context) {
   // fdopendir takes the descriptor over, so it gets one of its own: ours stays for opening.
-  const int fd =
-      ::openat(static_cast<int>(handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+  const int fd = openat_retrying(static_cast<int>(handle_), ".",
+                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     if (errno == ENOMEM) throw_no_memory();
     return false;
