@@ -69,6 +69,8 @@ class InputFile {
   std::size_t read(char* buffer, std::size_t size);
 
  private:
+  void adopt(int fd);  // POSIX: both ways of opening end here
+
   Status status_ = Status::unreadable;
   std::filesystem::path file_;  // for the cause of a failed read
   std::uint64_t size_ = 0;

@@ -332,6 +332,12 @@ InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
     remember_errno(file);
     return;
   }
+  adopt(fd);
+}
+
+// Keeps the descriptor when it is a regular file, checked on the open descriptor itself so
+// that nothing can be swapped in between; closes it otherwise.
+void InputFile::adopt(int fd) {
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
@@ -597,15 +603,7 @@ InputFile::InputFile(const WalkFolder& folder, std::string_view name, bool follo
     if (errno == ENOMEM) throw_no_memory();
     return;
   }
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
-    ::close(fd);
-    return;
-  }
-  handle_ = fd;
-  size_ = static_cast<std::uint64_t>(info.st_size);
-  status_ = Status::open;
+  adopt(fd);
 }
 
 bool file_id(const std::filesystem::path& file, FileId& id) {
