@@ -78,16 +78,9 @@ fail() {
   exit 1
 }
 
-# Polls a command until it succeeds, for at most $1 seconds.
-wait_until() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.05
-  done
-}
+poll_interval=0.05
+# shellcheck source=../support/wait_until.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wait_until.sh"
 
 # --- one toolkit ---------------------------------------------------------------------------
 step="libraries"

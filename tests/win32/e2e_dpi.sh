@@ -50,15 +50,9 @@ fail() {
   echo "FAIL (${dpi:-setup} DPI): $*"
   exit 1
 }
-wait_until() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
+poll_interval=0.2
+# shellcheck source=../support/wait_until.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wait_until.sh"
 
 Xvfb -displayfd 3 -screen 0 2048x1536x24 -nolisten tcp -noreset 3>"$work/display" \
   2>"$work/xvfb.log" &

@@ -38,15 +38,9 @@ fail() {
   echo "FAIL (win$bits, $step): $*"
   exit 1
 }
-wait_until() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.2
-  done
-}
+poll_interval=0.2
+# shellcheck source=../support/wait_until.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wait_until.sh"
 
 # A fresh prefix for every run: nothing of an earlier install can make this one pass.
 "$server" -k 2>/dev/null
