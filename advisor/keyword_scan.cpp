@@ -1,22 +1,35 @@
-// The single pass is an Aho–Corasick automaton stored as a full transition table: one table
-// look-up per byte of the text, whatever the number of keywords.
+// The single pass is an Aho–Corasick automaton stored as a full transition table over byte
+// classes: per byte of the text, one look-up of the byte's class and one of the next state.
+// The bytes that no keyword holds share one class and whitespace has another, so a state's
+// row is a few cache lines (64 classes of 16 bits for the rule lists, against 256 bytes of
+// it), and the rows the walk keeps coming back to stay in the processor's nearest cache.
 #include "advisor/keyword_scan.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdint>
 
 #include "advisor/scan.h"
+
+#ifndef ORVEN_WALKS
+#define ORVEN_WALKS 4
+#endif
 
 namespace orven {
 
 namespace {
 
-// State numbers are 16 bits wide, which keeps the table small enough for the cache.
+// The most states of a set: keywords beyond are left to the direct search.
 constexpr std::size_t kMaxStates = 65535;
 
 // A text this short is walked without the bookkeeping that pays off on long ones: the seams
 // between pieces of a streamed text are walked thousands of times a run.
 constexpr std::size_t kShortText = 512;
+
+// The class of every byte that no keyword holds, and of whitespace.
+constexpr std::uint8_t kOtherClass = 0;
+constexpr std::uint8_t kWhitespaceClass = 1;
 
 }  // namespace
 
@@ -33,216 +46,259 @@ class KeywordAutomaton {
   std::size_t longest() const { return longest_; }
 
  private:
-  bool find_in_short(std::string_view text, std::vector<bool>& found) const;
+  template <typename Entry>
+  bool find_all_in(const Entry* next, std::string_view text, std::vector<bool>& found) const;
+  template <typename Entry>
+  void count_all_in(const Entry* next, std::string_view text, std::span<std::uint64_t> counts,
+                    std::span<std::size_t> first_end) const;
+  template <typename Entry, typename Reach>
+  bool walk(const Entry* next, std::string_view text, Reach&& reach) const;
+  std::size_t step(std::size_t row, unsigned char c) const {
+    return narrow_.empty() ? wide_[row + class_of_[c]] : narrow_[row + class_of_[c]];
+  }
 
-  std::vector<std::uint16_t> next_;                  // next_[state * 256 + byte]
-  std::vector<std::vector<std::uint16_t>> matches_;  // the keywords that end in each state
-  std::vector<char> has_matches_;                    // !matches_[state].empty()
+  std::array<std::uint8_t, 256> class_of_{};
+  unsigned shift_ = 0;  // a state's row has 1 << shift_ entries, one per class
+  // The rows one after another. An entry is where the next state's row starts (its number
+  // shifted by shift_), so a step is an addition and a load; 16 bits wide when that is enough.
+  std::vector<std::uint16_t> narrow_;
+  std::vector<std::uint32_t> wide_;
+  // By state number. The states that end a keyword are numbered last, from first_match_ on,
+  // so that a walk that only counts tells them by their number.
+  std::vector<std::vector<std::uint16_t>> matches_;
+  std::vector<char> has_matches_;
+  std::size_t first_match_row_ = 0;  // first_match_ << shift_
   std::size_t longest_ = 0;
 };
 
-KeywordAutomaton::KeywordAutomaton(const std::vector<std::string>& keywords)
-    : next_(256, 0), matches_(1) {
+KeywordAutomaton::KeywordAutomaton(const std::vector<std::string>& keywords) {
+  // The classes: bytes of no keyword, whitespace (which no keyword holds), then one for each
+  // byte the keywords hold.
+  std::size_t classes = 2;
+  class_of_.fill(kOtherClass);
+  for (std::size_t c = 0; c < 256; ++c) {
+    if (kWhitespace[c]) class_of_[c] = kWhitespaceClass;
+  }
+  for (const std::string& keyword : keywords) {
+    for (const unsigned char c : keyword) {
+      if (class_of_[c] == kOtherClass) class_of_[c] = static_cast<std::uint8_t>(classes++);
+    }
+  }
+  shift_ = static_cast<unsigned>(std::bit_width(classes - 1));
+  const std::size_t width = std::size_t{1} << shift_;
+
   // At most one state per keyword byte: room for all of them at once, since growing the
-  // table state by state copies it again and again (20 times slower to build).
-  std::size_t states = 1;
-  for (const std::string& keyword : keywords) states += keyword.size();
-  next_.reserve(states * 256);
-  matches_.reserve(states);
-  // The trie of the keywords; 0 marks a missing edge, since no edge leads back to the root.
+  // table state by state copies it again and again.
+  std::size_t most = 1;
+  for (const std::string& keyword : keywords) most += keyword.size();
+  std::vector<std::uint32_t> next(width, 0);  // by state number, 0 marks a missing edge
+  next.reserve(most * width);
+  matches_.reserve(most);
+  matches_.emplace_back();
+  // The trie of the keywords (no edge leads back to the root, so 0 can mark a missing one).
   for (std::size_t k = 0; k < keywords.size(); ++k) {
     std::size_t state = 0;
     for (const unsigned char c : keywords[k]) {
-      if (next_[state * 256 + c] == 0) {
-        next_[state * 256 + c] = static_cast<std::uint16_t>(matches_.size());
+      std::uint32_t& edge = next[state * width + class_of_[c]];
+      if (edge == 0) {
+        edge = static_cast<std::uint32_t>(matches_.size());
         matches_.emplace_back();
-        next_.resize(next_.size() + 256, 0);
+        next.resize(next.size() + width, 0);
       }
-      state = next_[state * 256 + c];
+      state = next[state * width + class_of_[c]];
     }
     matches_[state].push_back(static_cast<std::uint16_t>(k));
     longest_ = std::max(longest_, keywords[k].size());
   }
   // Breadth first, every missing edge is borrowed from the state of the longest proper
   // suffix that is also a keyword prefix, and each state also reports that state's keywords.
-  std::vector<std::uint16_t> suffix(matches_.size(), 0);
-  std::vector<std::uint16_t> queue;
-  for (std::size_t c = 0; c < 256; ++c) {
-    if (next_[c] != 0) queue.push_back(next_[c]);
+  const std::size_t states = matches_.size();
+  std::vector<std::uint32_t> suffix(states, 0);
+  std::vector<std::uint32_t> queue;
+  for (std::size_t c = 0; c < width; ++c) {
+    if (next[c] != 0) queue.push_back(next[c]);
   }
   for (std::size_t i = 0; i < queue.size(); ++i) {
     const std::size_t state = queue[i];
     const std::size_t fallback = suffix[state];
     matches_[state].insert(matches_[state].end(), matches_[fallback].begin(),
                            matches_[fallback].end());
-    for (std::size_t c = 0; c < 256; ++c) {
-      std::uint16_t& edge = next_[state * 256 + c];
+    for (std::size_t c = 0; c < width; ++c) {
+      std::uint32_t& edge = next[state * width + c];
       if (edge != 0) {
-        suffix[edge] = next_[fallback * 256 + c];
+        suffix[edge] = next[fallback * width + c];
         queue.push_back(edge);
       } else {
-        edge = next_[fallback * 256 + c];
+        edge = next[fallback * width + c];
       }
     }
   }
   // No keyword holds whitespace, so a whitespace byte leaves every state as it is: the walk
   // over the source's bytes is the walk over its words joined.
-  for (std::size_t state = 0; state < matches_.size(); ++state) {
-    for (std::size_t c = 0; c < 256; ++c) {
-      if (kWhitespace[c]) next_[state * 256 + c] = static_cast<std::uint16_t>(state);
-    }
+  for (std::size_t state = 0; state < states; ++state) {
+    next[state * width + kWhitespaceClass] = static_cast<std::uint32_t>(state);
   }
-  has_matches_.resize(matches_.size());
-  for (std::size_t s = 0; s < matches_.size(); ++s) has_matches_[s] = !matches_[s].empty();
-}
 
-bool KeywordAutomaton::find_in_short(std::string_view text, std::vector<bool>& found) const {
-  std::size_t state = 0;
-  for (const unsigned char c : text) {
-    state = next_[state * 256 + c];
-    if (has_matches_[state]) {
-      for (const std::uint16_t k : matches_[state]) found[k] = true;
+  // Renumbered: the states that end no keyword first (the root stays 0), then the others.
+  std::vector<std::uint32_t> number(states);
+  std::uint32_t given = 0;
+  for (const bool ends_keyword : {false, true}) {
+    for (std::size_t state = 0; state < states; ++state) {
+      if (matches_[state].empty() != ends_keyword) number[state] = given++;
     }
   }
-  return std::find(found.begin(), found.end(), false) == found.end();
+  std::vector<std::vector<std::uint16_t>> renumbered(states);
+  for (std::size_t state = 0; state < states; ++state) {
+    renumbered[number[state]] = std::move(matches_[state]);
+  }
+  matches_ = std::move(renumbered);
+  has_matches_.resize(states);
+  std::size_t first_match = states;
+  for (std::size_t state = states; state-- > 0;) {
+    has_matches_[state] = !matches_[state].empty();
+    if (has_matches_[state]) first_match = state;
+  }
+  first_match_row_ = first_match << shift_;
+  const bool fits_narrow = (states << shift_) <= std::size_t{0xFFFF} + 1;
+  (fits_narrow ? narrow_.resize(states << shift_) : wide_.resize(states << shift_));
+  for (std::size_t state = 0; state < states; ++state) {
+    for (std::size_t c = 0; c < width; ++c) {
+      const std::size_t entry = std::size_t{number[next[state * width + c]]} << shift_;
+      const std::size_t at = (std::size_t{number[state]} << shift_) + c;
+      if (fits_narrow) {
+        narrow_[at] = static_cast<std::uint16_t>(entry);
+      } else {
+        wide_[at] = static_cast<std::uint32_t>(entry);
+      }
+    }
+  }
 }
 
 bool KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found) const {
-  if (text.size() < kShortText) return find_in_short(text, found);
+  return narrow_.empty() ? find_all_in(wide_.data(), text, found)
+                         : find_all_in(narrow_.data(), text, found);
+}
+
+void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t> counts,
+                                 std::span<std::size_t> first_end) const {
+  if (narrow_.empty()) {
+    count_all_in(wide_.data(), text, counts, first_end);
+  } else {
+    count_all_in(narrow_.data(), text, counts, first_end);
+  }
+}
+
+template <typename Entry>
+bool KeywordAutomaton::find_all_in(const Entry* next, std::string_view text,
+                                   std::vector<bool>& found) const {
   std::size_t missing = std::count(found.begin(), found.end(), false);
-  std::vector<char> pending(has_matches_);     // states whose keywords are not yet marked
-  const auto reach = [&](std::size_t state) {  // true once every keyword is found
-    for (const std::uint16_t k : matches_[state]) {
+  if (missing == 0) return true;
+  // A state that ends keywords is met rarely (once in thousands of bytes of a source), so
+  // whether its keywords were found before is asked only then.
+  const auto reach = [&](std::size_t row, const unsigned char*) {
+    for (const std::uint16_t k : matches_[row >> shift_]) {
       if (!found[k]) {
         found[k] = true;
         --missing;
       }
     }
-    pending[state] = 0;
     return missing == 0;
   };
-  if (missing == 0) return true;
-
-  // Each step waits for the one before it (a table look-up), so four walks over the four
-  // quarters of the text, side by side, keep the processor busy: a third faster than two.
-  // Every walk but the first starts a keyword's length of words early (whitespace does not
-  // count), so that no occurrence across the edge of two quarters is missed.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char* at[4];
-  const unsigned char* end[4];
-  for (std::size_t w = 0; w < 4; ++w) {
-    at[w] = bytes + text.size() * w / 4;
-    end[w] = bytes + text.size() * (w + 1) / 4;
-    for (std::size_t kept = 0; at[w] != bytes && kept + 1 < longest_;) {
-      kept += !kWhitespace[*--at[w]];
-    }
-  }
-  const std::uint16_t* const next = next_.data();
-  std::size_t state[4] = {};
-  std::size_t a = 0, b = 0, c = 0, d = 0;
-  while (at[0] != end[0]) {  // the first walk is never the longer one
-    a = next[a * 256 + *at[0]++];
-    b = next[b * 256 + *at[1]++];
-    c = next[c * 256 + *at[2]++];
-    d = next[d * 256 + *at[3]++];
-    if (pending[a] | pending[b] | pending[c] | pending[d]) {
-      for (const std::size_t s : {a, b, c, d}) {
-        if (pending[s] && reach(s)) return true;
-      }
-    }
-  }
-  state[1] = b;
-  state[2] = c;
-  state[3] = d;
-  for (std::size_t w = 1; w < 4; ++w) {
-    while (at[w] != end[w]) {
-      state[w] = next[state[w] * 256 + *at[w]++];
-      if (pending[state[w]] && reach(state[w])) return true;
-    }
-  }
-  return false;
+  return walk(next, text, reach);
 }
 
-void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t> counts,
-                                 std::span<std::size_t> first_end) const {
+template <typename Entry>
+void KeywordAutomaton::count_all_in(const Entry* next, std::string_view text,
+                                    std::span<std::uint64_t> counts,
+                                    std::span<std::size_t> first_end) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  const std::uint16_t* const next = next_.data();
   // Counted by state, and only at the end by keyword: a state reports all its keywords.
   std::vector<std::uint64_t> reached(matches_.size(), 0);
   std::vector<std::size_t> first(matches_.size(), std::string_view::npos);
   // A whitespace byte leaves the state as it was, so a state is counted only on a byte of
   // words, not again on the blanks after it.
-  const auto record = [&](std::size_t state, const unsigned char* after) {
-    if (kWhitespace[after[-1]]) return;
-    if (reached[state]++ == 0)
-      first[state] = static_cast<std::size_t>(after - bytes) - 1;
-    else
-      first[state] = std::min(first[state], static_cast<std::size_t>(after - bytes) - 1);
+  const auto record = [&](std::size_t row, const unsigned char* after) {
+    if (kWhitespace[after[-1]]) return false;
+    const std::size_t state = row >> shift_;
+    const std::size_t end = static_cast<std::size_t>(after - bytes) - 1;
+    if (reached[state]++ == 0 || end < first[state]) first[state] = end;
+    return false;
   };
-  const auto settle = [&] {
-    for (std::size_t state = 0; state < matches_.size(); ++state) {
-      if (reached[state] == 0) continue;
-      for (const std::uint16_t k : matches_[state]) {
-        counts[k] += reached[state];
-        first_end[k] = std::min(first_end[k], first[state]);
-      }
+  walk(next, text, record);
+  for (std::size_t state = 0; state < matches_.size(); ++state) {
+    if (reached[state] == 0) continue;
+    for (const std::uint16_t k : matches_[state]) {
+      counts[k] += reached[state];
+      first_end[k] = std::min(first_end[k], first[state]);
     }
-  };
-  if (text.size() < kShortText) {
-    std::size_t state = 0;
-    for (const unsigned char* at = bytes; at != bytes + text.size();) {
-      state = next[state * 256 + *at++];
-      if (has_matches_[state]) record(state, at);
-    }
-    settle();
-    return;
   }
-  // Four walks side by side, as in find_all; every walk but the first is first brought to
-  // the state its quarter begins in, counting nothing, so no occurrence is counted twice.
-  const unsigned char* at[4];
-  const unsigned char* end[4];
-  std::size_t state[4] = {};
-  for (std::size_t w = 0; w < 4; ++w) {
-    at[w] = bytes + text.size() * w / 4;
-    end[w] = bytes + text.size() * (w + 1) / 4;
+}
+
+// Walks the text and calls reach(row, after) at every byte after which the walk is in a
+// state that ends keywords (after points past that byte), once per byte, whitespace
+// included; stops when reach returns true, and returns whether it did.
+template <typename Entry, typename Reach>
+bool KeywordAutomaton::walk(const Entry* next, std::string_view text, Reach&& reach) const {
+  const std::uint8_t* const class_of = class_of_.data();
+  const std::size_t first_match = first_match_row_;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  if (text.size() < kShortText) {
+    std::size_t row = 0;
+    for (const unsigned char* at = bytes; at != bytes + text.size();) {
+      row = next[row + class_of[*at++]];
+      if (row >= first_match && reach(row, at)) return true;
+    }
+    return false;
+  }
+  // Each step waits for the one before it (a table look-up), so kWalks walks over as many
+  // parts of the text, side by side, keep the processor busy. Every walk but the first is
+  // first brought to the state its part begins in, from a keyword's length of words before
+  // it (whitespace does not count), reporting nothing: no occurrence across the edge of two
+  // parts is missed or met twice.
+  constexpr std::size_t kWalks = ORVEN_WALKS;
+  const unsigned char* at[kWalks];
+  const unsigned char* end[kWalks];
+  std::size_t row[kWalks] = {};
+  for (std::size_t w = 0; w < kWalks; ++w) {
+    at[w] = bytes + text.size() * w / kWalks;
+    end[w] = bytes + text.size() * (w + 1) / kWalks;
     const unsigned char* from = at[w];
     for (std::size_t kept = 0; from != bytes && kept + 1 < longest_;) {
       kept += !kWhitespace[*--from];
     }
-    while (from != at[w]) state[w] = next[state[w] * 256 + *from++];
+    while (from != at[w]) row[w] = next[row[w] + class_of[*from++]];
   }
-  const char* const has = has_matches_.data();
-  std::size_t a = state[0], b = state[1], c = state[2], d = state[3];
-  while (at[0] != end[0]) {  // the first walk is never the longer one
-    a = next[a * 256 + *at[0]++];
-    b = next[b * 256 + *at[1]++];
-    c = next[c * 256 + *at[2]++];
-    d = next[d * 256 + *at[3]++];
-    if (has[a] | has[b] | has[c] | has[d]) {
-      if (has[a]) record(a, at[0]);
-      if (has[b]) record(b, at[1]);
-      if (has[c]) record(c, at[2]);
-      if (has[d]) record(d, at[3]);
+  // The first part is never the longest: all walk side by side as long as it lasts.
+  const std::size_t together = static_cast<std::size_t>(end[0] - at[0]);
+  for (std::size_t i = 0; i < together; ++i) {
+    bool any = false;
+#pragma GCC unroll 16
+    for (std::size_t w = 0; w < kWalks; ++w) {
+      row[w] = next[row[w] + class_of[at[w][i]]];
+      any |= row[w] >= first_match;
+    }
+    if (any) {
+#pragma GCC unroll 16
+      for (std::size_t w = 0; w < kWalks; ++w) {
+        if (row[w] >= first_match && reach(row[w], at[w] + i + 1)) return true;
+      }
     }
   }
-  state[1] = b;
-  state[2] = c;
-  state[3] = d;
-  for (std::size_t w = 1; w < 4; ++w) {
-    while (at[w] != end[w]) {
-      state[w] = next[state[w] * 256 + *at[w]++];
-      if (has[state[w]]) record(state[w], at[w]);
+  for (std::size_t w = 0; w < kWalks; ++w) {
+    for (const unsigned char* p = at[w] + together; p != end[w];) {
+      row[w] = next[row[w] + class_of[*p++]];
+      if (row[w] >= first_match && reach(row[w], p)) return true;
     }
   }
-  settle();
+  return false;
 }
 
 void KeywordAutomaton::matches_in(std::string_view text,
                                   std::vector<std::pair<std::size_t, std::size_t>>& out) const {
-  std::size_t state = 0;
+  std::size_t row = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    state = next_[state * 256 + static_cast<unsigned char>(text[i])];
-    for (const std::uint16_t k : matches_[state]) out.emplace_back(k, i);
+    row = step(row, static_cast<unsigned char>(text[i]));
+    for (const std::uint16_t k : matches_[row >> shift_]) out.emplace_back(k, i);
   }
 }
 

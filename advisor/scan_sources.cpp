@@ -22,9 +22,10 @@
 // - Whether every keyword is found is decided at file ends only, from the files folded
 //   whole, so a file whose read fails part way never counts, whatever it held before the
 //   failure: it fails the run (a named file) or is reported skipped (a file of a folder).
-//   Once it is decided, nothing more is scanned or read: a file being read is let go, and
-//   every later input is still opened (so one that cannot be is still reported) but not
-//   read. No read that was made is ever ignored; the stop only saves the reads not made.
+//   Once it is decided, nothing more is scanned: a file being read is let go, and every
+//   later input is still opened and gives its first chunk (so one that cannot be opened or
+//   read is still reported, however fast the scanners were) but no more. No read that was
+//   made is ever ignored; the stop only saves the reads not made.
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -34,6 +35,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -165,6 +167,21 @@ Why why_skipped(platform::InputFile::Status status) {
   return status == platform::InputFile::Status::not_regular ? Why::not_regular : Why::unreadable;
 }
 
+// A chunk buffer starts on a page: the system's copy into a buffer whose start is not so
+// aligned with the file's pages (as a plain new[] of a megabyte, 16 bytes into a page) takes
+// four times as long on some processors, which the walk of a tree pays for every file.
+constexpr std::size_t kBufferAlignment = 4096;
+struct FreeChunkBuffer {
+  void operator()(char* buffer) const {
+    ::operator delete[](buffer, std::align_val_t{kBufferAlignment});
+  }
+};
+using ChunkBuffer = std::unique_ptr<char[], FreeChunkBuffer>;
+ChunkBuffer new_chunk_buffer(std::size_t bytes) {
+  return ChunkBuffer(
+      static_cast<char*>(::operator new[](bytes, std::align_val_t{kBufferAlignment})));
+}
+
 // How far the reader may run ahead of the fold, in sequence numbers (chunks and file ends).
 constexpr std::uint64_t kWindow = 1024;
 
@@ -182,7 +199,7 @@ class Scanner {
 
   // Reads on the calling thread with `scanners` more threads scanning (fewer when the
   // system refuses a thread), and returns when all of them are done.
-  void run(std::vector<std::unique_ptr<char[]>>& buffers, unsigned scanners);
+  void run(std::vector<ChunkBuffer>& buffers, unsigned scanners);
 
   ModeOutcome outcome();
   const Stretch& whole() const { return whole_; }
@@ -249,7 +266,7 @@ class Scanner {
   std::exception_ptr error_;  // the first exception of a scanner
 };
 
-void Scanner::run(std::vector<std::unique_ptr<char[]>>& buffers, unsigned scanners) {
+void Scanner::run(std::vector<ChunkBuffer>& buffers, unsigned scanners) {
   for (const auto& buffer : buffers) free_.push_back(buffer.get());
   std::vector<std::thread> threads;
   // A thread the system refuses (no memory left for its stack, say) is one fewer, no more.
@@ -345,9 +362,14 @@ void Scanner::read_file(const WalkItem& item) {
     skip(item, why_skipped(in->status()), in->status());
     return;
   }
+  std::uint64_t file_bytes = 0;
   for (;;) {
     char* buffer = take_buffer();
-    if (all_found_) {  // the report is settled: the rest of the input is not read
+    // Once the report is settled the rest of the input is not read, but a file not read yet
+    // still gives its first chunk, so that one that cannot be read at all fails the run or
+    // is reported, whenever the scanners settled the report.
+    const bool settled = all_found_;
+    if (settled && file_bytes != 0) {
       std::lock_guard lock(mutex_);
       free_.push_back(buffer);
       read_any_ = true;
@@ -356,12 +378,16 @@ void Scanner::read_file(const WalkItem& item) {
     std::size_t size = 0;
     bool end = false;
     while (size < chunk_bytes_) {
-      const std::size_t got = in->read(buffer + size, chunk_bytes_ - size);
-      if (got == 0) {
+      const std::size_t wanted = chunk_bytes_ - size;
+      const std::size_t got = in->read(buffer + size, wanted);
+      size += got;
+      file_bytes += got;
+      // A short read that reaches the size the file had when it was opened is its end: one
+      // more read only to be told so costs a call for every small file of a tree.
+      if (got == 0 || (got < wanted && file_bytes == in->size())) {
         end = true;
         break;
       }
-      size += got;
     }
     if (in->status() != platform::InputFile::Status::open) {
       {
@@ -372,6 +398,12 @@ void Scanner::read_file(const WalkItem& item) {
       in.reset();
       end_file(true, item.path);
       skip(item, why_skipped(status), status);
+      return;
+    }
+    if (settled) {
+      std::lock_guard lock(mutex_);
+      free_.push_back(buffer);
+      read_any_ = true;
       return;
     }
     if (const void* zero = std::memchr(buffer, 0, size)) {
@@ -535,13 +567,11 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
       std::max(2 * std::size_t{threads}, std::min<std::size_t>(kBytesInFlight / chunk_bytes, 64));
   // Not zero-filled: a buffer costs memory only as far as chunks fill it. Without memory
   // for the first buffer the run fails; without the others, it has fewer.
-  std::vector<std::unique_ptr<char[]>> buffers;
+  std::vector<ChunkBuffer> buffers;
   buffers.reserve(buffer_count);
-  buffers.push_back(std::make_unique_for_overwrite<char[]>(chunk_bytes));
+  buffers.push_back(new_chunk_buffer(chunk_bytes));
   try {
-    while (buffers.size() < buffer_count) {
-      buffers.push_back(std::make_unique_for_overwrite<char[]>(chunk_bytes));
-    }
+    while (buffers.size() < buffer_count) buffers.push_back(new_chunk_buffer(chunk_bytes));
   } catch (const std::bad_alloc&) {
   }
   Scanner scanner(inputs, walk, keywords, chunk_bytes, settings.places);

@@ -4,8 +4,12 @@
 // request; the test binary replaces the global allocation functions for that.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 #include <limits>
 #include <new>
 #include <string>
@@ -23,11 +27,49 @@ std::atomic<int> size_allowed = 0;       // this many more of them were made
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 
-void* operator new(std::size_t size) {
+namespace {
+void refuse_on_request(std::size_t size) {
   if (size > fail_above) throw std::bad_alloc();
   if (size == fail_size && size_allowed-- <= 0) throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  refuse_on_request(size);
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
+}
+// The scan's chunk buffers are page-aligned.
+void* operator new(std::size_t size, std::align_val_t align) {
+  refuse_on_request(size);
+  const auto alignment = static_cast<std::size_t>(align);
+  const std::size_t rounded =
+      (std::max<std::size_t>(size, 1) + alignment - 1) / alignment * alignment;
+#ifdef _WIN32
+  if (void* p = _aligned_malloc(rounded, alignment)) return p;
+#else
+  if (void* p = std::aligned_alloc(alignment, rounded)) return p;
+#endif
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t align) {
+  return ::operator new(size, align);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+#ifdef _WIN32
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
+}
+void operator delete[](void* p, std::align_val_t align) noexcept {
+  ::operator delete(p, align);
+}
+void operator delete(void* p, std::size_t, std::align_val_t align) noexcept {
+  ::operator delete(p, align);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t align) noexcept {
+  ::operator delete(p, align);
 }
 void* operator new[](std::size_t size) {
   return ::operator new(size);

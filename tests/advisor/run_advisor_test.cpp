@@ -530,8 +530,9 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
 }
 
 // Once every keyword is found nothing more can change the report and nothing more is
-// scanned; but every later input is still read to its end, so a given file that cannot be
-// read, or fails part way, still fails the run and a skipped one is still reported.
+// scanned; but every later input is still opened and its first chunk read, so a given file
+// that cannot be read still fails the run and a skipped one is still reported, however soon
+// the scanners settle the report (eight threads race the reader).
 TEST_F(TrainingRun, EveryKeywordFoundStillReadsTheRest) {
   std::string all;
   auto add_keywords = [&all](std::span<const texts::Rule> rules) {
