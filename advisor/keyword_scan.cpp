@@ -212,26 +212,19 @@ void KeywordAutomaton::count_all_in(const Entry* next, std::string_view text,
                                     std::span<std::uint64_t> counts,
                                     std::span<std::size_t> first_end) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  // Counted by state, and only at the end by keyword: a state reports all its keywords.
-  std::vector<std::uint64_t> reached(matches_.size(), 0);
-  std::vector<std::size_t> first(matches_.size(), std::string_view::npos);
   // A whitespace byte leaves the state as it was, so a state is counted only on a byte of
-  // words, not again on the blanks after it.
+  // words, not again on the blanks after it. States that end keywords are met rarely, so
+  // each is counted for its keywords straight away.
   const auto record = [&](std::size_t row, const unsigned char* after) {
     if (kWhitespace[after[-1]]) return false;
-    const std::size_t state = row >> shift_;
     const std::size_t end = static_cast<std::size_t>(after - bytes) - 1;
-    if (reached[state]++ == 0 || end < first[state]) first[state] = end;
+    for (const std::uint16_t k : matches_[row >> shift_]) {
+      ++counts[k];
+      first_end[k] = std::min(first_end[k], end);
+    }
     return false;
   };
   walk(next, text, record);
-  for (std::size_t state = 0; state < matches_.size(); ++state) {
-    if (reached[state] == 0) continue;
-    for (const std::uint16_t k : matches_[state]) {
-      counts[k] += reached[state];
-      first_end[k] = std::min(first_end[k], first[state]);
-    }
-  }
 }
 
 // Walks the text and calls reach(row, after) at every byte after which the walk is in a

@@ -65,64 +65,216 @@ constexpr std::uint64_t units_of(unsigned char c) {
   return static_cast<std::uint64_t>((c & 0xC0) != 0x80) + (c >= 0xF0);
 }
 
+#if defined(__GNUC__)
+// The compiler's generic vectors of bytes: SSE2 (or NEON) for sixteen, AVX2 for 32 where the
+// processor has it. A comparison gives -1 in the lanes where it holds, 0 elsewhere.
+#define ORVEN_BYTE_VECTORS 1
+#if !defined(__clang__)
+// The helpers below are always inlined: no vector is passed in a call, whatever the ABI.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+using Bytes32 = unsigned char __attribute__((vector_size(32)));
+
+template <typename V>
+[[gnu::always_inline]] inline V load(const unsigned char* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// Every lane's number, for masks of the first n lanes.
+constexpr std::array<unsigned char, 32> kLaneNumbers = [] {
+  std::array<unsigned char, 32> numbers{};
+  for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = static_cast<unsigned char>(i);
+  return numbers;
+}();
+
+template <typename V>
+[[gnu::always_inline]] inline bool any(const V& v) {
+  std::uint64_t words[sizeof(V) / 8];
+  std::memcpy(words, &v, sizeof v);
+  std::uint64_t all = 0;
+  for (const std::uint64_t word : words) all |= word;
+  return all != 0;
+}
+
+// The sum of a vector's bytes, each at most 255.
+template <typename V>
+[[gnu::always_inline]] inline std::uint64_t sum_of(const V& v) {
+  std::uint64_t words[sizeof(V) / 8];
+  std::memcpy(words, &v, sizeof v);
+  std::uint64_t sum = 0;
+  for (const std::uint64_t word : words) {
+    const std::uint64_t pairs = (word & 0x00FF00FF00FF00FFu) + ((word >> 8) & 0x00FF00FF00FF00FFu);
+    sum += (pairs * 0x0001000100010001u) >> 48;
+  }
+  return sum;
+}
+#endif
+
 std::uint64_t units_in(const unsigned char* from, const unsigned char* to) {
   std::uint64_t units = 0;
+#ifdef ORVEN_BYTE_VECTORS
+  // Sixteen bytes at a time: a lane counts at most two a block, so a byte of counts holds
+  // 127 blocks.
+  while (to - from >= 16) {
+    Bytes16 counts{};
+    const std::size_t blocks = std::min<std::size_t>(static_cast<std::size_t>(to - from) / 16, 127);
+    for (std::size_t b = 0; b < blocks; ++b, from += 16) {
+      const Bytes16 v = load<Bytes16>(from);
+      counts -= (Bytes16)((v & 0xC0) != 0x80) + (Bytes16)(v >= 0xF0);
+    }
+    units += sum_of(counts);
+  }
+#endif
   for (; from != to; ++from) units += units_of(*from);
   return units;
 }
 
-// The eight bytes at p as one word, and a mark in the top bit of each byte of the word that
-// equals c (exactly: no carries between bytes).
-std::uint64_t load8(const unsigned char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, 8);
-  return word;
-}
-std::uint64_t bytes_equal(std::uint64_t word, unsigned char c) {
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-  const std::uint64_t v = word ^ (0x0101010101010101u * c);
-  return ~(((v & kLow7) + kLow7) | v | kLow7);
+// UTF-8 as a rule on each byte and the three before it, when every character before the
+// first byte so tried is whole: a byte continues a character (0x80 to 0xBF) exactly when a
+// lead byte one, two or three bytes before asks for it; the second bytes after E0, ED, F0
+// and F4 keep to their narrower ranges (no overlong forms, no surrogates, nothing above
+// U+10FFFF); C0, C1 and F5 to FF never occur. True when the byte at p breaks it.
+bool breaks_utf8(const unsigned char* p) {
+  const unsigned char c = p[0];
+  const unsigned char b1 = p[-1];
+  const bool asked = b1 >= 0xC0 || p[-2] >= 0xE0 || p[-3] >= 0xF0;
+  return ((c & 0xC0) == 0x80) != asked || c == 0xC0 || c == 0xC1 || c >= 0xF5 ||
+         (b1 == 0xE0 && c < 0xA0) || (b1 == 0xED && c > 0x9F) || (b1 == 0xF0 && c < 0x90) ||
+         (b1 == 0xF4 && c > 0x8F);
 }
 
-// The line breaks in [from, end): every LF and every CR, less each CR LF pair inside it.
-std::uint64_t count_breaks(const unsigned char* from, const unsigned char* end) {
+// What one pass over a stretch of a chunk finds: its line breaks (every LF and every CR,
+// less each CR LF pair inside it), and whether a byte of it from `tried` on breaks the rule
+// above.
+struct Tally {
   std::uint64_t breaks = 0;
+  bool broken = false;
+};
+
+#ifdef ORVEN_BYTE_VECTORS
+// The blocks of tally below, sizeof(V) bytes at a time: a lane of `counts` gains one for a
+// CR or an LF and loses it again for a CR before an LF, so it gains at most one a block; the
+// rule is tried on a whole block at once, the bytes before it loaded again. The bytes up to
+// `limit` may be read: where they reach, the last piece of the stretch shorter than a block
+// is a block too, with the lanes past the stretch masked. Leaves p where the blocks end.
+template <typename V>
+[[gnu::always_inline]] inline Tally tally_blocks(const unsigned char*& p, const unsigned char* end,
+                                                 const unsigned char* limit) {
+  constexpr std::size_t kWidth = sizeof(V);
+  const V lanes = load<V>(kLaneNumbers.data());
+  Tally t;
+  V error{};
+  V counts{};
+  // Counts and tries the block at p, in the lanes of `in`; a CR LF pair counts as one only
+  // when its LF is in `pair_in` too.
+  const auto block = [&](const V& in, const V& pair_in) __attribute__((always_inline)) {
+    const V v = load<V>(p);
+    const V is_cr = (V)(v == '\r') & in;
+    counts -= is_cr | ((V)(v == '\n') & in);
+    counts += is_cr & (V)(load<V>(p + 1) == '\n') & pair_in;
+    const V before3 = load<V>(p - 3);
+    if (!any((v | before3) & 0x80)) return;  // ASCII, and none asked for
+    const V before1 = load<V>(p - 1);
+    const V continues = (V)((v & 0xC0) == 0x80);
+    // Two-byte characters only (Cyrillic, say): only the byte before can ask.
+    if (!any((V)(v >= 0xE0) | (V)(before3 >= 0xE0) | (V)((v & 0xFE) == 0xC0))) {
+      error |= (continues ^ (V)(before1 >= 0xC0)) & in;
+      return;
+    }
+    const V asked = (V)(before1 >= 0xC0) | (V)(load<V>(p - 2) >= 0xE0) | (V)(before3 >= 0xF0);
+    V wrong = continues ^ asked;
+    wrong |= (V)(v == 0xC0) | (V)(v == 0xC1) | (V)(v >= 0xF5);
+    wrong |= ((V)(before1 == 0xE0) & (V)(v < 0xA0)) | ((V)(before1 == 0xED) & (V)(v > 0x9F));
+    wrong |= ((V)(before1 == 0xF0) & (V)(v < 0x90)) | ((V)(before1 == 0xF4) & (V)(v > 0x8F));
+    error |= wrong & in;
+  };
+  const V all = (V)(lanes == lanes);
+  while (static_cast<std::size_t>(end - p) >= kWidth + 1) {
+    const std::size_t blocks =
+        std::min<std::size_t>(static_cast<std::size_t>(end - p - 1) / kWidth, 255);
+    for (std::size_t b = 0; b < blocks; ++b, p += kWidth) block(all, all);
+    t.breaks += sum_of(counts);
+    counts = V{};
+  }
+  if (p != end && static_cast<std::size_t>(limit - p) >= kWidth + 1) {
+    const auto left = static_cast<unsigned char>(end - p);
+    block((V)(lanes < left), (V)(lanes + 1 < left));
+    t.breaks += sum_of(counts);
+    p = end;
+  }
+  t.broken = any(error);
+  return t;
+}
+
+Tally tally_blocks16(const unsigned char*& p, const unsigned char* end,
+                     const unsigned char* limit) {
+  return tally_blocks<Bytes16>(p, end, limit);
+}
+
+#if defined(__x86_64__) && !defined(_WIN32)
+// (Not on Windows: MinGW's GCC does not align the stack for AVX.)
+#define ORVEN_AVX2 1
+[[gnu::target("avx2")]] Tally tally_blocks32(const unsigned char*& p, const unsigned char* end,
+                                             const unsigned char* limit) {
+  return tally_blocks<Bytes32>(p, end, limit);
+}
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+#endif
+#endif
+
+// The bytes up to `limit` may be read.
+Tally tally(const unsigned char* from, const unsigned char* end, const unsigned char* tried,
+            const unsigned char* limit) {
+  Tally t;
   const unsigned char* p = from;
-  for (; end - p >= 9; p += 8) {  // the pair's LF may be the ninth byte
-    const std::uint64_t word = load8(p);
-    const std::uint64_t lf = bytes_equal(word, '\n');
-    const std::uint64_t cr = bytes_equal(word, '\r');
-    if ((lf | cr) == 0) continue;
-    const std::uint64_t pairs = cr & bytes_equal(load8(p + 1), '\n');
-    breaks +=
-        static_cast<std::uint64_t>(std::popcount(lf) + std::popcount(cr) - std::popcount(pairs));
-  }
-  for (; p != end; ++p) {
-    if (*p == '\n') ++breaks;
-    if (*p == '\r' && !(p + 1 != end && p[1] == '\n')) ++breaks;
-  }
-  return breaks;
+  const auto one = [&](const unsigned char* at) {
+    if (*at == '\n') ++t.breaks;
+    if (*at == '\r' && !(at + 1 != end && at[1] == '\n')) ++t.breaks;
+    if (at >= tried && breaks_utf8(at)) t.broken = true;
+  };
+  for (; p != end && p < tried; ++p) one(p);
+#ifdef ORVEN_BYTE_VECTORS
+#ifdef ORVEN_AVX2
+  const Tally blocks = kHasAvx2 ? tally_blocks32(p, end, limit) : tally_blocks16(p, end, limit);
+#else
+  const Tally blocks = tally_blocks16(p, end, limit);
+#endif
+  t.breaks += blocks.breaks;
+  t.broken = t.broken || blocks.broken;
+#endif
+  for (; p != end; ++p) one(p);
+  return t;
 }
 
 // Walks a chunk forward, counting line breaks and the columns since the last one.
 class LineWalk {
  public:
-  explicit LineWalk(std::string_view chunk)
-      : bytes_(reinterpret_cast<const unsigned char*>(chunk.data())) {}
+  // The UTF-8 rule is tried on the bytes from `tried` on.
+  LineWalk(std::string_view chunk, std::size_t tried)
+      : bytes_(reinterpret_cast<const unsigned char*>(chunk.data())),
+        tried_(bytes_ + tried),
+        limit_(bytes_ + chunk.size()) {}
 
   TextPlace at(std::size_t offset) {
     advance(offset);
     return {TextPlace::kOpen, breaks_, offset - line_start_, units_};
   }
   std::uint64_t breaks() const { return breaks_; }
+  bool broken() const { return broken_; }
 
  private:
-  // Line breaks are counted eight bytes at a time, and the columns from the last break only.
+  // Line breaks are counted in one pass with the UTF-8 rule, and the columns from the last
+  // break only.
   void advance(std::size_t to) {
     if (to == pos_) return;
     const unsigned char* const from = bytes_ + pos_;
     const unsigned char* const end = bytes_ + to;
-    std::uint64_t breaks = count_breaks(from, end);
+    const Tally t = tally(from, end, tried_, limit_);
+    std::uint64_t breaks = t.breaks;
+    broken_ = broken_ || t.broken;
     // An LF at the start of the range right after a CR before it ends no line of its own.
     if (pos_ > 0 && from[-1] == '\r' && *from == '\n') --breaks;
     // A break char in the range: with no break counted, that can only be an LF right after
@@ -140,6 +292,9 @@ class LineWalk {
   }
 
   const unsigned char* bytes_;
+  const unsigned char* tried_;
+  const unsigned char* limit_;
+  bool broken_ = false;
   std::size_t pos_ = 0;
   std::uint64_t breaks_ = 0;
   std::size_t line_start_ = 0;
@@ -165,40 +320,65 @@ Utf8Check::Utf8Check() {
   for (std::size_t s = 0; s < kStates; ++s) map_[s] = static_cast<std::uint8_t>(s);
 }
 
-Utf8Check::Utf8Check(std::string_view text) : Utf8Check() {
-  const auto* at = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = at + text.size();
+Utf8Check::Utf8Check(std::string_view text) : Utf8Check(begin(text)) {
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  if (whole_from_ < text.size()) {
+    finish(text,
+           tally(bytes + whole_from_, bytes + text.size(), bytes + whole_from_, bytes + text.size())
+               .broken);
+  }
+}
+
+Utf8Check Utf8Check::begin(std::string_view text) {
+  Utf8Check check;
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t at = 0;
   // Every state is followed up to the first byte that does not continue a character: after
   // it, all the states that are still valid are the same one.
   bool synced = false;
-  while (at != end && !synced) {
-    const unsigned char c = *at++;
-    for (std::uint8_t& s : map_) s = utf8_step(s, c);
+  while (at < text.size() && !synced) {
+    const unsigned char c = bytes[at++];
+    for (std::uint8_t& s : check.map_) s = utf8_step(s, c);
     synced = (c & 0xC0) != 0x80;
   }
-  if (!synced) return;  // only bytes that continue a character: the states stay apart
+  check.whole_from_ = text.size();
+  if (!synced) return check;  // only bytes that continue a character: the states stay apart
   std::uint8_t state = kReject;
-  for (const std::uint8_t s : map_) {
+  for (const std::uint8_t s : check.map_) {
     if (s != kReject) state = s;
   }
-  if (state == kReject) {
-    map_.fill(kReject);
-    return;
+  // On to a character's end at least three bytes in, from where the rule can be tried.
+  while (at < text.size() && state != kReject && (state != kAccept || at < 3)) {
+    state = kUtf8Next[state][bytes[at++]];
   }
-  while (at != end) {
-    if (state == kAccept) {  // ASCII eight bytes at a time
-      std::uint64_t word;
-      while (end - at >= 8 && (std::memcpy(&word, at, 8), (word & 0x8080808080808080u) == 0)) {
-        at += 8;
-      }
-      if (at == end) break;
+  for (std::uint8_t& s : check.map_) {
+    if (s != kReject) s = state;
+  }
+  if (state == kAccept) check.whole_from_ = at;
+  return check;
+}
+
+void Utf8Check::finish(std::string_view text, bool broken) {
+  if (whole_from_ >= text.size()) return;
+  std::uint8_t state = kReject;
+  if (!broken) {
+    // The rule leaves the last character open: it is decoded from its lead byte.
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t at = text.size();
+    for (std::size_t back = 1; back <= 3 && text.size() - back >= whole_from_; ++back) {
+      const unsigned char c = bytes[text.size() - back];
+      if ((c & 0xC0) == 0x80) continue;
+      const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+      if (length > back) at = text.size() - back;
+      break;
     }
-    state = kUtf8Next[state][*at++];
-    if (state == kReject) break;
+    state = kAccept;
+    while (at < text.size() && state != kReject) state = kUtf8Next[state][bytes[at++]];
   }
   for (std::uint8_t& s : map_) {
     if (s != kReject) s = state;
   }
+  whole_from_ = text.size();
 }
 
 void Utf8Check::then(const Utf8Check& after) {
@@ -230,7 +410,8 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   std::sort(wanted.begin(), wanted.end());
   wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
 
-  LineWalk walk(chunk);
+  Utf8Check utf8 = Utf8Check::begin(chunk);
+  LineWalk walk(chunk, utf8.whole_from());
   std::vector<TextPlace> places;
   places.reserve(wanted.size());
   for (const std::size_t offset : wanted) places.push_back(walk.at(offset));
@@ -251,7 +432,8 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   p.starts_with_lf = !chunk.empty() && chunk.front() == '\n';
   p.ends_with_cr = !chunk.empty() && chunk.back() == '\r';
   p.has_bytes = !chunk.empty();
-  p.utf8 = Utf8Check(chunk);
+  utf8.finish(chunk, walk.broken());
+  p.utf8 = utf8;
   return p;
 }
 

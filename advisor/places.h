@@ -55,8 +55,18 @@ class Utf8Check {
   // A file is valid when decoding it from the start ends on a whole character.
   bool valid() const { return map_[kAccept] == kAccept; }
 
+  // The same in two steps, for a pass over the bytes that does more on the way: begin
+  // decodes the first bytes, up to where whole characters start at least three bytes in
+  // (whole_from, the size when there is no such place); the pass tries every byte from there
+  // on against the rule of each byte and the three before it (places.cpp), and finish, told
+  // whether one broke it, decodes the last character.
+  static Utf8Check begin(std::string_view bytes);
+  std::size_t whole_from() const { return whole_from_; }
+  void finish(std::string_view bytes, bool broken);
+
  private:
   std::array<std::uint8_t, kStates> map_;
+  std::size_t whole_from_ = 0;
 };
 
 struct StretchPlaces {

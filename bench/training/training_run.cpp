@@ -22,6 +22,8 @@ int main(int argc, char** argv) {
   for (; first + 1 < argc; first += 2) {
     if (std::strcmp(argv[first], "--threads") == 0) {
       settings.threads = static_cast<unsigned>(std::strtoul(argv[first + 1], nullptr, 10));
+    } else if (std::strcmp(argv[first], "--chunk") == 0) {
+      settings.chunk_bytes = std::strtoul(argv[first + 1], nullptr, 10);
     } else if (std::strcmp(argv[first], "--format") == 0 &&
                std::strcmp(argv[first + 1], "sarif") == 0) {
       sarif = true;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "advisor/keyword_scan.h"
+#include "advisor/places.h"
 #include "training_fixture.h"
 
 namespace orven::testing {
@@ -175,7 +176,8 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
     keywords.erase(std::unique(keywords.begin(), keywords.end()), keywords.end());
     ScanSettings settings;
     settings.threads = round % 2 == 0 ? 1 : 8;
-    settings.chunk_bytes = round % 10 == 0 ? 0 : 1 + random() % 50;
+    // Chunks long enough for the sixteen-byte blocks too.
+    settings.chunk_bytes = round % 10 == 0 ? 0 : 1 + random() % (round % 3 == 0 ? 300 : 50);
     const std::vector<Expected> got = scan(files, keywords, settings);
     ASSERT_EQ(got.size(), keywords.size());
     for (std::size_t k = 0; k < keywords.size(); ++k) {
@@ -186,6 +188,58 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
       EXPECT_EQ(got[k].first, want.first);
       EXPECT_EQ(got[k].last, want.last);
     }
+  }
+}
+
+// UTF-8 validity, of a whole text and of its pieces put together, as the long decoding
+// tells it: random texts of ASCII runs, characters of every length at the edges of their
+// ranges, and the bytes and sequences that are never valid, cut anywhere.
+TEST(Utf8Check, AsTheLongDecoding) {
+  std::mt19937 random(29);
+  const std::vector<std::string> pieces{std::string(40, 'a'),
+                                        "b\n",
+                                        "\x7F",
+                                        "\xC2\x80",
+                                        "\xDF\xBF",
+                                        "ж",
+                                        "\xE0\xA0\x80",
+                                        "\xED\x9F\xBF",
+                                        "\xEE\x80\x80",
+                                        "\xEF\xBF\xBF",
+                                        "😀",
+                                        "\xF4\x8F\xBF\xBF",
+                                        "\xC0\x80",
+                                        "\xC1\xBF",
+                                        "\xE0\x9F\xBF",
+                                        "\xED\xA0\x80",
+                                        "\xF0\x8F\xBF\xBF",
+                                        "\xF4\x90\x80\x80",
+                                        "\xF5\x80\x80\x80",
+                                        "\xF5",
+                                        "\xFF",
+                                        "\x80",
+                                        "\xE2\x82",
+                                        "\xF0\x9F\x98"};
+  constexpr std::size_t kValid = 12;  // the pieces before are valid, those after are not
+  for (int round = 0; round < 4000; ++round) {
+    std::string text;
+    const std::size_t size = random() % 200;
+    // Valid pieces, and in two rounds of three one of the others among them.
+    const std::size_t wrong_at = round % 3 == 0 ? size + 1 : random() % (size + 1);
+    while (text.size() < size) {
+      const bool wrong = text.size() <= wrong_at && text.size() + 40 > wrong_at;
+      text +=
+          wrong ? pieces[kValid + random() % (pieces.size() - kValid)] : pieces[random() % kValid];
+    }
+    const bool valid = utf16_length(text) >= 0;
+    SCOPED_TRACE("round " + std::to_string(round));
+    EXPECT_EQ(Utf8Check(text).valid(), valid);
+    const std::size_t a = text.empty() ? 0 : random() % text.size();
+    const std::size_t b = a + (text.size() == a ? 0 : random() % (text.size() - a));
+    Utf8Check joined(std::string_view(text).substr(0, a));
+    joined.then(Utf8Check(std::string_view(text).substr(a, b - a)));
+    joined.then(Utf8Check(std::string_view(text).substr(b)));
+    EXPECT_EQ(joined.valid(), valid);
   }
 }
 
