@@ -159,7 +159,8 @@ struct Tally {
 // CR or an LF and loses it again for a CR before an LF, so it gains at most one a block; the
 // rule is tried on a whole block at once, the bytes before it loaded again. The bytes up to
 // `limit` may be read: where they reach, the last piece of the stretch shorter than a block
-// is a block too, with the lanes past the stretch masked. Leaves p where the blocks end.
+// (but not shorter than eight bytes) is a block too, with the lanes past the stretch masked.
+// Leaves p where the blocks end.
 template <typename V>
 [[gnu::always_inline]] inline Tally tally_blocks(const unsigned char*& p, const unsigned char* end,
                                                  const unsigned char* limit) {
@@ -199,7 +200,8 @@ template <typename V>
     t.breaks += sum_of(counts);
     counts = V{};
   }
-  if (p != end && static_cast<std::size_t>(limit - p) >= kWidth + 1) {
+  // A few bytes (a keyword's, a head's) cost less one by one.
+  if (end - p >= 8 && static_cast<std::size_t>(limit - p) >= kWidth + 1) {
     const auto left = static_cast<unsigned char>(end - p);
     block((V)(lanes < left), (V)(lanes + 1 < left));
     t.breaks += sum_of(counts);
@@ -445,30 +447,36 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
   // Occurrences that begin in a's tail and end in b's head.
   std::vector<std::pair<std::size_t, std::size_t>> seam;
   if (!a_tail.empty() && !b_head.empty()) {
-    keywords.matches_in(std::string(a_tail) + std::string(b_head), seam);
+    std::string both;
+    both.reserve(a_tail.size() + b_head.size());
+    both.append(a_tail).append(b_head);
+    keywords.matches_in(both, seam);
   }
-  std::vector<KeywordPlaces> joined(a.keywords.size());
+  std::vector<KeywordPlaces> joined;  // by keyword, made for a seam that holds one only
   for (const auto& [k, end] : seam) {
     const std::size_t length = keywords.keyword(k).size();
     if (end < a_tail.size() || end + 1 - length >= a_tail.size()) continue;
+    if (joined.empty()) joined.resize(a.keywords.size());
     if (joined[k].count++ == 0) {
       joined[k].first = a.tail[end + 1 - length];
       joined[k].last = moved(a, lf_after_cr, b.head[end - a_tail.size()]);
     }
   }
+  const KeywordPlaces none;
   for (std::size_t k = 0; k < a.keywords.size(); ++k) {
     KeywordPlaces& mine = a.keywords[k];
     const KeywordPlaces& theirs = b.keywords[k];
+    const KeywordPlaces& across = joined.empty() ? none : joined[k];
     if (mine.count == 0) {
-      if (joined[k].count != 0) {
-        mine.first = joined[k].first;
-        mine.last = joined[k].last;
+      if (across.count != 0) {
+        mine.first = across.first;
+        mine.last = across.last;
       } else if (theirs.count != 0) {
         mine.first = moved(a, lf_after_cr, theirs.first);
         mine.last = moved(a, lf_after_cr, theirs.last);
       }
     }
-    mine.count += joined[k].count + theirs.count;
+    mine.count += across.count + theirs.count;
   }
 
   // Head and tail as Stretch keeps them (see append in scan_sources.cpp).

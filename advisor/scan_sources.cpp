@@ -129,7 +129,11 @@ Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_
 }
 
 // Puts b after a, as if the two had been one stretch.
-void append(Stretch& a, const Stretch& b, const KeywordSet& keywords, std::size_t overlap) {
+void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t overlap) {
+  if (a.empty && !b.empty) {  // b as it is: the first chunk of a file, the first file
+    a = std::move(b);
+    return;
+  }
   if (b.empty) return;
   if (a.places && b.places) {
     join_places(*a.places, *b.places, a.tail, b.head, {a.kept, b.kept, overlap}, keywords);
@@ -515,14 +519,14 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
   }
   for (;;) {
     if (!piece.end) {
-      if (piece.text) append(file_, *piece.text, keywords_, overlap_);
+      if (piece.text) append(file_, std::move(*piece.text), keywords_, overlap_);
     } else {
       if (!piece.dropped) {
         if (file_.places) {
           close_file(*file_.places, files_taken_.size());
           files_taken_.push_back(std::move(piece.file));
         }
-        append(whole_, file_, keywords_, overlap_);
+        append(whole_, std::move(file_), keywords_, overlap_);
       }
       file_ = Stretch(keywords_.size(), places_);
       // Once every keyword is found in the files folded, the report cannot change (counts
