@@ -1,6 +1,7 @@
 #include "app/gtk/fonts.h"
 
 #include <fontconfig/fontconfig.h>
+#include <pango/pangofc-fontmap.h>
 
 #include <cmath>
 #include <cstdio>
@@ -11,16 +12,24 @@
 namespace orven::gtk {
 namespace {
 
+// The fontconfig configuration the context's font map draws with. Fontconfig's current one
+// would be a second: Pango loads its own on a thread while the window is built, and reading
+// fontconfig's files and caches twice costs as much as the rest of this file's work.
+FcConfig* font_map_config(PangoContext* context) {
+  PangoFontMap* map = pango_context_get_font_map(context);
+  return PANGO_IS_FC_FONT_MAP(map) ? pango_fc_font_map_get_config(PANGO_FC_FONT_MAP(map)) : nullptr;
+}
+
 // True when a font of the family itself is installed, not merely a substitute for it. A
 // plain listing, without fontconfig's substitution rules, which would cost more than the
 // rest of the start-up.
-bool installed(const std::string& family) {
+bool installed(FcConfig* config, const std::string& family) {
   FcPattern* pattern = FcPatternCreate();
   FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
   bool found = false;
   if (pattern != nullptr && objects != nullptr &&
       FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()))) {
-    FcFontSet* fonts = FcFontList(nullptr, pattern, objects);
+    FcFontSet* fonts = FcFontList(config, pattern, objects);
     found = fonts != nullptr && fonts->nfont > 0;
     if (fonts != nullptr) FcFontSetDestroy(fonts);
   }
@@ -40,9 +49,9 @@ double cell_per_pixel(PangoContext* context, const std::string& family) {
   return cell > 0 ? static_cast<double>(cell) / PANGO_SCALE / kProbe : 1.0;
 }
 
-std::string face(std::string_view wanted, const char* stand_in) {
+std::string face(FcConfig* config, std::string_view wanted, const char* stand_in) {
   const std::string name(wanted);
-  return installed(name) ? name : std::string(stand_in);
+  return installed(config, name) ? name : std::string(stand_in);
 }
 
 // A length for the style sheet, with a point whatever the locale says.
@@ -71,8 +80,9 @@ PangoFontDescription* describe(const FontChoice& font) {
 Fonts load_fonts(PangoContext* context) {
   namespace w = app::layout;
   static_assert(w::kTitleFont.face == w::kBodyFont.face, "title and body share one face");
-  const std::string verdana = face(w::kBodyFont.face, "DejaVu Sans");
-  const std::string arial = face(w::kControlFont.face, "Liberation Sans");
+  FcConfig* config = font_map_config(context);
+  const std::string verdana = face(config, w::kBodyFont.face, "DejaVu Sans");
+  const std::string arial = face(config, w::kControlFont.face, "Liberation Sans");
   const double verdana_cell = cell_per_pixel(context, verdana);
   const double arial_cell = cell_per_pixel(context, arial);
   // Whole pixel sizes, as the Windows window asks for its fonts.
