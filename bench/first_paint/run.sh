@@ -8,7 +8,7 @@
 # and shared-library dependencies of the binary.
 # ORVEN_BENCH_BEFORE=REVISION adds the window of that revision (built from `git archive` in
 # the build folder, after its own scripts/install-deps.sh installed what it builds with),
-# for a before and after in one run.
+# for a before and after in one run; several revisions, separated by blanks, add one each.
 # Usage: bench/first_paint/run.sh [STARTS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -19,18 +19,19 @@ before="${ORVEN_BENCH_BEFORE:-}"
 cmake --preset default -B "$build" -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_GTK=ON >/dev/null
 cmake --build "$build" -j2 --target orven bench_first_paint bench_first_paint_floor >/dev/null
 programs=(orven "$build/bin/orven" "floor (bare GTK 3)" "$build/bin/bench_first_paint_floor")
-if [ -n "$before" ]; then
-  before_src="$build/before-src"
+for revision in $before; do
+  before_build="$build/before-${revision//\//-}"
+  before_src="$before_build-src"
   rm -rf "$before_src"
   mkdir -p "$before_src"
-  git -C "$root" archive "$before" | tar -x -C "$before_src"
+  git -C "$root" archive "$revision" | tar -x -C "$before_src"
   # An earlier window may build on another toolkit.
   [ -f "$before_src/scripts/install-deps.sh" ] && bash "$before_src/scripts/install-deps.sh"
-  cmake -S "$before_src" -B "$build/before" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S "$before_src" -B "$before_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVEN_BUILD_TESTS=OFF -DORVEN_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$build/before" -j2 --target orven >/dev/null
-  programs+=("orven before ($before)" "$build/before/bin/orven")
-fi
+  cmake --build "$before_build" -j2 --target orven >/dev/null
+  programs+=("orven before ($revision)" "$before_build/bin/orven")
+done
 
 work=$(mktemp -d /tmp/orven-bench-paint.XXXXXX)
 pids=()
@@ -64,7 +65,9 @@ cd "$work"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg), $(nproc) cores"
 "$build/bin/bench_first_paint" --starts "$starts" "${programs[@]}"
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
-for binary in "$build/bin/orven" ${before:+"$build/before/bin/orven"}; do
+binaries=("$build/bin/orven")
+for revision in $before; do binaries+=("$build/before-${revision//\//-}/bin/orven"); done
+for binary in "${binaries[@]}"; do
   echo "$binary: $(stat -c %s "$binary") bytes ($(du -h "$binary" | cut -f1)), stripped:" \
     "$(strip -o "$work/stripped" "$binary" && stat -c %s "$work/stripped") bytes," \
     "$(ldd "$binary" | wc -l) shared libraries"
