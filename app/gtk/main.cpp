@@ -3,6 +3,7 @@
 // once, as if chosen in the dialog. Without a display it says so in one line, points to
 // orven-cli and ends with status 1.
 #include <gtk/gtk.h>
+#include <pango/pangocairo.h>
 
 #include <clocale>
 #include <cstdio>
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
   // The window's class and application id, whatever name the program was started by.
   g_set_prgname("orven");
   gdk_set_program_class("orven");
+  // Pango's font map reads fontconfig's configuration and caches on a thread of its own from
+  // the moment it exists; made now, that work runs beside GTK's start-up (the display, the
+  // theme) instead of holding up the window's first text.
+  pango_cairo_font_map_get_default();
   if (!gtk_init_check(&argc, &argv)) {
     const std::string line = orven::app::to_utf8(orven::texts::messages::kNoDisplay) + "\n";
     std::fputs(line.c_str(), stderr);

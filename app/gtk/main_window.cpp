@@ -67,7 +67,6 @@ MainWindow::MainWindow() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(window(), app::to_utf8(w::kCaption).c_str());
   gtk_window_set_resizable(window(), FALSE);
-  gtk_window_set_icon_name(window(), "orven");
 
   fonts_ = load_fonts(gtk_widget_get_pango_context(window_));
   GtkCssProvider* style = gtk_css_provider_new();
@@ -115,15 +114,39 @@ MainWindow::MainWindow() {
   g_signal_connect(window_, "key-press-event", G_CALLBACK(key_pressed), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(close_box), this);
 
+  // The icon and the drop target come once the window is on the screen: GTK looks an icon's
+  // name up in every folder of the icon theme, and its drop target for files asks the session
+  // bus for the document portal and waits for the answer. Nothing can be dropped on a window
+  // before it shows, and the icon only names it in the window list.
+  g_signal_connect_after(window_, "draw", G_CALLBACK(first_drawn), this);
+}
+
+MainWindow::~MainWindow() {
+  if (finish_start_ != 0) g_source_remove(finish_start_);
+  if (run_.joinable()) run_.join();
+  gtk_widget_destroy(window_);
+}
+
+gboolean MainWindow::first_drawn(GtkWidget* window, cairo_t*, gpointer data) {
+  auto* self = static_cast<MainWindow*>(data);
+  g_signal_handlers_disconnect_by_func(window, reinterpret_cast<gpointer>(&first_drawn), self);
+  // After the frame: an idle source runs once the paint is done and on the screen.
+  self->finish_start_ = g_idle_add(
+      +[](gpointer data) {
+        static_cast<MainWindow*>(data)->finish_start();
+        return G_SOURCE_REMOVE;
+      },
+      self);
+  return FALSE;
+}
+
+void MainWindow::finish_start() {
+  finish_start_ = 0;
+  gtk_window_set_icon_name(window(), "orven");
   // Files and folders dropped from a file manager.
   gtk_drag_dest_set(window_, GTK_DEST_DEFAULT_ALL, nullptr, 0, GDK_ACTION_COPY);
   gtk_drag_dest_add_uri_targets(window_);
   g_signal_connect(window_, "drag-data-received", G_CALLBACK(dropped), this);
-}
-
-MainWindow::~MainWindow() {
-  if (run_.joinable()) run_.join();
-  gtk_widget_destroy(window_);
 }
 
 void MainWindow::show() {

@@ -55,6 +55,9 @@ class MainWindow {
   static gboolean draw_panel(GtkWidget* area, cairo_t* cr, gpointer self);
   static gboolean key_pressed(GtkWidget* window, GdkEventKey* event, gpointer self);
   static gboolean close_box(GtkWidget* window, GdkEvent* event, gpointer self);
+  static gboolean first_drawn(GtkWidget* window, cairo_t* cr, gpointer self);
+  // What the first frame goes without: the window's icon and the drop target.
+  void finish_start();
   static void dropped(GtkWidget* widget, GdkDragContext* context, gint x, gint y,
                       GtkSelectionData* data, guint info, guint time, gpointer self);
   void finish_run();
@@ -66,6 +69,7 @@ class MainWindow {
   GtkWidget* dialog_ = nullptr;   // the open dialog while it is shown
   GtkWidget* message_ = nullptr;  // the message box while it is shown
   std::function<void()> message_dismissed_;
+  guint finish_start_ = 0;  // the idle source that calls finish_start
   Fonts fonts_{};
   bool running_ = false;
   bool quitting_ = false;

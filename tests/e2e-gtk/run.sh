@@ -268,7 +268,10 @@ session() {
   local pass=$1
   export HOME=$2
   wm=$3
-  mkdir -p "$HOME/.local/share" "$work/$pass"
+  mkdir -p "$HOME/.local/share/icons/hicolor/48x48/apps" "$work/$pass"
+  # The window's icon, as the package installs it (a plain square: what matters is that the
+  # window gets one).
+  convert -size 48x48 xc:'#2C3AC1' "$HOME/.local/share/icons/hicolor/48x48/apps/orven.png"
   : >"$work/open.log"
   dialog_unchecked=yes
 
@@ -306,6 +309,13 @@ session() {
   [ "$(convert "$shot" -crop 500x200+260+40 +repage -fill white +opaque black -format '%[fx:mean<1]' info:)" = 1 ] ||
     fail "no introduction text"
   cp "$shot" "$artifacts/$pass-window.png"
+
+  # The icon and the drop target are set up after the first frame; the window still gets
+  # both (XdndAware: the window takes drops).
+  step="$pass: icon and drop target"
+  has_property() { ! xprop -id "$main" "$1" | grep -q 'not found'; }
+  wait_until 10 has_property _NET_WM_ICON || fail "the window has no icon"
+  wait_until 10 has_property XdndAware || fail "the window takes no drops"
 
   # The inputs lie in folders below the one orven starts in; each chosen file's folder
   # becomes the current directory, where its outputs land and the next chooser starts.

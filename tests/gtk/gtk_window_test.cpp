@@ -67,6 +67,32 @@ double cell_height(PangoContext* context, const FontChoice& font) {
   return cell;
 }
 
+// The family Pango draws the font with: fontconfig's substitute when the family is missing.
+std::string drawn_family(PangoContext* context, const FontChoice& font) {
+  PangoFontDescription* description = describe(font);
+  PangoFont* loaded = pango_context_load_font(context, description);
+  pango_font_description_free(description);
+  if (loaded == nullptr) return "";
+  PangoFontDescription* drawn = pango_font_describe(loaded);
+  std::string family = pango_font_description_get_family(drawn);
+  pango_font_description_free(drawn);
+  g_object_unref(loaded);
+  return family;
+}
+
+// Each face is the window's own or its metric look-alike, and installed itself: a family
+// that fontconfig only stands in for would give the window another face's sizes.
+TEST(Fonts, FacesAreTheWindowsOrTheirStandInsAndInstalled) {
+  PangoContext* context = pango_font_map_create_context(pango_cairo_font_map_get_default());
+  const Fonts fonts = load_fonts(context);
+  EXPECT_THAT(fonts.body.family, ::testing::AnyOf("Verdana", "DejaVu Sans"));
+  EXPECT_THAT(fonts.control.family, ::testing::AnyOf("Arial", "Liberation Sans"));
+  for (const FontChoice& font : {fonts.title, fonts.body, fonts.control}) {
+    EXPECT_EQ(drawn_family(context, font), font.family);
+  }
+  g_object_unref(context);
+}
+
 // The sizes put each font's character cell at the window's pixel heights, within the
 // rounding to whole pixel sizes (metrics unhinted: hinting rounds ascent and descent up on
 // their own); the title and body share their face.
