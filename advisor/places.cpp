@@ -69,10 +69,8 @@ constexpr std::uint64_t units_of(unsigned char c) {
 // The compiler's generic vectors of bytes: SSE2 (or NEON) for sixteen, AVX2 for 32 where the
 // processor has it. A comparison gives -1 in the lanes where it holds, 0 elsewhere.
 #define ORVEN_BYTE_VECTORS 1
-#if !defined(__clang__)
 // The helpers below are always inlined: no vector is passed in a call, whatever the ABI.
 #pragma GCC diagnostic ignored "-Wpsabi"
-#endif
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
 using Bytes32 = unsigned char __attribute__((vector_size(32)));
 
