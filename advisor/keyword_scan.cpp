@@ -131,7 +131,7 @@ KeywordAutomaton::KeywordAutomaton(const std::vector<std::string>& keywords) {
 bool KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found) const {
   std::size_t missing = std::count(found.begin(), found.end(), false);
   if (missing == 0) return true;
-  const auto reach = [&](std::size_t row, const unsigned char*) {
+  const auto reach = [&](std::size_t row, std::size_t) {
     for (const std::uint16_t k : matches_at(row)) {
       if (!found[k]) {
         found[k] = true;
@@ -145,12 +145,11 @@ bool KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found)
 
 void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t> counts,
                                  std::span<std::size_t> first_end) const {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   // A whitespace byte leaves the state as it was, so a state is counted only on a byte of
   // words, not again on the blanks after it.
-  const auto record = [&](std::size_t row, const unsigned char* after) {
-    if (kWhitespace[after[-1]]) return false;
-    const std::size_t end = static_cast<std::size_t>(after - bytes) - 1;
+  const auto record = [&](std::size_t row, std::size_t after) {
+    const std::size_t end = after - 1;
+    if (is_whitespace(text[end])) return false;
     for (const std::uint16_t k : matches_at(row)) {
       ++counts[k];
       first_end[k] = std::min(first_end[k], end);
@@ -161,7 +160,7 @@ void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t>
 }
 
 // Walks the text and calls reach(row, after) at every byte after which the walk is in a
-// state that ends keywords (after points past that byte), once per byte, whitespace
+// state that ends keywords (after: the offset past that byte), once per byte, whitespace
 // included; stops when reach returns true, and returns whether it did.
 template <typename Reach>
 bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
@@ -170,9 +169,9 @@ bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   if (text.size() < kShortText) {
     std::size_t row = 0;
-    for (const unsigned char* at = bytes; at != bytes + text.size();) {
-      row = next[row + *at++];
-      if (row >= first_match && reach(row, at)) return true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      row = next[row + bytes[i]];
+      if (row >= first_match && reach(row, i + 1)) return true;
     }
     return false;
   }
@@ -180,41 +179,39 @@ bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
   // parts of the text, side by side, keep the processor busy. Every walk but the first is
   // first brought to the state its part begins in, from a keyword's length of words before
   // it (whitespace does not count), reporting nothing: no occurrence across the edge of two
-  // parts is missed or met twice.
+  // parts is missed or met twice. (Reports from the parts come out of order: count_all
+  // keeps the least offset, find_all does not care.)
   constexpr std::size_t kWalks = 6;  // measured: 4, 5, 7 and 8 are slower
-  const unsigned char* at[kWalks];
-  const unsigned char* end[kWalks];
+  // Parts of one length, the last one longer by what is left over, so that one offset finds
+  // every walk's byte.
+  const std::size_t part = text.size() / kWalks;
   std::size_t row[kWalks] = {};
-  for (std::size_t w = 0; w < kWalks; ++w) {
-    at[w] = bytes + text.size() * w / kWalks;
-    end[w] = bytes + text.size() * (w + 1) / kWalks;
-    const unsigned char* from = at[w];
+  for (std::size_t w = 1; w < kWalks; ++w) {
+    const unsigned char* const start = bytes + w * part;
+    const unsigned char* from = start;
     for (std::size_t kept = 0; from != bytes && kept + 1 < longest_;) {
       kept += !kWhitespace[*--from];
     }
-    while (from != at[w]) row[w] = next[row[w] + *from++];
+    while (from != start) row[w] = next[row[w] + *from++];
   }
-  // The first part is never the longest: all walk side by side as long as it lasts.
-  const std::size_t together = static_cast<std::size_t>(end[0] - at[0]);
-  for (std::size_t i = 0; i < together; ++i) {
+  for (std::size_t i = 0; i < part; ++i) {
     bool any = false;
 #pragma GCC unroll 16
     for (std::size_t w = 0; w < kWalks; ++w) {
-      row[w] = next[row[w] + at[w][i]];
+      row[w] = next[row[w] + bytes[w * part + i]];
       any |= row[w] >= first_match;
     }
     if (any) {
 #pragma GCC unroll 16
       for (std::size_t w = 0; w < kWalks; ++w) {
-        if (row[w] >= first_match && reach(row[w], at[w] + i + 1)) return true;
+        if (row[w] >= first_match && reach(row[w], w * part + i + 1)) return true;
       }
     }
   }
-  for (std::size_t w = 0; w < kWalks; ++w) {
-    for (const unsigned char* p = at[w] + together; p != end[w];) {
-      row[w] = next[row[w] + *p++];
-      if (row[w] >= first_match && reach(row[w], p)) return true;
-    }
+  std::size_t& last = row[kWalks - 1];
+  for (std::size_t i = kWalks * part; i < text.size(); ++i) {
+    last = next[last + bytes[i]];
+    if (last >= first_match && reach(last, i + 1)) return true;
   }
   return false;
 }
