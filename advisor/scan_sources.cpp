@@ -61,7 +61,10 @@ using Why = SkippedInput::Why;
 
 // All chunk buffers together, however many cores: 64 cores get smaller chunks, not more memory.
 constexpr std::size_t kBytesInFlight = std::size_t{8} << 20;
-constexpr std::size_t kLargestChunk = std::size_t{1} << 20;
+// A chunk fits a core's second-level cache (half a megabyte and more on today's processors),
+// where the places' pass after the keywords' finds it: measured twice as fast as from the
+// third level, while reading and scanning gain nothing from larger chunks.
+constexpr std::size_t kLargestChunk = std::size_t{256} << 10;
 constexpr std::size_t kSmallestChunk = std::size_t{64} << 10;
 constexpr unsigned kMostThreads = kBytesInFlight / (2 * kSmallestChunk);  // two buffers each
 
