@@ -4,11 +4,15 @@
 // request; the test binary replaces the global allocation functions for that.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <limits>
 #include <new>
 #include <string>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 
 #include "training_fixture.h"
 
@@ -23,11 +27,51 @@ std::atomic<int> size_allowed = 0;       // this many more of them were made
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 
-void* operator new(std::size_t size) {
+namespace {
+void check_allowed(std::size_t size) {
   if (size > fail_above) throw std::bad_alloc();
   if (size == fail_size && size_allowed-- <= 0) throw std::bad_alloc();
+}
+void free_aligned(void* p) {
+#ifdef _WIN32
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  check_allowed(size);
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
+}
+// The scan's chunk buffers are aligned allocations: they fail on request too.
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  check_allowed(size);
+  const auto align = static_cast<std::size_t>(alignment);
+  const std::size_t rounded = (std::max<std::size_t>(size, 1) + align - 1) / align * align;
+#ifdef _WIN32
+  if (void* p = _aligned_malloc(rounded, align)) return p;
+#else
+  if (void* p = std::aligned_alloc(align, rounded)) return p;
+#endif
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return ::operator new(size, alignment);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  free_aligned(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  free_aligned(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  free_aligned(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  free_aligned(p);
 }
 void* operator new[](std::size_t size) {
   return ::operator new(size);
