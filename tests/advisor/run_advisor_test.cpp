@@ -566,7 +566,7 @@ TEST_F(TrainingRun, EveryKeywordFoundStillReadsTheRest) {
 #endif
     outcome = run_paths({"all.php", "tree"}, {threads, 4096});
     ASSERT_EQ(outcome.status, Status::ok);
-    EXPECT_EQ(outcome.skipped.size(), skipped);
+    EXPECT_EQ(outcome.skipped.size(), skipped) << threads;
     EXPECT_EQ(web_rules().size(), texts::kWebRules.size());
     EXPECT_EQ(cpp_rules().size(), texts::kCppRules.size());
   }
