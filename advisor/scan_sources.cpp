@@ -1,21 +1,26 @@
 // The scan of a training run's sources, in one shape that is easy to check:
 //
-//   one reader (the calling thread) walks the inputs, opens each file and reads it in
-//   chunks into free buffers, which it hands out in a bounded queue; N scanner threads
-//   take the chunks, walk each through the keyword automaton on its own, and give back what
-//   the chunk holds at its edges (a Stretch); an ordered fold puts the stretches together in
-//   the order the reader numbered them, so that a keyword or a word across the edge of two
-//   chunks or two files is found as in one text made of all the files one after another.
+//   one reader (the calling thread) walks the inputs, opens each file and reads it into
+//   free buffers, one after another in a buffer until it is full, and hands the buffers out
+//   in a bounded queue; N scanner threads take a buffer (a Job), walk each of its segments
+//   (a stretch of one file) through the keyword automaton on its own, and give back what
+//   the segment holds at its edges (a Stretch); an ordered fold puts the stretches together
+//   in the order the reader numbered them, so that a keyword or a word across the edge of
+//   two chunks or two files is found as in one text made of all the files one after another.
 //
 // Invariants, all under `mutex_`:
-// - Every chunk and every file's end gets the next sequence number from the reader, and the
-//   fold applies them strictly in that order (`pending_` holds the ones that came early).
-//   A file's stretches are folded into `file_`; at its end `file_` joins `whole_` unless
-//   the file failed. The report therefore never depends on the threads or the chunk size.
-// - The buffers are the only large memory: a buffer is free, being read into by the reader,
-//   queued, or being scanned, never two at once. The reader never runs more than kWindow
-//   numbers ahead of the fold, so `pending_` stays small whatever the inputs.
-// - Whenever the reader finds no free buffer it scans a queued chunk itself, so the scan
+// - Every segment and every file's end gets the next sequence number from the reader, and
+//   the fold applies them strictly in that order (`pending_` holds the ones that came
+//   early). A file's stretches are folded into `file_`; at its end `file_` joins `whole_`
+//   unless the file failed. The report therefore never depends on the threads, the chunk
+//   size or how files share buffers.
+// - The buffers are the only large memory: a buffer is free, being filled by the reader
+//   (`filling_`), queued, or being scanned, never two at once. The reader never runs more
+//   than kWindow numbers ahead of the fold, so `pending_` stays small whatever the inputs.
+// - The reader queues the buffer it fills before it waits for anything (a free buffer, room
+//   in the window): the fold cannot pass that buffer's segments, so waiting with them held
+//   back would wait for ever.
+// - Whenever the reader finds no free buffer it scans a queued job itself, so the scan
 //   finishes with no scanner thread at all (one core, or none could be started).
 // - Listing folders and opening files happen on the reader alone, outside the lock; a file
 //   is closed as soon as its last chunk is read.
@@ -23,8 +28,9 @@
 //   whole, so a file whose read fails part way never counts, whatever it held before the
 //   failure: it fails the run (a named file) or is reported skipped (a file of a folder).
 //   Once it is decided, nothing more is scanned or read: a file being read is let go, and
-//   every later input is still opened (so one that cannot be is still reported) but not
-//   read. No read that was made is ever ignored; the stop only saves the reads not made.
+//   every later input is still opened and its first byte read (so one that cannot be is
+//   reported however far the reader had got when it was decided), no more. No read that was
+//   made is ever ignored; the stop only saves the reads not made.
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -368,9 +374,17 @@ void Scanner::read_file(const WalkItem& item) {
     skip(item, why_skipped(in->status()), in->status());
     return;
   }
-  for (;;) {
+  for (bool first = true;; first = false) {
     const std::span<char> space = room();
     if (all_found_) {  // the report is settled: the rest of the input is not read
+      // but a file not read at all yet gives one byte, so that one whose reads fail at once
+      // is reported whether the reader reached it before the report was settled or after.
+      char byte;
+      if (first) in->read(&byte, 1);
+      if (in->status() != platform::InputFile::Status::open) {
+        skip(item, why_skipped(in->status()), in->status());
+        return;
+      }
       read_any_ = true;
       return;
     }

@@ -543,6 +543,7 @@ TEST_F(TrainingRun, EveryKeywordFoundStillReadsTheRest) {
   add_keywords(texts::kCppRules);
   all += "<?php </body <windows.h> #include\n";
   write_bytes("all.php", all + std::string(1 << 20, 'x'));
+  write_bytes("filler.txt", std::string(4 << 20, 'x'));
   fs::create_directory("tree");
   write_bytes("tree/a.php", "x");
   std::error_code no_links;
@@ -562,6 +563,11 @@ TEST_F(TrainingRun, EveryKeywordFoundStillReadsTheRest) {
 #ifdef __linux__
     outcome = run_paths({"all.php", "tree", failing}, {threads, 4096});
     EXPECT_EQ(outcome.status, Status::input_unreadable);
+    EXPECT_EQ(outcome.file, failing);
+    // Behind more bytes than are ever in flight, the report is settled before the reader
+    // reaches the failing file, which is then only opened and read once: still a failure.
+    outcome = run_paths({"all.php", "filler.txt", failing}, {threads, 4096});
+    EXPECT_EQ(outcome.status, Status::input_unreadable) << threads;
     EXPECT_EQ(outcome.file, failing);
 #endif
     outcome = run_paths({"all.php", "tree"}, {threads, 4096});
