@@ -422,7 +422,7 @@ void Scanner::read_file(const WalkItem& item) {
 // fastest (see kBufferAlignment).
 std::span<char> Scanner::room() {
   constexpr std::size_t kLine = 64;
-  const std::size_t least = std::min<std::size_t>(chunk_bytes_, 16 << 10);
+  const std::size_t least = std::max<std::size_t>(chunk_bytes_ / 16, 1);
   const std::size_t start = (filled_ + kLine - 1) / kLine * kLine;
   if (filling_.buffer == nullptr || start >= chunk_bytes_ || chunk_bytes_ - start < least) {
     take_buffer();
