@@ -39,9 +39,9 @@ const KeywordSet& advisor_keywords();
 // are skipped when they cannot be read; folders that give no source at all, with no file
 // given, are no_sources. Leaves in slot 200 the end of the scanned text, as long as the
 // longest keyword less one byte, and in slot 0 the last word (its last kWordKept bytes):
-// never more, however large the inputs. Once every keyword is found in the files read so
-// far, nothing more is scanned and both slots stay as they were then; the rest is still read,
-// so that a read that fails is never hidden.
+// never more, however large the inputs. Once every keyword is found in the files read whole
+// so far, nothing more is scanned and both slots stay as they were then; later files are
+// only opened and their first byte read, so that one that cannot be read is still reported.
 ModeOutcome scan_sources(Workspace& w, std::span<const std::filesystem::path> inputs,
                          const ScanSettings& settings, KeywordScan& scan,
                          const WalkOptions& walk = {});

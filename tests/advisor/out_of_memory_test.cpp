@@ -7,12 +7,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#ifdef _WIN32
-#include <malloc.h>
-#endif
 #include <limits>
 #include <new>
 #include <string>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 
 #include "training_fixture.h"
 
@@ -28,48 +28,50 @@ std::atomic<int> size_allowed = 0;       // this many more of them were made
 #endif
 
 namespace {
-void refuse_on_request(std::size_t size) {
+void check_allowed(std::size_t size) {
   if (size > fail_above) throw std::bad_alloc();
   if (size == fail_size && size_allowed-- <= 0) throw std::bad_alloc();
 }
-}  // namespace
-
-void* operator new(std::size_t size) {
-  refuse_on_request(size);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-// The scan's chunk buffers are page-aligned.
-void* operator new(std::size_t size, std::align_val_t align) {
-  refuse_on_request(size);
-  const auto alignment = static_cast<std::size_t>(align);
-  const std::size_t rounded =
-      (std::max<std::size_t>(size, 1) + alignment - 1) / alignment * alignment;
-#ifdef _WIN32
-  if (void* p = _aligned_malloc(rounded, alignment)) return p;
-#else
-  if (void* p = std::aligned_alloc(alignment, rounded)) return p;
-#endif
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size, std::align_val_t align) {
-  return ::operator new(size, align);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
+void free_aligned(void* p) {
 #ifdef _WIN32
   _aligned_free(p);
 #else
   std::free(p);
 #endif
 }
-void operator delete[](void* p, std::align_val_t align) noexcept {
-  ::operator delete(p, align);
+}  // namespace
+
+void* operator new(std::size_t size) {
+  check_allowed(size);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
 }
-void operator delete(void* p, std::size_t, std::align_val_t align) noexcept {
-  ::operator delete(p, align);
+// The scan's chunk buffers are aligned allocations: they fail on request too.
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  check_allowed(size);
+  const auto align = static_cast<std::size_t>(alignment);
+  const std::size_t rounded = (std::max<std::size_t>(size, 1) + align - 1) / align * align;
+#ifdef _WIN32
+  if (void* p = _aligned_malloc(rounded, align)) return p;
+#else
+  if (void* p = std::aligned_alloc(align, rounded)) return p;
+#endif
+  throw std::bad_alloc();
 }
-void operator delete[](void* p, std::size_t, std::align_val_t align) noexcept {
-  ::operator delete(p, align);
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return ::operator new(size, alignment);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  free_aligned(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  free_aligned(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  free_aligned(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  free_aligned(p);
 }
 void* operator new[](std::size_t size) {
   return ::operator new(size);
