@@ -194,14 +194,20 @@ bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
     }
     while (from != start) row[w] = next[row[w] + *from++];
   }
+  // Two pointers and the part's length find all six bytes (x86 scales an index by 1 and 2
+  // within the load), so the loop keeps every walk's state in a register.
+  static_assert(kWalks == 6);
   for (std::size_t i = 0; i < part; ++i) {
-    bool any = false;
-#pragma GCC unroll 16
-    for (std::size_t w = 0; w < kWalks; ++w) {
-      row[w] = next[row[w] + bytes[w * part + i]];
-      any |= row[w] >= first_match;
-    }
-    if (any) {
+    const unsigned char* const a = bytes + i;
+    const unsigned char* const b = a + 3 * part;
+    row[0] = next[row[0] + a[0]];
+    row[1] = next[row[1] + a[part]];
+    row[2] = next[row[2] + a[2 * part]];
+    row[3] = next[row[3] + b[0]];
+    row[4] = next[row[4] + b[part]];
+    row[5] = next[row[5] + b[2 * part]];
+    if ((row[0] >= first_match) | (row[1] >= first_match) | (row[2] >= first_match) |
+        (row[3] >= first_match) | (row[4] >= first_match) | (row[5] >= first_match)) {
 #pragma GCC unroll 16
       for (std::size_t w = 0; w < kWalks; ++w) {
         if (row[w] >= first_match && reach(row[w], w * part + i + 1)) return true;
