@@ -156,16 +156,7 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
       if (p == 13 && !zeros) p = 1;
       text += pieces[p] == std::string_view("\0") ? std::string(1, '\0') : pieces[p];
     }
-    std::vector<std::size_t> cuts(random() % 6);
-    for (std::size_t& cut : cuts) cut = text.empty() ? 0 : random() % text.size();
-    std::sort(cuts.begin(), cuts.end());
-    std::vector<std::string> files;
-    std::size_t from = 0;
-    for (const std::size_t cut : cuts) {
-      files.push_back(text.substr(from, cut - from));
-      from = cut;
-    }
-    files.push_back(text.substr(from));
+    const std::vector<std::string> files = split_at_random(text, random);
     std::vector<std::string> keywords{"zz", "a", "abc"};
     for (int k = 0; k < 8; ++k) {
       std::string keyword(1 + random() % 5, 'a');

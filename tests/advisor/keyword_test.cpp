@@ -112,16 +112,7 @@ TEST_F(ScanSources, PiecesAnswerLikeOneText) {
     // Every fifth text has no whitespace (long words), every third may hold zero bytes.
     const std::size_t letters = round % 5 == 0 ? 4 : round % 3 == 0 ? 8 : 7;
     const std::string text = random_text(random() % (round % 7 == 0 ? 3000 : 300), letters);
-    std::vector<std::size_t> cuts(random() % 6);
-    for (std::size_t& cut : cuts) cut = text.empty() ? 0 : random() % text.size();
-    std::sort(cuts.begin(), cuts.end());
-    std::vector<std::string> files;
-    std::size_t from = 0;
-    for (const std::size_t cut : cuts) {
-      files.push_back(text.substr(from, cut - from));
-      from = cut;
-    }
-    files.push_back(text.substr(from));
+    const std::vector<std::string> files = split_at_random(text, random);
     std::vector<std::string> keywords{"zz"};  // never there, so the scan never stops early
     for (int k = 0; k < 10; ++k) keywords.push_back(random_text(1 + random() % 6, 5));
     ScanSettings settings;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -30,6 +31,21 @@ inline constexpr std::string_view kHeaderEnd = "</div><div class=\"b1\">\n\n";
 inline std::string read_bytes(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The text cut into up to six files at random places (empty files too), in order.
+inline std::vector<std::string> split_at_random(const std::string& text, std::mt19937& random) {
+  std::vector<std::size_t> cuts(random() % 6);
+  for (std::size_t& cut : cuts) cut = text.empty() ? 0 : random() % text.size();
+  std::sort(cuts.begin(), cuts.end());
+  std::vector<std::string> files;
+  std::size_t from = 0;
+  for (const std::size_t cut : cuts) {
+    files.push_back(text.substr(from, cut - from));
+    from = cut;
+  }
+  files.push_back(text.substr(from));
+  return files;
 }
 
 inline void write_bytes(const std::filesystem::path& file, std::string_view bytes) {
