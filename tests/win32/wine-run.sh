@@ -42,6 +42,11 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then
       </dev/null >/dev/null 2>&1
   fi
   printf '%s\n' "$setup" >"$WINEPREFIX/.orven-wine-setup"
+  # The server that made the prefix has no linger of its own: it ends once its helpers do,
+  # some seconds on, and a program started meanwhile loses its connection or its desktop
+  # ("recvmsg: Connection reset by peer", no window). Wait for it to end, so the lingering
+  # server below is the one every later call meets.
+  "$server" -w </dev/null >/dev/null 2>&1
 fi
 # Exit status 0: no server was running for this prefix and a lingering one has started, so
 # start the helpers now; a running server answers with a non-zero status and stays as it is.
