@@ -41,6 +41,16 @@ class KeywordAutomaton {
   // Calls reach(row, after) where the walk is in a state that ends keywords.
   template <typename Reach>
   bool walk(std::string_view text, Reach&& reach) const;
+  // The steps of the six walks that walk() takes on a long text (see there).
+  struct Hit {
+    std::size_t row;
+    std::size_t after;
+  };
+  static constexpr std::size_t kWalks = 6;  // measured: 4, 5, 7 and 8 are slower
+  static constexpr std::size_t kHits = 64;
+  std::size_t steps(std::size_t (&rows)[kWalks], const unsigned char* bytes, std::size_t part,
+                    std::size_t i, std::size_t to, Hit (&hits)[kHits],
+                    std::size_t& hit_count) const;
   const std::vector<std::uint16_t>& matches_at(std::size_t row) const { return matches_[row >> 8]; }
 
   std::vector<std::uint32_t> next_;  // next_[row + byte], a row being a state's number × 256
@@ -181,7 +191,6 @@ bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
   // it (whitespace does not count), reporting nothing: no occurrence across the edge of two
   // parts is missed or met twice. (Reports from the parts come out of order: count_all
   // keeps the least offset, find_all does not care.)
-  constexpr std::size_t kWalks = 6;  // measured: 4, 5, 7 and 8 are slower
   // Parts of one length, the last one longer by what is left over, so that one offset finds
   // every walk's byte.
   const std::size_t part = text.size() / kWalks;
@@ -194,24 +203,17 @@ bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
     }
     while (from != start) row[w] = next[row[w] + *from++];
   }
-  // Two pointers and the part's length find all six bytes (x86 scales an index by 1 and 2
-  // within the load), so the loop keeps every walk's state in a register.
-  static_assert(kWalks == 6);
-  for (std::size_t i = 0; i < part; ++i) {
-    const unsigned char* const a = bytes + i;
-    const unsigned char* const b = a + 3 * part;
-    row[0] = next[row[0] + a[0]];
-    row[1] = next[row[1] + a[part]];
-    row[2] = next[row[2] + a[2 * part]];
-    row[3] = next[row[3] + b[0]];
-    row[4] = next[row[4] + b[part]];
-    row[5] = next[row[5] + b[2 * part]];
-    if ((row[0] >= first_match) | (row[1] >= first_match) | (row[2] >= first_match) |
-        (row[3] >= first_match) | (row[4] >= first_match) | (row[5] >= first_match)) {
-#pragma GCC unroll 16
-      for (std::size_t w = 0; w < kWalks; ++w) {
-        if (row[w] >= first_match && reach(row[w], w * part + i + 1)) return true;
-      }
+  // The steps are taken by one function for every kind of walk, which notes where a walk
+  // ends keywords and leaves the rest to reach: the loop that takes nearly all the time is
+  // the same code whatever reach does. A stretch of steps at a time, so that an early stop
+  // comes soon after what allows it.
+  constexpr std::size_t kStretch = 4096;
+  Hit hits[kHits];
+  for (std::size_t i = 0; i < part;) {
+    std::size_t hit_count = 0;
+    i = steps(row, bytes, part, i, std::min(part, i + kStretch), hits, hit_count);
+    for (std::size_t h = 0; h < hit_count; ++h) {
+      if (reach(hits[h].row, hits[h].after)) return true;
     }
   }
   std::size_t& last = row[kWalks - 1];
@@ -220,6 +222,47 @@ bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
     if (last >= first_match && reach(last, i + 1)) return true;
   }
   return false;
+}
+
+// Takes the steps of the six walks from step i up to `to`, noting every walk in a state that
+// ends keywords; stops after a step once `hits` has no room for six more.
+[[gnu::noinline]] std::size_t KeywordAutomaton::steps(std::size_t (&rows)[kWalks],
+                                                      const unsigned char* bytes, std::size_t part,
+                                                      std::size_t i, std::size_t to,
+                                                      Hit (&hits)[kHits],
+                                                      std::size_t& hit_count) const {
+  const std::uint32_t* const next = next_.data();
+  const std::size_t first_match = first_match_row_;
+  // In locals, not behind the reference: the hits written would otherwise send them back to
+  // memory at every step.
+  std::size_t row[kWalks];
+  std::copy(rows, rows + kWalks, row);
+  std::size_t count = 0;
+  // Two pointers and the part's length find all six bytes (x86 scales an index by 1 and 2
+  // within the load), so the loop keeps every walk's state in a register.
+  static_assert(kWalks == 6);
+  while (i < to) {
+    const unsigned char* const a = bytes + i;
+    const unsigned char* const b = a + 3 * part;
+    row[0] = next[row[0] + a[0]];
+    row[1] = next[row[1] + a[part]];
+    row[2] = next[row[2] + a[2 * part]];
+    row[3] = next[row[3] + b[0]];
+    row[4] = next[row[4] + b[part]];
+    row[5] = next[row[5] + b[2 * part]];
+    ++i;
+    if ((row[0] >= first_match) | (row[1] >= first_match) | (row[2] >= first_match) |
+        (row[3] >= first_match) | (row[4] >= first_match) | (row[5] >= first_match)) {
+#pragma GCC unroll 16
+      for (std::size_t w = 0; w < kWalks; ++w) {
+        if (row[w] >= first_match) hits[count++] = {row[w], w * part + i};
+      }
+      if (count > kHits - kWalks) break;
+    }
+  }
+  std::copy(row, row + kWalks, rows);
+  hit_count = count;
+  return i;
 }
 
 void KeywordAutomaton::matches_in(std::string_view text,

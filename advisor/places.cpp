@@ -154,11 +154,14 @@ struct Tally {
 
 #ifdef ORVEN_BYTE_VECTORS
 // The blocks of tally below, sizeof(V) bytes at a time: a lane of `counts` gains one for a
-// CR or an LF and loses it again for a CR before an LF, so it gains at most one a block; the
-// rule is tried on a whole block at once, the bytes before it loaded again. The bytes up to
-// `limit` may be read: where they reach, the last piece of the stretch shorter than a block
-// (but not shorter than eight bytes) is a block too, with the lanes past the stretch masked.
-// Leaves p where the blocks end.
+// CR or an LF and loses it again for a CR before an LF, so it gains at most one a block. The
+// UTF-8 rule is tried a run of blocks at a time, without a branch a block: text that holds
+// only ASCII and two-byte characters (Cyrillic, say) needs only its two-byte part, since
+// only the byte before can ask for a continuation; a run that holds or follows a byte of
+// longer characters (or C0, C1, F5 to FF) is tried again whole. The bytes up to `limit` may
+// be read: where they reach, the last piece of the stretch shorter than a block (but not
+// shorter than eight bytes) is a block too, with the lanes past the stretch masked. Leaves p
+// where the blocks end.
 template <typename V>
 [[gnu::always_inline]] inline Tally tally_blocks(const unsigned char*& p, const unsigned char* end,
                                                  const unsigned char* limit) {
@@ -166,25 +169,13 @@ template <typename V>
   const V lanes = load<V>(kLaneNumbers.data());
   Tally t;
   V error{};
-  V counts{};
-  // Counts and tries the block at p, in the lanes of `in`; a CR LF pair counts as one only
-  // when its LF is in `pair_in` too.
-  const auto block = [&](const V& in, const V& pair_in) __attribute__((always_inline)) {
-    const V v = load<V>(p);
-    const V is_cr = (V)(v == '\r') & in;
-    counts -= is_cr | ((V)(v == '\n') & in);
-    counts += is_cr & (V)(load<V>(p + 1) == '\n') & pair_in;
-    const V before3 = load<V>(p - 3);
-    if (!any((v | before3) & 0x80)) return;  // ASCII, and none asked for
-    const V before1 = load<V>(p - 1);
-    const V continues = (V)((v & 0xC0) == 0x80);
-    // Two-byte characters only (Cyrillic, say): only the byte before can ask.
-    if (!any((V)(v >= 0xE0) | (V)(before3 >= 0xE0) | (V)((v & 0xFE) == 0xC0))) {
-      error |= (continues ^ (V)(before1 >= 0xC0)) & in;
-      return;
-    }
-    const V asked = (V)(before1 >= 0xC0) | (V)(load<V>(p - 2) >= 0xE0) | (V)(before3 >= 0xF0);
-    V wrong = continues ^ asked;
+  // The whole rule on the block at `at`, in the lanes of `in`.
+  const auto whole_rule = [&](const unsigned char* at, const V& in) __attribute__((always_inline)) {
+    const V v = load<V>(at);
+    const V before1 = load<V>(at - 1);
+    const V asked =
+        (V)(before1 >= 0xC0) | (V)(load<V>(at - 2) >= 0xE0) | (V)(load<V>(at - 3) >= 0xF0);
+    V wrong = (V)((v & 0xC0) == 0x80) ^ asked;
     wrong |= (V)(v == 0xC0) | (V)(v == 0xC1) | (V)(v >= 0xF5);
     wrong |= ((V)(before1 == 0xE0) & (V)(v < 0xA0)) | ((V)(before1 == 0xED) & (V)(v > 0x9F));
     wrong |= ((V)(before1 == 0xF0) & (V)(v < 0x90)) | ((V)(before1 == 0xF4) & (V)(v > 0x8F));
@@ -194,15 +185,35 @@ template <typename V>
   while (static_cast<std::size_t>(end - p) >= kWidth + 1) {
     const std::size_t blocks =
         std::min<std::size_t>(static_cast<std::size_t>(end - p - 1) / kWidth, 255);
-    for (std::size_t b = 0; b < blocks; ++b, p += kWidth) block(all, all);
+    const unsigned char* const run = p;
+    V counts{};
+    V two_byte_error{};
+    V longer = (V)(load<V>(run - 3) >= 0xE0);  // a lead byte just before the run
+    for (std::size_t b = 0; b < blocks; ++b, p += kWidth) {
+      const V v = load<V>(p);
+      const V is_cr = (V)(v == '\r');
+      counts -= is_cr | (V)(v == '\n');
+      counts += is_cr & (V)(load<V>(p + 1) == '\n');
+      two_byte_error |= (V)((v & 0xC0) == 0x80) ^ (V)(load<V>(p - 1) >= 0xC0);
+      longer |= (V)(v >= 0xE0) | (V)((v & 0xFE) == 0xC0);
+    }
     t.breaks += sum_of(counts);
-    counts = V{};
+    if (!any(longer)) {
+      error |= two_byte_error;
+    } else {
+      for (const unsigned char* at = run; at != p; at += kWidth) whole_rule(at, all);
+    }
   }
   // A few bytes (a keyword's, a head's) cost less one by one.
   if (end - p >= 8 && static_cast<std::size_t>(limit - p) >= kWidth + 1) {
     const auto left = static_cast<unsigned char>(end - p);
-    block((V)(lanes < left), (V)(lanes + 1 < left));
+    const V in = (V)(lanes < left);
+    const V v = load<V>(p);
+    const V is_cr = (V)(v == '\r') & in;
+    V counts = V{} - (is_cr | ((V)(v == '\n') & in));
+    counts += is_cr & (V)(load<V>(p + 1) == '\n') & (V)(lanes + 1 < left);
     t.breaks += sum_of(counts);
+    whole_rule(p, in);
     p = end;
   }
   t.broken = any(error);
@@ -301,6 +312,23 @@ class LineWalk {
   std::uint64_t units_ = 0;
 };
 
+// The place of the byte at `to`, from the place of the one at `from` before it, byte by byte:
+// for the few bytes of a keyword, a head or a tail.
+TextPlace step_to(TextPlace place, const unsigned char* bytes, std::size_t from, std::size_t to) {
+  for (std::size_t i = from; i < to; ++i) {
+    const unsigned char c = bytes[i];
+    if (c == '\r' || (c == '\n' && (i == 0 || bytes[i - 1] != '\r'))) {
+      ++place.line;
+      place.bytes = 0;
+      place.units = 0;
+    } else if (c != '\n') {
+      ++place.bytes;
+      place.units += units_of(c);
+    }
+  }
+  return place;
+}
+
 // A place of b, in the stretch of a followed by b.
 TextPlace moved(const StretchPlaces& a, bool lf_after_cr, TextPlace p) {
   if (p.file != TextPlace::kOpen) return p;  // in a file that is done: it stays
@@ -392,38 +420,57 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   std::vector<std::uint64_t> counts(keywords.size(), 0);
   std::vector<std::size_t> last(keywords.size(), std::string_view::npos);
   keywords.count_all(chunk, counts, last);
+  const auto* const bytes = reinterpret_cast<const unsigned char*>(chunk.data());
 
-  // The first byte of each first occurrence: its length in bytes of words back from its end.
-  std::vector<std::size_t> first(keywords.size(), std::string_view::npos);
-  std::vector<std::size_t> wanted(head_offsets);
-  wanted.insert(wanted.end(), tail_offsets.begin(), tail_offsets.end());
-  for (std::size_t k = 0; k < keywords.size(); ++k) {
+  // The first byte of each first occurrence (its length in bytes of words back from its
+  // end), and the tail's first byte, in the order of the text: the line walk goes forward
+  // only, and the few bytes on to a keyword's last byte or through a tail are stepped over
+  // from where they begin. (A keyword spread over many blanks has its last byte walked to as
+  // well, so that no byte is stepped over again and again.)
+  constexpr std::size_t kLongestStep = 64;
+  const std::size_t n = keywords.size();
+  const std::size_t tail = 2 * n;  // the codes: k for keyword k's first byte, n + k its last
+  std::vector<std::pair<std::size_t, std::size_t>> starts;  // (offset, code)
+  for (std::size_t k = 0; k < n; ++k) {
     if (counts[k] == 0) continue;
     std::size_t at = last[k];
     for (std::size_t more = keywords.keyword(k).size() - 1; more > 0;) {
       more -= !is_whitespace(chunk[--at]);
     }
-    first[k] = at;
-    wanted.push_back(at);
-    wanted.push_back(last[k]);
+    starts.emplace_back(at, k);
+    if (last[k] - at > kLongestStep) starts.emplace_back(last[k], n + k);
   }
-  std::sort(wanted.begin(), wanted.end());
-  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+  if (!tail_offsets.empty()) starts.emplace_back(tail_offsets.front(), tail);
+  std::sort(starts.begin(), starts.end());
 
   Utf8Check utf8 = Utf8Check::begin(chunk);
   LineWalk walk(chunk, utf8.whole_from());
-  std::vector<TextPlace> places;
-  places.reserve(wanted.size());
-  for (const std::size_t offset : wanted) places.push_back(walk.at(offset));
-  const auto place_of = [&](std::size_t offset) {
-    return places[std::lower_bound(wanted.begin(), wanted.end(), offset) - wanted.begin()];
-  };
-  for (std::size_t k = 0; k < keywords.size(); ++k) {
-    if (counts[k] == 0) continue;
-    p.keywords[k] = {counts[k], place_of(first[k]), place_of(last[k])};
+  for (const auto& [offset, code] : starts) {
+    const TextPlace place = walk.at(offset);
+    if (code < n) {
+      p.keywords[code].count = counts[code];
+      p.keywords[code].first = place;
+      if (last[code] - offset <= kLongestStep) {
+        p.keywords[code].last = step_to(place, bytes, offset, last[code]);
+      }
+    } else if (code < tail) {
+      p.keywords[code - n].last = place;
+    } else {
+      p.tail.reserve(tail_offsets.size());
+      p.tail.push_back(place);
+      for (std::size_t i = 1; i < tail_offsets.size(); ++i) {
+        p.tail.push_back(step_to(p.tail.back(), bytes, tail_offsets[i - 1], tail_offsets[i]));
+      }
+    }
   }
-  for (const std::size_t offset : head_offsets) p.head.push_back(place_of(offset));
-  for (const std::size_t offset : tail_offsets) p.tail.push_back(place_of(offset));
+  p.head.reserve(head_offsets.size());
+  std::size_t from = 0;
+  TextPlace place;
+  for (const std::size_t offset : head_offsets) {
+    place = step_to(place, bytes, from, offset);
+    from = offset;
+    p.head.push_back(place);
+  }
 
   const TextPlace end = walk.at(chunk.size());
   p.breaks = end.line;

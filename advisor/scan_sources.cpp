@@ -111,6 +111,10 @@ Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_
   if (!with_places) keywords.find_all(chunk, s.found);
   std::vector<std::size_t> head_offsets;  // where the head's and tail's bytes lie
   std::vector<std::size_t> tail_offsets;
+  if (with_places) {
+    head_offsets.reserve(overlap);
+    tail_offsets.reserve(overlap);
+  }
   for (std::size_t i = 0; i < chunk.size() && s.head.size() < overlap; ++i) {
     if (!is_whitespace(chunk[i])) {
       s.head += chunk[i];
@@ -204,7 +208,7 @@ class Scanner {
         places_(places),
         walk_(inputs, walk),
         whole_(keywords.size(), places),
-        file_(keywords.size(), places) {}
+        file_(0, places) {}  // sized by its first stretch (append)
 
   // Reads on the calling thread with `scanners` more threads scanning (fewer when the
   // system refuses a thread), and returns when all of them are done.
@@ -566,7 +570,8 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
         }
         append(whole_, std::move(file_), keywords_, overlap_);
       }
-      file_ = Stretch(keywords_.size(), places_);
+      // Nothing to size yet: the file's first stretch is moved in whole (append).
+      file_ = Stretch(0, places_);
       // Once every keyword is found in the files folded, the report cannot change (counts
       // and places need all of the input).
       if (!places_ &&

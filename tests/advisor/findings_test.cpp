@@ -137,14 +137,16 @@ class Places : public TrainingTest {
   }
 };
 
-// Random sources over a few letters, blanks, every kind of line break, zero bytes, Cyrillic
-// in UTF-8 and in windows-1251, four-byte characters and cut characters, split into files
-// (empty ones too) at random, read in chunks of random size by 1 and by 8 threads: every
-// keyword's count and the first and last byte of its first occurrence are the reference's.
+// Random sources over a few letters, blanks (long runs too), every kind of line break, zero
+// bytes, Cyrillic in UTF-8 and in windows-1251, four-byte characters and cut characters, split
+// into files (empty ones too) at random, read in chunks of random size by 1 and by 8 threads:
+// every keyword's count and the first and last byte of its first occurrence are the
+// reference's.
 TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
   std::mt19937 random(17);
-  const std::vector<std::string> pieces{"a",  "b", "c", "ab",   " ",    "\n", "\r\n", "\r",
-                                        "\t", "ж", "😀", "\xE6", "\xD0", "\0", "\v"};
+  const std::vector<std::string> pieces{
+      "a",  "b", "c", "ab",   " ",    "\n", "\r\n", "\r",
+      "\t", "ж", "😀", "\xE6", "\xD0", "\0", "\v",   " \n" + std::string(70, ' ')};
   for (int round = 0; round < 500; ++round) {
     const bool cp1251 = round % 4 == 1;  // windows-1251 bytes: files are not UTF-8
     const bool zeros = round % 5 == 2;
@@ -213,17 +215,22 @@ TEST(Utf8Check, AsTheLongDecoding) {
                                         "\xFF",
                                         "\x80",
                                         "\xE2\x82",
-                                        "\xF0\x9F\x98"};
-  constexpr std::size_t kValid = 12;  // the pieces before are valid, those after are not
+                                        "\xF0\x9F\x98",
+                                        "\xD0"};
+  constexpr std::size_t kValid = 12;   // the pieces before are valid, those after are not
+  constexpr std::size_t kTwoByte = 6;  // the first ones hold no character longer than two bytes
   for (int round = 0; round < 4000; ++round) {
     std::string text;
-    const std::size_t size = random() % 200;
-    // Valid pieces, and in two rounds of three one of the others among them.
+    // Now and then a text long enough for several runs of blocks.
+    const std::size_t size = round % 50 == 1 ? 20000 + random() % 200 : random() % 200;
+    // Valid pieces, and in two rounds of three one of the others among them; in every other
+    // round only ASCII and two-byte characters around it.
+    const std::size_t valid_pieces = round % 2 == 0 ? kValid : kTwoByte;
     const std::size_t wrong_at = round % 3 == 0 ? size + 1 : random() % (size + 1);
     while (text.size() < size) {
       const bool wrong = text.size() <= wrong_at && text.size() + 40 > wrong_at;
-      text +=
-          wrong ? pieces[kValid + random() % (pieces.size() - kValid)] : pieces[random() % kValid];
+      text += wrong ? pieces[kValid + random() % (pieces.size() - kValid)]
+                    : pieces[random() % valid_pieces];
     }
     const bool valid = utf16_length(text) >= 0;
     SCOPED_TRACE("round " + std::to_string(round));
