@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 #include "advisor/keyword_scan.h"
 #include "base/whitespace.h"
@@ -73,6 +74,10 @@ constexpr std::uint64_t units_of(unsigned char c) {
 #pragma GCC diagnostic ignored "-Wpsabi"
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
 using Bytes32 = unsigned char __attribute__((vector_size(32)));
+using SignedBytes16 = signed char __attribute__((vector_size(16)));
+using SignedBytes32 = signed char __attribute__((vector_size(32)));
+template <typename V>
+using Signed = std::conditional_t<sizeof(V) == 16, SignedBytes16, SignedBytes32>;
 
 template <typename V>
 [[gnu::always_inline]] inline V load(const unsigned char* p) {
@@ -188,17 +193,21 @@ template <typename V>
     const unsigned char* const run = p;
     V counts{};
     V two_byte_error{};
-    V longer = (V)(load<V>(run - 3) >= 0xE0);  // a lead byte just before the run
+    V highest = load<V>(run - 3);  // a lead byte just before the run counts too
+    V lowest_c0 = ~V{};            // the least byte ^ 0xC0: C0 and C1 give 0 and 1
     for (std::size_t b = 0; b < blocks; ++b, p += kWidth) {
       const V v = load<V>(p);
-      const V is_cr = (V)(v == '\r');
-      counts -= is_cr | (V)(v == '\n');
-      counts += is_cr & (V)(load<V>(p + 1) == '\n');
-      two_byte_error |= (V)((v & 0xC0) == 0x80) ^ (V)(load<V>(p - 1) >= 0xC0);
-      longer |= (V)(v >= 0xE0) | (V)((v & 0xFE) == 0xC0);
+      counts -= (V)(v == '\n');
+      counts -= (V)(v == '\r') & ~(V)(load<V>(p + 1) == '\n');
+      // A byte continues a character (0x80 to 0xBF) when as a signed one it is below -64.
+      const V continues = (V)((Signed<V>)v < -64);
+      two_byte_error |= continues ^ (V)(load<V>(p - 1) >= 0xC0);
+      highest = highest > v ? highest : v;
+      const V c0 = v ^ 0xC0;
+      lowest_c0 = lowest_c0 < c0 ? lowest_c0 : c0;
     }
     t.breaks += sum_of(counts);
-    if (!any(longer)) {
+    if (!any((V)(highest >= 0xE0) | (V)(lowest_c0 < 2))) {
       error |= two_byte_error;
     } else {
       for (const unsigned char* at = run; at != p; at += kWidth) whole_rule(at, all);
@@ -329,6 +338,36 @@ TextPlace step_to(TextPlace place, const unsigned char* bytes, std::size_t from,
   return place;
 }
 
+// True when a piece of the keyword other than its start begins the head, or one other than
+// its end ends the tail: an occurrence may run over that edge.
+bool runs_over_edges(std::string_view keyword, std::string_view head, std::string_view tail) {
+  if (head.empty()) return false;  // then the tail is empty too
+  for (std::size_t i = 1; i < keyword.size(); ++i) {
+    const std::size_t from_i = std::min(keyword.size() - i, head.size());
+    if (head[0] == keyword[i] && head.substr(0, from_i) == keyword.substr(i, from_i)) {
+      return true;
+    }
+    const std::size_t to_i = std::min(i, tail.size());
+    if (tail.back() == keyword[i - 1] &&
+        tail.substr(tail.size() - to_i) == keyword.substr(i - to_i, to_i)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Whether a place of a whole file can ever be a first place (WholeFile).
+bool places_wanted(const WholeFile& whole, const KeywordSet& keywords,
+                   std::span<const std::uint64_t> counts) {
+  for (std::size_t k = 0; k < keywords.size(); ++k) {
+    if (whole.settled[k] != 0) continue;
+    if (counts[k] != 0 || runs_over_edges(keywords.keyword(k), whole.head, whole.tail)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A place of b, in the stretch of a followed by b.
 TextPlace moved(const StretchPlaces& a, bool lf_after_cr, TextPlace p) {
   if (p.file != TextPlace::kOpen) return p;  // in a file that is done: it stays
@@ -415,11 +454,19 @@ void Utf8Check::then(const Utf8Check& after) {
 
 StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
                            const std::vector<std::size_t>& head_offsets,
-                           const std::vector<std::size_t>& tail_offsets) {
+                           const std::vector<std::size_t>& tail_offsets, const WholeFile* whole) {
   StretchPlaces p(keywords.size());
   std::vector<std::uint64_t> counts(keywords.size(), 0);
   std::vector<std::size_t> last(keywords.size(), std::string_view::npos);
   keywords.count_all(chunk, counts, last);
+  if (whole != nullptr && !places_wanted(*whole, keywords, counts)) {
+    for (std::size_t k = 0; k < keywords.size(); ++k) p.keywords[k].count = counts[k];
+    // Places that no seam reads (see join_places), as many as the head and tail keep.
+    p.head.resize(head_offsets.size());
+    p.tail.resize(tail_offsets.size());
+    p.has_bytes = !chunk.empty();
+    return p;
+  }
   const auto* const bytes = reinterpret_cast<const unsigned char*>(chunk.data());
 
   // The first byte of each first occurrence (its length in bytes of words back from its
@@ -502,7 +549,9 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
     const std::size_t length = keywords.keyword(k).size();
     if (end < a_tail.size() || end + 1 - length >= a_tail.size()) continue;
     if (joined.empty()) joined.resize(a.keywords.size());
-    if (joined[k].count++ == 0) {
+    // Places only for a first occurrence: a stretch that keeps its counts only (chunk_places)
+    // may then have none at its edges.
+    if (joined[k].count++ == 0 && a.keywords[k].count == 0) {
       joined[k].first = a.tail[end + 1 - length];
       joined[k].last = moved(a, lf_after_cr, b.head[end - a_tail.size()]);
     }

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -84,12 +86,24 @@ struct StretchPlaces {
   std::vector<KeywordPlaces> keywords;
 };
 
+// A chunk that is a whole file, and what the scan knows of the files before it: the keywords
+// whose first occurrence one of them holds (by keyword, non-zero), and the chunk's head and
+// tail as Stretch keeps them. When every other keyword neither occurs in the chunk nor can
+// run over its edges, none of the chunk's places can ever be a first place: it keeps its
+// counts only, and its lines are not counted.
+struct WholeFile {
+  std::span<const std::uint8_t> settled;
+  std::string_view head;
+  std::string_view tail;
+};
+
 // The places of one chunk of a file: its keyword occurrences (found with the keyword set's
 // count), its lines, and the places of the bytes its head and tail keep (their offsets in
-// the chunk, in order).
+// the chunk, in order). With `whole`, only the counts when no place can be wanted (above).
 StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
                            const std::vector<std::size_t>& head_offsets,
-                           const std::vector<std::size_t>& tail_offsets);
+                           const std::vector<std::size_t>& tail_offsets,
+                           const WholeFile* whole = nullptr);
 
 // How much of their words two stretches kept (Stretch::kept), and the most they keep.
 struct SeamKept {

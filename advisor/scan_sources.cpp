@@ -104,8 +104,9 @@ struct Stretch {
   std::optional<StretchPlaces> places;  // where the keywords are, when the run wants that
 };
 
+// With places, `settled` is given for a chunk that is a whole file (see WholeFile).
 Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_t overlap,
-                  bool with_places) {
+                  bool with_places, std::span<const std::uint8_t> settled = {}) {
   Stretch s(keywords.size());
   s.empty = chunk.empty();
   if (!with_places) keywords.find_all(chunk, s.found);
@@ -136,7 +137,9 @@ Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_
     std::reverse(tail_offsets.begin(), tail_offsets.end());
   }
   if (with_places) {
-    s.places.emplace(chunk_places(chunk, keywords, head_offsets, tail_offsets));
+    const WholeFile whole{settled, s.head, s.tail};
+    s.places.emplace(chunk_places(chunk, keywords, head_offsets, tail_offsets,
+                                  settled.empty() ? nullptr : &whole));
     for (std::size_t k = 0; k < s.found.size(); ++k) s.found[k] = s.places->keywords[k].count != 0;
   }
   std::size_t end = chunk.size();
@@ -208,7 +211,8 @@ class Scanner {
         places_(places),
         walk_(inputs, walk),
         whole_(keywords.size(), places),
-        file_(0, places) {}  // sized by its first stretch (append)
+        file_(0, places),  // sized by its first stretch (append)
+        settled_(std::make_unique<std::atomic<bool>[]>(keywords.size())) {}
 
   // Reads on the calling thread with `scanners` more threads scanning (fewer when the
   // system refuses a thread), and returns when all of them are done.
@@ -228,6 +232,7 @@ class Scanner {
     std::uint64_t number;
     std::size_t offset;
     std::size_t size;
+    bool whole_file;  // the file's only segment
   };
   struct Job {
     char* buffer;
@@ -244,9 +249,9 @@ class Scanner {
   void read_file(const WalkItem& item);
   bool is_own_report(const WalkItem& item);
   void skip(const WalkItem& item, Why why, platform::InputFile::Status status);
-  std::span<char> room();
+  std::span<char> room(std::uint64_t whole = 0);
   void take_buffer();
-  void add_segment(std::size_t size);
+  void add_segment(std::size_t size, bool whole_file);
   void flush(std::unique_lock<std::mutex>& lock);
   void end_file(bool dropped, const fs::path& file);
   void scan_one(std::unique_lock<std::mutex>& lock);
@@ -284,6 +289,9 @@ class Scanner {
   Stretch file_;                       // the file being folded, up to its chunk folded last
   std::vector<fs::path> files_taken_;  // folded into whole_, when places are wanted
   std::atomic<bool> all_found_ = false;
+  // With places: the keywords whose first occurrence whole_ holds, for the scanners to read
+  // without the lock (a file's chunk then needs no places of them).
+  std::unique_ptr<std::atomic<bool>[]> settled_;
   bool closing_ = false;      // the reader is done: scanners leave once the queue is empty
   std::exception_ptr error_;  // the first exception of a scanner
 };
@@ -387,7 +395,8 @@ void Scanner::read_file(const WalkItem& item) {
   }
   std::uint64_t file_bytes = 0;
   for (bool first = true;; first = false) {
-    const std::span<char> space = room();
+    // With places, a file that a buffer can hold whole is not split over two (WholeFile).
+    const std::span<char> space = room(first && places_ ? in->size() : 0);
     if (all_found_) {  // the report is settled: the rest of the input is not read
       // but a file not read at all yet gives one byte, so that one whose reads fail at once
       // is reported whether the reader reached it before the report was settled or after.
@@ -425,7 +434,7 @@ void Scanner::read_file(const WalkItem& item) {
       size = static_cast<std::size_t>(static_cast<const char*>(zero) - space.data());
       end = true;
     }
-    add_segment(size);
+    add_segment(size, first && end);
     if (end) break;
   }
   in.reset();  // closed as soon as it is done
@@ -434,13 +443,15 @@ void Scanner::read_file(const WalkItem& item) {
 }
 
 // Where the next bytes go: the rest of the buffer being filled, or a fresh buffer once too
-// little of it is left. A segment starts on a cache line, which the kernel copies into
-// fastest (see kBufferAlignment).
-std::span<char> Scanner::room() {
+// little of it is left, or too little for a file of `whole` bytes (when not 0) that a fresh
+// one holds. A segment starts on a cache line, which the kernel copies into fastest (see
+// kBufferAlignment).
+std::span<char> Scanner::room(std::uint64_t whole) {
   constexpr std::size_t kLine = 64;
   const std::size_t least = std::max<std::size_t>(chunk_bytes_ / 16, 1);
   const std::size_t start = (filled_ + kLine - 1) / kLine * kLine;
-  if (filling_.buffer == nullptr || start >= chunk_bytes_ || chunk_bytes_ - start < least) {
+  if (filling_.buffer == nullptr || start >= chunk_bytes_ || chunk_bytes_ - start < least ||
+      (whole > chunk_bytes_ - start && whole <= chunk_bytes_)) {
     take_buffer();
     return {filling_.buffer, chunk_bytes_};
   }
@@ -469,10 +480,10 @@ void Scanner::take_buffer() {
   }
 }
 
-void Scanner::add_segment(std::size_t size) {
+void Scanner::add_segment(std::size_t size, bool whole_file) {
   if (all_found_ || size == 0) return;  // nothing to scan: read only to see that it reads
   const std::size_t offset = filled_;
-  filling_.segments.push_back({next_number_++, offset, size});
+  filling_.segments.push_back({next_number_++, offset, size, whole_file});
   filled_ = offset + size;
 }
 
@@ -518,10 +529,17 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   try {
     pieces.resize(job.segments.size());
+    std::vector<std::uint8_t> settled;
     for (std::size_t i = 0; i < job.segments.size() && !all_found_; ++i) {
       const Segment& segment = job.segments[i];
+      settled.clear();
+      if (places_ && segment.whole_file) {
+        for (std::size_t k = 0; k < keywords_.size(); ++k) {
+          settled.push_back(settled_[k].load(std::memory_order_relaxed) ? 1 : 0);
+        }
+      }
       pieces[i].text = summarise(std::string_view(job.buffer + segment.offset, segment.size),
-                                 keywords_, overlap_, places_);
+                                 keywords_, overlap_, places_, settled);
     }
   } catch (...) {
     lock.lock();
@@ -569,6 +587,13 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
           files_taken_.push_back(std::move(piece.file));
         }
         append(whole_, std::move(file_), keywords_, overlap_);
+        if (whole_.places) {
+          for (std::size_t k = 0; k < keywords_.size(); ++k) {
+            if (whole_.places->keywords[k].count != 0) {
+              settled_[k].store(true, std::memory_order_relaxed);
+            }
+          }
+        }
       }
       // Nothing to size yet: the file's first stretch is moved in whole (append).
       file_ = Stretch(0, places_);
