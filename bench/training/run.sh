@@ -2,8 +2,8 @@
 # Times training runs against ripgrep counting the same keywords, side by side, on two
 # generated inputs with a warm page cache: one whitespace-rich source (256 MiB unless given)
 # and a tree of 20,000 files of 1 GiB in all (unless given). Prints the best of 5 runs of
-# each (by wall time) with wall time, CPU time (user + system) and peak resident memory, as
-# /usr/bin/time reports them, and the training / rg ratios. The inputs are made in the build
+# each (by wall time) with wall time, CPU time (user + system) and peak resident memory (the
+# last two as /usr/bin/time reports them), and the training / rg ratios. The inputs are made in the build
 # folder and removed afterwards.
 # On the tree it also times reading every file with cat (find | xargs cat), the floor of any
 # walk. ORVEN_BENCH_BEFORE=REVISION adds the training runs of that revision (built from
@@ -12,6 +12,7 @@
 # the findings' SARIF log (--format sarif) instead, and their ratio is printed too.
 # Usage: bench/training/run.sh [MEBIBYTES] [TREE_MEBIBYTES] [TREE_FILES]
 set -euo pipefail
+export LC_ALL=C  # a decimal point in $EPOCHREALTIME and printf, whatever the locale
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="${ORVEN_BENCH_BUILD:-$root/build/bench}"
 mebibytes="${1:-256}"
@@ -54,12 +55,17 @@ for input in "$source" "$tree"; do
   fi
 done
 
-# Appends "wall user system peak_kib" of one command to a file, its output discarded.
+# Appends "wall user system peak_kib" of one command to a file, its output discarded. The
+# wall time is taken to the microsecond here: /usr/bin/time gives hundredths only, a tenth
+# of the one-file runs.
 measure() {
   local into=$1
   shift
-  /usr/bin/time -f '%e %U %S %M' -o "$data/time" "$@" >/dev/null
-  cat "$data/time" >>"$into"
+  local start=$EPOCHREALTIME
+  /usr/bin/time -f '%U %S %M' -o "$data/time" "$@" >/dev/null
+  local end=$EPOCHREALTIME
+  echo "$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.6f", e - s }') $(cat "$data/time")" \
+    >>"$into"
 }
 cd "$data"
 names=(single-training single-sarif single-training1 single-rg tree-training tree-sarif
@@ -82,7 +88,7 @@ for _ in $(seq "$repeats"); do
 done
 
 # The best run by wall time: "wall cpu peak_mib".
-best() { sort -n "$data/$1" | head -1 | awk '{ printf "%.2f %.2f %.1f", $1, $2 + $3, $4 / 1024 }'; }
+best() { sort -n "$data/$1" | head -1 | awk '{ printf "%.3f %.2f %.1f", $1, $2 + $3, $4 / 1024 }'; }
 row() {
   read -r wall cpu peak <<<"$(best "$2")"
   printf '%-34s %-24s %7s %7s %9s\n' "$1" "$3" "$wall" "$cpu" "$peak"
