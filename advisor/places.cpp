@@ -338,18 +338,24 @@ TextPlace step_to(TextPlace place, const unsigned char* bytes, std::size_t from,
   return place;
 }
 
-// True when a piece of the keyword other than its start begins the head, or one other than
-// its end ends the tail: an occurrence may run over that edge.
-bool runs_over_edges(std::string_view keyword, std::string_view head, std::string_view tail) {
-  if (head.empty()) return false;  // then the tail is empty too
+// True when a piece of the keyword other than its start begins the head: an occurrence may
+// run into it from before.
+bool may_run_into(std::string_view keyword, std::string_view head) {
+  if (head.empty()) return false;
   for (std::size_t i = 1; i < keyword.size(); ++i) {
-    const std::size_t from_i = std::min(keyword.size() - i, head.size());
-    if (head[0] == keyword[i] && head.substr(0, from_i) == keyword.substr(i, from_i)) {
-      return true;
-    }
-    const std::size_t to_i = std::min(i, tail.size());
-    if (tail.back() == keyword[i - 1] &&
-        tail.substr(tail.size() - to_i) == keyword.substr(i - to_i, to_i)) {
+    const std::size_t n = std::min(keyword.size() - i, head.size());
+    if (head[0] == keyword[i] && head.substr(0, n) == keyword.substr(i, n)) return true;
+  }
+  return false;
+}
+
+// True when a piece of the keyword other than its end ends the tail: an occurrence may run
+// out of it.
+bool may_run_out_of(std::string_view keyword, std::string_view tail) {
+  if (tail.empty()) return false;
+  for (std::size_t i = 1; i < keyword.size(); ++i) {
+    const std::size_t n = std::min(i, tail.size());
+    if (tail.back() == keyword[i - 1] && tail.substr(tail.size() - n) == keyword.substr(i - n, n)) {
       return true;
     }
   }
@@ -359,9 +365,42 @@ bool runs_over_edges(std::string_view keyword, std::string_view head, std::strin
 // Whether a place of a whole file can ever be a first place (WholeFile).
 bool places_wanted(const WholeFile& whole, const KeywordSet& keywords,
                    std::span<const std::uint64_t> counts) {
+  bool open = false;
   for (std::size_t k = 0; k < keywords.size(); ++k) {
     if (whole.settled[k] != 0) continue;
-    if (counts[k] != 0 || runs_over_edges(keywords.keyword(k), whole.head, whole.tail)) {
+    if (counts[k] != 0) return true;
+    open = true;
+  }
+  if (!open) return false;
+  // Over a known edge: the occurrences in the words on both sides of it. (One that runs over
+  // both edges of a small file has its first and its last byte in other files: the places of
+  // this one are never asked for.)
+  std::string text;
+  std::vector<std::pair<std::size_t, std::size_t>> matches;
+  const auto over = [&](std::size_t seam) {
+    for (const auto& [k, end] : matches) {
+      if (whole.settled[k] == 0 && end + 1 < seam + keywords.keyword(k).size() && end >= seam) {
+        return true;
+      }
+    }
+    return false;
+  };
+  if (whole.before != nullptr) {
+    text.append(*whole.before).append(whole.head);
+    keywords.matches_in(text, matches);
+    if (over(whole.before->size())) return true;
+  }
+  if (whole.after != nullptr) {
+    text.assign(whole.tail).append(*whole.after);
+    matches.clear();
+    keywords.matches_in(text, matches);
+    if (over(whole.tail.size())) return true;
+  }
+  // Over an edge whose other side is not known: any keyword that could.
+  for (std::size_t k = 0; k < keywords.size(); ++k) {
+    if (whole.settled[k] != 0) continue;
+    if ((whole.before == nullptr && may_run_into(keywords.keyword(k), whole.head)) ||
+        (whole.after == nullptr && may_run_out_of(keywords.keyword(k), whole.tail))) {
       return true;
     }
   }

@@ -95,6 +95,11 @@ struct WholeFile {
   std::span<const std::uint8_t> settled;
   std::string_view head;
   std::string_view tail;
+  // The words just before and just after the file in the input, at least a keyword's length
+  // less one of them, where the scan knows them: an occurrence runs over an edge into them
+  // or not at all. Where they are not known, any keyword that could is taken to.
+  const std::string* before = nullptr;
+  const std::string* after = nullptr;
 };
 
 // The places of one chunk of a file: its keyword occurrences (found with the keyword set's

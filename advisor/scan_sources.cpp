@@ -104,43 +104,42 @@ struct Stretch {
   std::optional<StretchPlaces> places;  // where the keywords are, when the run wants that
 };
 
-// With places, `settled` is given for a chunk that is a whole file (see WholeFile).
-Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_t overlap,
-                  bool with_places, std::span<const std::uint8_t> settled = {}) {
-  Stretch s(keywords.size());
+// Where the bytes of a stretch's head and tail lie in its chunk, for their places.
+struct EdgeOffsets {
+  std::vector<std::size_t> head;
+  std::vector<std::size_t> tail;
+};
+
+// The first half of a stretch's summary: what it keeps at its edges (head, tail, last word),
+// and with `offsets` where the head's and tail's bytes lie. With places a scanner makes this
+// half for every segment of a buffer before the second (see scan_one).
+Stretch edges_of(std::string_view chunk, std::size_t keywords, std::size_t overlap,
+                 EdgeOffsets* offsets) {
+  Stretch s(keywords);
   s.empty = chunk.empty();
-  if (!with_places) keywords.find_all(chunk, s.found);
-  std::vector<std::size_t> head_offsets;  // where the head's and tail's bytes lie
-  std::vector<std::size_t> tail_offsets;
-  if (with_places) {
-    head_offsets.reserve(overlap);
-    tail_offsets.reserve(overlap);
+  if (offsets != nullptr) {
+    offsets->head.reserve(overlap);
+    offsets->tail.reserve(overlap);
   }
   for (std::size_t i = 0; i < chunk.size() && s.head.size() < overlap; ++i) {
     if (!is_whitespace(chunk[i])) {
       s.head += chunk[i];
-      if (with_places) head_offsets.push_back(i);
+      if (offsets != nullptr) offsets->head.push_back(i);
     }
   }
   s.kept = s.head.size();
   if (s.kept < overlap) {
     s.tail = s.head;
-    tail_offsets = head_offsets;
+    if (offsets != nullptr) offsets->tail = offsets->head;
   } else {
     for (std::size_t i = chunk.size(); i > 0 && s.tail.size() < overlap; --i) {
       if (!is_whitespace(chunk[i - 1])) {
         s.tail += chunk[i - 1];
-        if (with_places) tail_offsets.push_back(i - 1);
+        if (offsets != nullptr) offsets->tail.push_back(i - 1);
       }
     }
     std::reverse(s.tail.begin(), s.tail.end());
-    std::reverse(tail_offsets.begin(), tail_offsets.end());
-  }
-  if (with_places) {
-    const WholeFile whole{settled, s.head, s.tail};
-    s.places.emplace(chunk_places(chunk, keywords, head_offsets, tail_offsets,
-                                  settled.empty() ? nullptr : &whole));
-    for (std::size_t k = 0; k < s.found.size(); ++k) s.found[k] = s.places->keywords[k].count != 0;
+    if (offsets != nullptr) std::reverse(offsets->tail.begin(), offsets->tail.end());
   }
   std::size_t end = chunk.size();
   while (end > 0 && is_whitespace(chunk[end - 1])) --end;
@@ -153,6 +152,18 @@ Stretch summarise(std::string_view chunk, const KeywordSet& keywords, std::size_
     s.ends_in_word = end == chunk.size();
   }
   return s;
+}
+
+// The second half: the keywords the stretch holds, or with `offsets` their counts and places
+// (`whole` for a chunk that is a whole file, see WholeFile).
+void summarise_keywords(Stretch& s, std::string_view chunk, const KeywordSet& keywords,
+                        const EdgeOffsets* offsets, const WholeFile* whole = nullptr) {
+  if (offsets == nullptr) {
+    keywords.find_all(chunk, s.found);
+    return;
+  }
+  s.places.emplace(chunk_places(chunk, keywords, offsets->head, offsets->tail, whole));
+  for (std::size_t k = 0; k < s.found.size(); ++k) s.found[k] = s.places->keywords[k].count != 0;
 }
 
 // Puts b after a, as if the two had been one stretch.
@@ -529,17 +540,55 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   try {
     pieces.resize(job.segments.size());
-    std::vector<std::uint8_t> settled;
-    for (std::size_t i = 0; i < job.segments.size() && !all_found_; ++i) {
-      const Segment& segment = job.segments[i];
-      settled.clear();
-      if (places_ && segment.whole_file) {
-        for (std::size_t k = 0; k < keywords_.size(); ++k) {
-          settled.push_back(settled_[k].load(std::memory_order_relaxed) ? 1 : 0);
-        }
+    const auto chunk_of = [&](const Segment& segment) {
+      return std::string_view(job.buffer + segment.offset, segment.size);
+    };
+    if (!places_) {
+      for (std::size_t i = 0; i < job.segments.size() && !all_found_; ++i) {
+        const std::string_view chunk = chunk_of(job.segments[i]);
+        pieces[i].text = edges_of(chunk, keywords_.size(), overlap_, nullptr);
+        summarise_keywords(*pieces[i].text, chunk, keywords_, nullptr);
       }
-      pieces[i].text = summarise(std::string_view(job.buffer + segment.offset, segment.size),
-                                 keywords_, overlap_, places_, settled);
+    } else {
+      // Every segment's edges first: a file that is a whole segment then sees the words of
+      // its neighbours in the buffer, where they are whole files too (one that is not may
+      // yet be dropped, and then its neighbours meet).
+      std::vector<EdgeOffsets> offsets(job.segments.size());
+      for (std::size_t i = 0; i < job.segments.size(); ++i) {
+        pieces[i].text =
+            edges_of(chunk_of(job.segments[i]), keywords_.size(), overlap_, &offsets[i]);
+      }
+      const auto words_before = [&](std::size_t i, std::string& words) {
+        words.clear();
+        for (std::size_t j = i; words.size() < overlap_; words.insert(0, pieces[j].text->tail)) {
+          if (j-- == 0 || !job.segments[j].whole_file) return false;
+        }
+        return true;
+      };
+      const auto words_after = [&](std::size_t i, std::string& words) {
+        words.clear();
+        for (std::size_t j = i; words.size() < overlap_; words += pieces[j].text->head) {
+          if (++j == job.segments.size() || !job.segments[j].whole_file) return false;
+        }
+        return true;
+      };
+      std::vector<std::uint8_t> settled(keywords_.size());
+      std::string before;
+      std::string after;
+      for (std::size_t i = 0; i < job.segments.size(); ++i) {
+        Stretch& s = *pieces[i].text;
+        if (!job.segments[i].whole_file) {
+          summarise_keywords(s, chunk_of(job.segments[i]), keywords_, &offsets[i]);
+          continue;
+        }
+        for (std::size_t k = 0; k < keywords_.size(); ++k) {
+          settled[k] = settled_[k].load(std::memory_order_relaxed) ? 1 : 0;
+        }
+        WholeFile whole{settled, s.head, s.tail};
+        if (words_before(i, before)) whole.before = &before;
+        if (words_after(i, after)) whole.after = &after;
+        summarise_keywords(s, chunk_of(job.segments[i]), keywords_, &offsets[i], &whole);
+      }
     }
   } catch (...) {
     lock.lock();

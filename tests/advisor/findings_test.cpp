@@ -135,6 +135,22 @@ class Places : public TrainingTest {
     }
     return out;
   }
+
+  // The scan's counts and first places are the reference's, keyword for keyword.
+  void expect_as_reference(const std::vector<std::string>& files,
+                           const std::vector<std::string>& keywords, const ScanSettings& settings,
+                           const std::string& trace) {
+    const std::vector<Expected> got = scan(files, keywords, settings);
+    ASSERT_EQ(got.size(), keywords.size());
+    for (std::size_t k = 0; k < keywords.size(); ++k) {
+      SCOPED_TRACE(trace + " keyword " + keywords[k]);
+      const Expected want = reference(files, keywords[k]);
+      ASSERT_EQ(got[k].count, want.count);
+      if (want.count == 0) continue;
+      EXPECT_EQ(got[k].first, want.first);
+      EXPECT_EQ(got[k].last, want.last);
+    }
+  }
 };
 
 // Random sources over a few letters, blanks (long runs too), every kind of line break, zero
@@ -174,16 +190,28 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
                            : round % 3 == 1 ? 64 + random() % 2000
                            : round % 3 == 0 ? 1 + random() % 300
                                             : 1 + random() % 50;
-    const std::vector<Expected> got = scan(files, keywords, settings);
-    ASSERT_EQ(got.size(), keywords.size());
-    for (std::size_t k = 0; k < keywords.size(); ++k) {
-      SCOPED_TRACE("round " + std::to_string(round) + " keyword " + keywords[k]);
-      const Expected want = reference(files, keywords[k]);
-      ASSERT_EQ(got[k].count, want.count);
-      if (want.count == 0) continue;
-      EXPECT_EQ(got[k].first, want.first);
-      EXPECT_EQ(got[k].last, want.last);
+    expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
+  }
+}
+
+// Many small files that buffers hold together, read by one thread, so that a buffer is
+// scanned once the ones before are folded: a file that holds only keywords placed before
+// keeps its counts only, yet a first occurrence that runs over its edges (into a neighbour in
+// the buffer, out of the last file of a buffer, over a file of one letter or of blanks) is
+// placed as in one string.
+TEST_F(Places, FirstPlacesOverTheEdgesOfSmallFiles) {
+  std::mt19937 random(23);
+  const std::vector<std::string> pieces{"x", "x", "x", "a", "b", "c", "d", " ", "\n", "ж"};
+  const std::vector<std::string> keywords{"abcd", "bad", "cc", "dcba", "x", "zz"};
+  for (int round = 0; round < 40; ++round) {
+    std::vector<std::string> files(200);
+    for (std::string& file : files) {
+      for (std::size_t n = random() % 4; n > 0; --n) file += pieces[random() % pieces.size()];
     }
+    ScanSettings settings;
+    settings.threads = 1;
+    settings.chunk_bytes = 256 + random() % 1024;
+    expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
   }
 }
 
