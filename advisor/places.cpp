@@ -504,6 +504,7 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
     p.head.resize(head_offsets.size());
     p.tail.resize(tail_offsets.size());
     p.has_bytes = !chunk.empty();
+    p.counts_only = true;
     return p;
   }
   const auto* const bytes = reinterpret_cast<const unsigned char*>(chunk.data());

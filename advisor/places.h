@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -79,7 +80,8 @@ struct StretchPlaces {
   std::uint64_t end_units = 0;
   bool starts_with_lf = false;  // with a CR before it, that LF ends no line of its own
   bool ends_with_cr = false;
-  bool has_bytes = false;  // not even whitespace, when false
+  bool has_bytes = false;    // not even whitespace, when false
+  bool counts_only = false;  // a whole file whose places no one can ask for (WholeFile)
   Utf8Check utf8;
   std::vector<TextPlace> head;  // the places of Stretch::head's bytes
   std::vector<TextPlace> tail;  // and of Stretch::tail's
@@ -126,10 +128,11 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
 // A file done: its places get the file's index and their columns by its validity.
 void close_file(StretchPlaces& places, std::size_t file);
 
-// What a scan with places leaves: per keyword of the set, and the files by index.
+// What a scan with places leaves: per keyword of the set, and by index the files whose
+// places may be asked for (not those that kept their counts only).
 struct ScanPlaces {
   std::vector<KeywordPlaces> keywords;
-  std::vector<std::filesystem::path> files;
+  std::map<std::size_t, std::filesystem::path> files;
 };
 
 }  // namespace orven

@@ -233,8 +233,8 @@ class Scanner {
   const Stretch& whole() const { return whole_; }
   bool all_found() const { return all_found_; }
   bool read_any() const { return read_any_; }
-  // The files whose text the scan took, by the index their places carry.
-  std::vector<fs::path> take_files() { return std::move(files_taken_); }
+  // The files whose places count, by the index their places carry.
+  std::map<std::size_t, fs::path> take_files() { return std::move(files_taken_); }
 
  private:
   // Stretches of one or more files, each numbered, in one buffer: small files share a
@@ -295,10 +295,12 @@ class Scanner {
   std::vector<char*> free_;
   std::deque<Job> queue_;
   std::map<std::uint64_t, Piece> pending_;
-  std::uint64_t folded_ = 0;           // the numbers before it are folded
-  Stretch whole_;                      // the files folded so far
-  Stretch file_;                       // the file being folded, up to its chunk folded last
-  std::vector<fs::path> files_taken_;  // folded into whole_, when places are wanted
+  std::uint64_t folded_ = 0;  // the numbers before it are folded
+  Stretch whole_;             // the files folded so far
+  Stretch file_;              // the file being folded, up to its chunk folded last
+  // With places: the files folded into whole_ so far, and by index those whose places count.
+  std::size_t files_folded_ = 0;
+  std::map<std::size_t, fs::path> files_taken_;
   std::atomic<bool> all_found_ = false;
   // With places: the keywords whose first occurrence whole_ holds, for the scanners to read
   // without the lock (a file's chunk then needs no places of them).
@@ -537,6 +539,18 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
   Job job = std::move(queue_.front());
   queue_.pop_front();
   std::vector<Piece> pieces;
+  std::size_t handed = 0;  // the pieces before it are folded (or wait in pending_)
+  // The fold takes the pieces a batch at a time: a buffer of many small files would
+  // otherwise hold the places of all of them at once.
+  constexpr std::size_t kBatch = 64;
+  const auto hand_over = [&](std::size_t up_to) {
+    lock.lock();
+    for (; handed < up_to; ++handed) {
+      deposit(job.segments[handed].number, std::move(pieces[handed]));
+    }
+    changed_.notify_all();
+    lock.unlock();
+  };
   lock.unlock();
   try {
     pieces.resize(job.segments.size());
@@ -548,26 +562,31 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
         const std::string_view chunk = chunk_of(job.segments[i]);
         pieces[i].text = edges_of(chunk, keywords_.size(), overlap_, nullptr);
         summarise_keywords(*pieces[i].text, chunk, keywords_, nullptr);
+        if (i + 1 - handed == kBatch) hand_over(i + 1);
       }
     } else {
       // Every segment's edges first: a file that is a whole segment then sees the words of
       // its neighbours in the buffer, where they are whole files too (one that is not may
       // yet be dropped, and then its neighbours meet).
       std::vector<EdgeOffsets> offsets(job.segments.size());
+      std::vector<std::string> heads;
+      std::vector<std::string> tails;
       for (std::size_t i = 0; i < job.segments.size(); ++i) {
         pieces[i].text =
             edges_of(chunk_of(job.segments[i]), keywords_.size(), overlap_, &offsets[i]);
+        heads.push_back(pieces[i].text->head);
+        tails.push_back(pieces[i].text->tail);
       }
       const auto words_before = [&](std::size_t i, std::string& words) {
         words.clear();
-        for (std::size_t j = i; words.size() < overlap_; words.insert(0, pieces[j].text->tail)) {
+        for (std::size_t j = i; words.size() < overlap_; words.insert(0, tails[j])) {
           if (j-- == 0 || !job.segments[j].whole_file) return false;
         }
         return true;
       };
       const auto words_after = [&](std::size_t i, std::string& words) {
         words.clear();
-        for (std::size_t j = i; words.size() < overlap_; words += pieces[j].text->head) {
+        for (std::size_t j = i; words.size() < overlap_; words += heads[j]) {
           if (++j == job.segments.size() || !job.segments[j].whole_file) return false;
         }
         return true;
@@ -579,27 +598,29 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
         Stretch& s = *pieces[i].text;
         if (!job.segments[i].whole_file) {
           summarise_keywords(s, chunk_of(job.segments[i]), keywords_, &offsets[i]);
-          continue;
+        } else {
+          for (std::size_t k = 0; k < keywords_.size(); ++k) {
+            settled[k] = settled_[k].load(std::memory_order_relaxed) ? 1 : 0;
+          }
+          WholeFile whole{settled, s.head, s.tail};
+          if (words_before(i, before)) whole.before = &before;
+          if (words_after(i, after)) whole.after = &after;
+          summarise_keywords(s, chunk_of(job.segments[i]), keywords_, &offsets[i], &whole);
         }
-        for (std::size_t k = 0; k < keywords_.size(); ++k) {
-          settled[k] = settled_[k].load(std::memory_order_relaxed) ? 1 : 0;
-        }
-        WholeFile whole{settled, s.head, s.tail};
-        if (words_before(i, before)) whole.before = &before;
-        if (words_after(i, after)) whole.after = &after;
-        summarise_keywords(s, chunk_of(job.segments[i]), keywords_, &offsets[i], &whole);
+        offsets[i] = EdgeOffsets{};
+        if (i + 1 - handed == kBatch) hand_over(i + 1);
       }
     }
   } catch (...) {
-    lock.lock();
+    if (!lock.owns_lock()) lock.lock();
     free_.push_back(job.buffer);
     changed_.notify_all();
     throw;
   }
   lock.lock();
   free_.push_back(job.buffer);
-  for (std::size_t i = 0; i < job.segments.size(); ++i) {
-    deposit(job.segments[i].number, std::move(pieces[i]));
+  for (; handed < job.segments.size(); ++handed) {
+    deposit(job.segments[handed].number, std::move(pieces[handed]));
   }
   changed_.notify_all();
 }
@@ -632,8 +653,10 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
     } else {
       if (!piece.dropped) {
         if (file_.places) {
-          close_file(*file_.places, files_taken_.size());
-          files_taken_.push_back(std::move(piece.file));
+          close_file(*file_.places, files_folded_);
+          if (!file_.places->counts_only)
+            files_taken_.emplace(files_folded_, std::move(piece.file));
+          ++files_folded_;
         }
         append(whole_, std::move(file_), keywords_, overlap_);
         if (whole_.places) {

@@ -128,8 +128,8 @@ class Places : public TrainingTest {
       const KeywordPlaces& p = places->keywords[set.index_of(keyword)];
       Expected e{p.count, {}, {}};
       if (p.count != 0) {
-        e.first = {index(places->files[p.first.file]), p.first.line + 1, p.first.bytes + 1};
-        e.last = {index(places->files[p.last.file]), p.last.line + 1, p.last.bytes + 1};
+        e.first = {index(places->files.at(p.first.file)), p.first.line + 1, p.first.bytes + 1};
+        e.last = {index(places->files.at(p.last.file)), p.last.line + 1, p.last.bytes + 1};
       }
       out.push_back(e);
     }
