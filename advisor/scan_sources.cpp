@@ -24,6 +24,12 @@
 //   finishes with no scanner thread at all (one core, or none could be started).
 // - Listing folders and opening files happen on the reader alone, outside the lock; a file
 //   is closed as soon as its last chunk is read.
+// - With places: `settled_` marks the keywords whose count in whole_ is not zero. whole_ holds
+//   only files folded to their end, all of them before any file still being scanned, so a
+//   scanner that reads a mark (at any time, without the lock) knows that keyword's first
+//   occurrence lies before the file it scans. A file that is one segment and meets only such
+//   keywords, inside and over its edges, keeps its counts only (WholeFile in places.h): none
+//   of its places can be asked for, so its lines are not counted and its name is not kept.
 // - Whether every keyword is found is decided at file ends only, from the files folded
 //   whole, so a file whose read fails part way never counts, whatever it held before the
 //   failure: it fails the run (a named file) or is reported skipped (a file of a folder).

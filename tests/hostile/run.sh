@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # orven-cli against hostile files, one case per CTest test:
 #   big_source     a 1 GiB source, made on the fly and removed after, then the same bytes
-#                  as a tree of 20,000 files: the same report, each within 32 MiB of memory
-#                  (training streams); a 1 GiB source that is a single word
+#                  as a tree of 20,000 files: the same report (and a SARIF log), each within
+#                  32 MiB of memory (training streams); a 1 GiB source that is a single word
 #   long_line      a 200 MiB script line with no line feed; long lines, memory per line
 #   devices        devices and a pipe as source or script: refused at once, exit 1
 #   odd_path       blanks, Cyrillic letters and quotes in the name, both modes
@@ -17,6 +17,7 @@
 #   deep_tree      a tree 10,000 folders deep (far past PATH_MAX): walked to the bottom within
 #                  32 MiB; run from a current folder 3,000 deep, its outputs are not read back
 #   wide_folder    one folder of 200,000 files with 100-byte names: within 48 MiB, the last read
+#                  (and its findings with their places, within 48 MiB too)
 #   walk_memory    ulimit -v at many limits over a deep and a wide tree: exit 0 with the report
 #                  of an unlimited run, or exit 1 saying memory ran out; never an abort, never
 #                  a folder "skipped"
@@ -92,6 +93,12 @@ big_source)
   say_peak "1 GiB tree of $(find tree -type f | wc -l) files"
   check "a tree of 20,000 files gives a report" [ $status -eq 0 ]
   check "the report of the one file" cmp -s result.html one-file.html
+  check "peak memory under 32 MiB" [ $peak -lt $((32 * mib)) ]
+  # The findings with their places: every keyword counted over all of it.
+  run_cli training --format sarif tree
+  say_peak "SARIF of the 1 GiB tree"
+  check "the tree gives a SARIF log (exit $status)" [ $status -eq 0 ]
+  check "the log has results" grep -q '"ruleId"' "$work/out.txt"
   check "peak memory under 32 MiB" [ $peak -lt $((32 * mib)) ]
   rm -rf tree result.html one-file.html
 
@@ -386,6 +393,12 @@ wide_folder)
   say_peak "one folder of 200,000 files with 100-byte names"
   check "the folder gives a report (exit $status)" [ $status -eq 0 ]
   check "its last file was read" cmp -s result.html alone.html
+  check "peak memory under 48 MiB" [ $peak -lt $((48 * mib)) ]
+  # With places no name is kept but those of files that may hold a first occurrence.
+  run_cli training --format json wide
+  say_peak "JSON of one folder of 200,000 files"
+  check "the folder gives findings (exit $status)" [ $status -eq 0 ]
+  check "the last file holds the first <?php" grep -q "$(printf '%096d' 200000).php" "$work/out.txt"
   check "peak memory under 48 MiB" [ $peak -lt $((48 * mib)) ]
   ;;
 
