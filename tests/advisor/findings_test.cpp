@@ -195,10 +195,10 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
 }
 
 // Many small files that buffers hold together, read by one thread, so that a buffer is
-// scanned once the ones before are folded: a file that holds only keywords placed before
-// keeps its counts only, yet a first occurrence that runs over its edges (into a neighbour in
-// the buffer, out of the last file of a buffer, over a file of one letter or of blanks) is
-// placed as in one string.
+// scanned once the ones before are folded (or a batch of its own files): a file that holds
+// only keywords placed before keeps its counts only, yet a first occurrence that runs over
+// its edges (into a neighbour in the buffer, out of the last file of a buffer, over a file
+// of one letter or of blanks) is placed as in one string.
 TEST_F(Places, FirstPlacesOverTheEdgesOfSmallFiles) {
   std::mt19937 random(23);
   const std::vector<std::string> pieces{"x", "x", "x", "a", "b", "c", "d", " ", "\n", "ж"};
@@ -210,7 +210,8 @@ TEST_F(Places, FirstPlacesOverTheEdgesOfSmallFiles) {
     }
     ScanSettings settings;
     settings.threads = 1;
-    settings.chunk_bytes = 256 + random() % 1024;
+    // Now and then one buffer for all of them, which the fold takes a batch at a time.
+    settings.chunk_bytes = round % 4 == 0 ? 0 : 256 + random() % 1024;
     expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
   }
 }
