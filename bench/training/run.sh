@@ -12,7 +12,7 @@
 # the findings' SARIF log (--format sarif) instead, and their ratio is printed too.
 # Usage: bench/training/run.sh [MEBIBYTES] [TREE_MEBIBYTES] [TREE_FILES]
 set -euo pipefail
-export LC_ALL=C  # a decimal point in $EPOCHREALTIME and printf, whatever the locale
+export LC_NUMERIC=C  # a decimal point in $EPOCHREALTIME and printf, whatever the locale
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="${ORVEN_BENCH_BUILD:-$root/build/bench}"
 mebibytes="${1:-256}"
