@@ -575,7 +575,7 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
       // its neighbours in the buffer, where they are whole files too (one that is not may
       // yet be dropped, and then its neighbours meet).
       std::vector<EdgeOffsets> offsets(job.segments.size());
-      std::vector<std::string> heads;
+      std::vector<std::string> heads;  // copies: the pieces go to the fold a batch at a time
       std::vector<std::string> tails;
       for (std::size_t i = 0; i < job.segments.size(); ++i) {
         pieces[i].text =
