@@ -23,6 +23,9 @@ struct SourcePlace {
   std::filesystem::path file;
   std::uint64_t line = 0;
   std::uint64_t column = 0;
+  // The column as the GNU Coding Standards count it, for the gnu lines: tab stops every 8,
+  // every other character its display width (wcwidth: 2 for wide, 0 for combining); from 1.
+  std::uint64_t display_column = 0;
 };
 
 struct KeywordHit {
@@ -39,6 +42,10 @@ struct Finding {
   Section section = Section::web;
   const texts::Rule* rule = nullptr;
   std::optional<KeywordHit> hit;  // none for a rule without keywords
+  // Every occurrence that would make it fire lies where an orven-disable-* marker turns this
+  // rule off (a keywordless rule: its gate's line, or a -file marker); hit then names the
+  // first of them. Without markers honoured (ScanSettings::suppressions) never set.
+  bool suppressed = false;
 };
 
 struct Findings {

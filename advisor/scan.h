@@ -15,12 +15,24 @@
 
 namespace orven {
 
-// How the scan uses the machine. The report is the same whatever they are.
+// How keyword occurrences count. text: anywhere in the words of the input, blanks removed
+// (what the report always uses). code: only where the keyword is code of a language its
+// rule speaks about (not in a comment, a literal or markup text, nor inside a longer word).
+enum class MatchMode { text, code };
+
+// How the scan uses the machine and what the findings count. The report is the same
+// whatever the first three are.
 struct ScanSettings {
-  unsigned threads = 0;         // 0: one per CPU this process may run on
-  std::size_t chunk_bytes = 0;  // bytes read at a time; 0: 8 MiB shared by the threads
-  bool places = false;          // count every keyword and place its first occurrence (all of
-                                // the input is then scanned: no early stop)
+  unsigned threads = 0;               // 0: one per CPU this process may run on
+  std::size_t chunk_bytes = 0;        // bytes read at a time; 0: 8 MiB shared by the threads
+  bool places = false;                // count every keyword and place its first occurrence (all of
+                                      // the input is then scanned: no early stop)
+  MatchMode match = MatchMode::text;  // the machine formats' --match; html is always text
+  bool suppressions = false;          // honour the orven-disable-line, -next-line and -file markers
+  // An input spelled exactly "-" is standard input, read once as one file named
+  // stdin_name in places and messages (its ending gives its language); "-" when empty.
+  bool dash_is_stdin = false;
+  std::filesystem::path stdin_name;
 };
 
 // Slot 0 keeps at most this much of the end of the last word.
