@@ -679,9 +679,9 @@ ModeOutcome Scanner::outcome() {
 
 }  // namespace
 
-ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
-                         const ScanSettings& settings, KeywordScan& scan, const WalkOptions& walk) {
-  const KeywordSet& keywords = scan.keywords();
+ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keywords,
+                        const ScanSettings& settings, const WalkOptions& walk) {
+  ScanResult result;
   unsigned threads = settings.threads != 0 ? settings.threads : platform::usable_cpus();
   threads = std::clamp(threads, 1u, kMostThreads);
   // Two buffers a thread at least: one being read into or queued while the other is
@@ -706,23 +706,37 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
   }
   Scanner scanner(inputs, walk, keywords, chunk_bytes, settings.places);
   scanner.run(buffers, threads - 1);
-  ModeOutcome outcome = scanner.outcome();
-  if (outcome.status != ModeOutcome::Status::ok) return outcome;
+  result.outcome = scanner.outcome();
+  if (result.outcome.status != ModeOutcome::Status::ok) return result;
   if (!scanner.read_any()) {
     // Folders that gave no source at all: a report of nothing would look like advice.
-    outcome.status = ModeOutcome::Status::no_sources;
-    outcome.file = inputs.empty() ? fs::path() : inputs.front();
-    return outcome;
+    result.outcome.status = ModeOutcome::Status::no_sources;
+    result.outcome.file = inputs.empty() ? fs::path() : inputs.front();
+    return result;
   }
   if (scanner.all_found()) {
-    scan.add(std::vector<bool>(keywords.size(), true));
+    result.found.assign(keywords.size(), true);
   } else {
-    scan.add(scanner.whole().found);
+    result.found = scanner.whole().found;
   }
-  if (settings.places) scan.set_places({scanner.whole().places->keywords, scanner.take_files()});
-  scanned_text(w) = scanner.whole().tail;
-  current_word(w) = scanner.whole().word;
-  return outcome;
+  if (settings.places) {
+    result.places = ScanPlaces{scanner.whole().places->keywords, scanner.take_files()};
+  }
+  result.end_of_text = scanner.whole().tail;
+  result.last_word = scanner.whole().word;
+  return result;
+}
+
+void keep_scanned_text(Workspace& w, const ScanResult& result) {
+  scanned_text(w) = result.end_of_text;
+  current_word(w) = result.last_word;
+}
+
+bool scanned_contains(const ScanResult& scan, const KeywordSet& keywords,
+                      std::string_view keyword) {
+  if (without_whitespace(keyword).empty()) return true;  // found in any text, as by a search
+  const std::size_t k = keywords.index_of(keyword);
+  return k < scan.found.size() && scan.found[k];
 }
 
 }  // namespace orven

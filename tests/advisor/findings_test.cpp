@@ -116,12 +116,11 @@ class Places : public TrainingTest {
     }
     const std::vector<std::string_view> views(keywords.begin(), keywords.end());
     const KeywordSet set(views);
-    KeywordScan found(set);
-    workspace_ = create_workspace();
     settings.places = true;
-    EXPECT_EQ(scan_sources(*workspace_, paths, settings, found).status, ModeOutcome::Status::ok);
+    const ScanResult found = scan_sources(paths, set, settings);
+    EXPECT_EQ(found.outcome.status, ModeOutcome::Status::ok);
     std::vector<Expected> out;
-    const auto& places = found.places();
+    const auto& places = found.places;
     if (!places) return out;
     const auto index = [&](const fs::path& file) {
       return static_cast<std::size_t>(std::find(paths.begin(), paths.end(), file) - paths.begin());
