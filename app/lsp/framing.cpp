@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::size_t kChunk = std::size_t{64} << 10;
 constexpr std::string_view kLengthName = "content-length";
+// What resynchronising looks for, in any case.
+constexpr std::string_view kMark = "content-length:";
 
 char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -53,22 +55,29 @@ bool MessageReader::fill() {
 
 std::size_t MessageReader::header(std::size_t& header_size, bool& bad) const {
   constexpr std::size_t npos = std::string::npos;
-  std::size_t length = npos;
+  // First the whole header: up to the blank line that ends it.
+  std::size_t end = npos;
   for (std::size_t from = at_;;) {
-    const std::size_t end = buffer_.find('\n', from);
-    if (end == npos || end - at_ > kHeaderLimit) {
+    const std::size_t line_end = buffer_.find('\n', from);
+    if (line_end == npos || line_end - at_ > kHeaderLimit) {
       bad = buffer_.size() - at_ > kHeaderLimit;
       return npos;
     }
-    std::string_view line(buffer_.data() + from, end - from);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    from = end + 1;
-    if (line.empty()) {
-      // The blank line that ends a header; one without a length announces no body.
-      bad = length == npos;
-      header_size = from - at_;
-      return bad ? npos : length;
+    const std::size_t size = line_end - from;
+    from = line_end + 1;
+    if (size == 0 || (size == 1 && buffer_[line_end - 1] == '\r')) {
+      end = from;
+      break;
     }
+  }
+  header_size = end - at_;
+  std::size_t length = npos;
+  for (std::size_t from = at_; from < end;) {
+    const std::size_t line_end = buffer_.find('\n', from);
+    std::string_view line(buffer_.data() + from, line_end - from);
+    from = line_end + 1;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.empty()) break;
     const std::size_t colon = line.find(':');
     if (colon == npos) {
       bad = true;
@@ -77,20 +86,21 @@ std::size_t MessageReader::header(std::size_t& header_size, bool& bad) const {
     if (!same_letters(trimmed(line.substr(0, colon)), kLengthName)) continue;  // Content-Type
     const std::string_view value = trimmed(line.substr(colon + 1));
     std::size_t n = 0;
-    const auto [end_of_number, error] =
-        std::from_chars(value.data(), value.data() + value.size(), n);
+    const auto [number_end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
     // Digits only, no sign, no overflow; a second length must say the same.
-    if (value.empty() || error != std::errc() || end_of_number != value.data() + value.size() ||
+    if (value.empty() || error != std::errc() || number_end != value.data() + value.size() ||
         (length != npos && length != n) || n == npos) {
       bad = true;
       return npos;
     }
     length = n;
   }
+  // One without a length announces no body.
+  bad = length == npos;
+  return length;
 }
 
 bool MessageReader::resynchronise() {
-  constexpr std::string_view kMark = "content-length:";
   for (;;) {
     const auto found =
         std::search(buffer_.begin() + static_cast<std::ptrdiff_t>(at_), buffer_.end(),
@@ -142,13 +152,16 @@ Incoming MessageReader::next() {
       if (!resynchronise()) return {};
       skipping_ = false;
     }
-    std::size_t header_size = 0;
+    std::size_t header_size = 0;  // known once the blank line that ends it was read
     bool bad = false;
     const std::size_t length = header(header_size, bad);
     if (bad) {
-      // At least one byte goes, so that a bad header that starts with the mark is not read
-      // again.
-      ++at_;
+      // A whole header that begins with the mark but says no valid length goes whole; any
+      // other bytes only up to the next mark, which may stand inside them (a body shorter
+      // than its length ran into the next header). At least one byte goes, so that the same
+      // bytes are not read again.
+      const bool marked = same_letters(std::string_view(buffer_).substr(at_, kMark.size()), kMark);
+      at_ += marked && header_size > 0 ? header_size : 1;
       skipping_ = true;
       return {Incoming::Kind::skipped, {}};
     }

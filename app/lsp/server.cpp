@@ -449,8 +449,9 @@ void Server::did_open(const Json& params) {
   std::lock_guard lock(mutex_);
   document.generation = ++generations_;
   const std::string uri = document.uri;
+  const bool advised = !document.name.empty();
   documents_.insert_or_assign(uri, std::move(document));
-  mark_dirty(uri);
+  if (advised) mark_dirty(uri);
 }
 
 void Server::did_change(const Json& params) {
@@ -474,7 +475,7 @@ void Server::did_change(const Json& params) {
   document.text = std::move(text);
   if (version.is_number_integer()) document.version = version.get<std::int64_t>();
   document.generation = ++generations_;
-  mark_dirty(document.uri);
+  if (!document.name.empty()) mark_dirty(document.uri);
 }
 
 void Server::did_save(const Json& params) {
