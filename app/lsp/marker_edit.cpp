@@ -8,8 +8,6 @@
 #include <cstring>
 #include <vector>
 
-#include "advisor/input_walk.h"
-
 namespace orven::lsp {
 
 namespace {
@@ -58,7 +56,7 @@ class Lexer {
       case Language::javascript:
         mode_ = Mode::javascript;
         break;
-      case Language::c_family:
+      case Language::c:
         mode_ = Mode::c;
         break;
       default:
@@ -454,17 +452,6 @@ std::optional<std::size_t> marker_list_end(std::string_view line, std::string_vi
 
 }  // namespace
 
-Language language_of(const std::filesystem::path& name) {
-  const std::u8string ending8 = name.extension().u8string();
-  std::string ending;
-  for (const char8_t c : ending8) ending += lower(static_cast<char>(c));
-  if (!takes_name(ending.empty() ? std::string() : "x" + ending)) return Language::none;
-  if (ending == ".php" || ending == ".inc" || ending == ".phtml") return Language::php;
-  if (ending == ".html" || ending == ".htm" || ending == ".xhtml") return Language::html;
-  if (ending == ".js" || ending == ".mjs") return Language::javascript;
-  return Language::c_family;
-}
-
 std::optional<Insertion> disable_line_insertion(std::string_view text, std::size_t line_start,
                                                 std::size_t line_end, Language language,
                                                 std::string_view id) {
@@ -495,7 +482,7 @@ std::optional<Insertion> disable_line_insertion(std::string_view text, std::size
     return spaced(close, "# " + marker + " ");
   }
   // A line continued by a backslash must keep it last.
-  if (language == Language::c_family && end > line_start && text[end - 1] == '\\' &&
+  if (language == Language::c && end > line_start && text[end - 1] == '\\' &&
       form == Form::slashes && lexer.in_c_code()) {
     return spaced(end - 1, "/* " + marker + " */ ");
   }

@@ -7,16 +7,13 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace orven::lsp {
+#include "advisor/languages.h"
 
-// The languages the advice covers, by the ending of a file's name (as the walk takes them).
-enum class Language { none, php, html, javascript, c_family };
-Language language_of(const std::filesystem::path& name);
+namespace orven::lsp {
 
 struct Insertion {
   std::size_t offset = 0;  // where the text goes, a byte offset

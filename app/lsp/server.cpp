@@ -17,16 +17,15 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "advisor/findings.h"
+#include "advisor/languages.h"
+#include "advisor/rule_index.h"
 #include "app/display_text.h"
 #include "app/findings_output.h"
 #include "app/lsp/marker_edit.h"
 #include "app/lsp/pending_ignored_by.h"
 #include "app/lsp/pending_rule_markdown.h"
-#include "texts/cpp_rules.h"
 #include "texts/lsp.h"
 #include "texts/product.h"
-#include "texts/web_rules.h"
 
 namespace orven::lsp {
 
@@ -56,20 +55,17 @@ struct RuleTexts {
 const std::map<std::string, RuleTexts, std::less<>>& rule_texts() {
   static const auto texts = [] {
     std::map<std::string, RuleTexts, std::less<>> by_id;
-    const auto add = [&](Section section, std::span<const texts::Rule> rules) {
-      for (std::size_t i = 0; i < rules.size(); ++i) {
-        std::string message;
-        for (const std::string& line : app::markup_lines(rules[i].advice)) {
-          const std::size_t from = line.find_first_not_of(' ');
-          if (from == std::string::npos) continue;
-          if (!message.empty()) message += ' ';
-          message.append(line, from, line.find_last_not_of(' ') + 1 - from);
-        }
-        by_id[rule_id(section, i)] = {std::move(message), app::rule_markdown(rules[i])};
+    for (const RuleRef& rule : all_rules()) {
+      std::string message;
+      for (const std::string& line : app::markup_lines(rule.rule->advice)) {
+        const std::size_t from = line.find_first_not_of(' ');
+        if (from == std::string::npos) continue;
+        if (!message.empty()) message += ' ';
+        message.append(line, from, line.find_last_not_of(' ') + 1 - from);
       }
-    };
-    add(Section::web, texts::kWebRules);
-    add(Section::cpp, texts::kCppRules);
+      by_id[rule_id(rule.section, rule.index)] = {std::move(message),
+                                                  app::rule_markdown(*rule.rule)};
+    }
     return by_id;
   }();
   return texts;

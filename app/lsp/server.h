@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "advisor/document_scan.h"
 #include "app/lsp/framing.h"
-#include "app/lsp/pending_document_scan.h"
 #include "app/lsp/text_document.h"
 
 namespace orven::lsp {
