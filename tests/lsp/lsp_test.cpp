@@ -712,7 +712,7 @@ TEST(LspServer, BurstsAreCoalescedAndStaleResultsNeverSent) {
 TEST(LspServer, DocumentsTheWalkLeavesOutGetNone) {
   // The real ignore rules: a .ignore beside the files.
   testing::TempCurrentFolder folder;
-  std::ofstream(folder.path() / ".ignore") << "skip.php\n";
+  std::ofstream(folder.path() / ".ignore", std::ios::binary) << "skip.php\n";
   ServerHooks hooks = fake_hooks();
   hooks.ignored = nullptr;
   Client client(std::move(hooks));
@@ -727,7 +727,7 @@ TEST(LspServer, DocumentsTheWalkLeavesOutGetNone) {
   EXPECT_TRUE(client.diagnostics(uri_of("skip.php")).empty());
   EXPECT_EQ(client.diagnostics(uri_of("keep.php")).size(), 1u);
   // Saving an ignore file asks again for every open document.
-  std::ofstream(folder.path() / ".ignore") << "keep.php\n";
+  std::ofstream(folder.path() / ".ignore", std::ios::binary) << "keep.php\n";
   client.open(uri_of(".ignore"), "keep.php\n");
   client.notify("textDocument/didSave", {{"textDocument", {{"uri", uri_of(".ignore")}}}});
   const auto all = client.taken();
