@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,9 @@ class InputFile {
   };
 
   explicit InputFile(const std::filesystem::path& file);
+  // The process's standard input, as it is (a pipe, a terminal or a file), in binary; its
+  // size is taken as 0, so that it is read to its end. `name` is what failures are told by.
+  static std::unique_ptr<InputFile> standard_input(const std::filesystem::path& name);
   // The entry `name` of the folder a walk stands in; a link is followed only when `follow`
   // (an entry the listing saw as a regular file is never opened through a link put there
   // since).
@@ -73,6 +77,8 @@ class InputFile {
   std::size_t read_start(char* buffer, std::size_t size);
 
  private:
+  // Not open yet: standard_input makes it open.
+  InputFile(const std::filesystem::path& file, std::nullptr_t) : file_(file) {}
   void adopt(int fd);  // POSIX: both ways of opening end here
 
   Status status_ = Status::unreadable;
@@ -144,11 +150,6 @@ void open_document(const std::filesystem::path& file);
 std::wstring wide_from_utf8(std::string_view utf8);
 std::string utf8_from_wide(std::wstring_view wide);
 #endif
-
-// True when a name met in a folder is a link (on Windows any reparse point, a junction as
-// well as a symbolic link): a walk over folders never follows one into a folder, so it
-// cannot go round in a loop.
-bool is_link(const std::filesystem::directory_entry& entry);
 
 // What names a file on its file system (device and inode; volume and file index on Windows):
 // the same file under any name, through any path, however long.

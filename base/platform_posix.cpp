@@ -340,14 +340,33 @@ InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
 // that nothing can be swapped in between; closes it otherwise.
 void InputFile::adopt(int fd) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
+  if (::fstat(fd, &info) != 0) {  // nothing is known of it: it cannot be read
+    remember_errno(file_);
+    status_ = Status::unreadable;
+    ::close(fd);
+    return;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    status_ = Status::not_regular;
     ::close(fd);
     return;
   }
   handle_ = fd;
   size_ = static_cast<std::uint64_t>(info.st_size);
   status_ = Status::open;
+}
+
+std::unique_ptr<InputFile> InputFile::standard_input(const std::filesystem::path& name) {
+  auto in = std::unique_ptr<InputFile>(new InputFile(name, nullptr));
+  // A descriptor of its own, so that closing it leaves the process's standard input alone.
+  const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    remember_errno(name);
+    return in;
+  }
+  in->handle_ = fd;
+  in->status_ = Status::open;
+  return in;
 }
 
 InputFile::~InputFile() {
@@ -592,11 +611,6 @@ void open_document(const std::filesystem::path& file) {
   }
   int status = 0;
   ::waitpid(child, &status, 0);
-}
-
-bool is_link(const std::filesystem::directory_entry& entry) {
-  std::error_code ignored;  // a name that is gone by now is no link to follow
-  return entry.is_symlink(ignored);
 }
 
 namespace {
