@@ -124,6 +124,15 @@ void ignore_write_signals();
 bool write_stdout(std::string_view utf8);
 bool write_stderr(std::string_view utf8);
 
+// Reads up to `size` bytes of standard input exactly as they come (on Windows too: no
+// text-mode translation of line ends, as a byte protocol needs); 0 at its end or after an
+// error. write_stdout is as exact when standard output is not a console.
+std::size_t read_stdin(char* buffer, std::size_t size);
+
+// Whether a process of this id is running now: a language server ends when its client is
+// gone. False for an id that names no process.
+bool process_running(std::int64_t id);
+
 // The program's arguments after its name, as UTF-8 for comparing with the options and
 // showing, and as the file name exactly as given.
 struct Argument {

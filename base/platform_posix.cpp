@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -565,6 +566,20 @@ bool write_stdout(std::string_view utf8) {
 
 bool write_stderr(std::string_view utf8) {
   return write_all(STDERR_FILENO, utf8);
+}
+
+std::size_t read_stdin(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) return 0;
+  }
+}
+
+bool process_running(std::int64_t id) {
+  if (id <= 0 || id > std::numeric_limits<pid_t>::max()) return false;
+  // A process of another user answers EPERM: it is there all the same.
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }
 
 std::vector<Argument> program_arguments(int argc, char** argv) {

@@ -463,6 +463,27 @@ bool write_stderr(std::string_view utf8) {
   return write_to(STD_ERROR_HANDLE, utf8);
 }
 
+std::size_t read_stdin(char* buffer, std::size_t size) {
+  // ReadFile on the handle itself: the C runtime's text mode, which would turn CR LF into LF
+  // and stop at Ctrl+Z, is never in the way.
+  const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return 0;
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+  // A pipe whose writer is gone reports ERROR_BROKEN_PIPE: that is its end.
+  if (!ReadFile(handle, buffer, want, &got, nullptr)) return 0;
+  return got;
+}
+
+bool process_running(std::int64_t id) {
+  if (id <= 0 || id > 0xFFFFFFFFll) return false;
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
 std::vector<Argument> program_arguments(int argc, char** argv) {
   std::vector<Argument> args;
   int count = 0;
