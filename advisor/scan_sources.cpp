@@ -673,6 +673,7 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
 ModeOutcome Scanner::outcome() {
   ModeOutcome outcome;
   if (failure_) outcome = input_failure(failure_->path, failure_->status);
+  if (walk_.output_met()) outcome = output_is_input(*walk_.output_met(), walk_.options().output);
   outcome.skipped = std::move(skipped_);
   return outcome;
 }
@@ -712,6 +713,7 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
     // Folders that gave no source at all: a report of nothing would look like advice.
     outcome.status = ModeOutcome::Status::no_sources;
     outcome.file = inputs.empty() ? fs::path() : inputs.front();
+    note_ignored_folders(outcome, inputs, walk);
     return outcome;
   }
   if (scanner.all_found()) {
