@@ -568,7 +568,7 @@ bool target_id(const std::filesystem::path& file, FileId& id) {
 namespace {
 
 // One argument as the C runtime's parser (CommandLineToArgvW) reads it back.
-std::wstring quoted(const std::wstring& argument) {
+std::wstring argument_text(const std::wstring& argument) {
   if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
     return argument;
   }
@@ -623,8 +623,9 @@ std::optional<ProgramRun> run_program(std::string_view program,
     }
   }
   if (found.empty()) return std::nullopt;
-  std::wstring command = quoted(found);
-  for (const std::string& argument : arguments) command += L" " + quoted(wide_from_utf8(argument));
+  std::wstring command = argument_text(found);
+  for (const std::string& argument : arguments)
+    command += L" " + argument_text(wide_from_utf8(argument));
 
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE read_end = nullptr;
