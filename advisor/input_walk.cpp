@@ -634,10 +634,10 @@ void note_ignored_folders(ModeOutcome& outcome, std::span<const fs::path> inputs
       std::vector<std::pair<std::string, bool>> entries;
       for (const fs::directory_entry& entry : fs::directory_iterator(input, error)) {
         const std::string name = platform::walk_name_of(entry.path().filename());
-        if (name.empty() || name.front() == '.' || platform::is_link(entry)) {
-          if (!(platform::is_link(entry) && entry.is_regular_file(error))) continue;
-        }
-        const bool folder = entry.is_directory(error);
+        // Links to folders are never entered; a link to a file is the file.
+        if (name.empty() || name.front() == '.') continue;
+        const bool link = entry.is_symlink(error);
+        const bool folder = !link && entry.is_directory(error);
         if (folder || takes_name(name)) entries.emplace_back(name, folder);
       }
       std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {

@@ -112,7 +112,6 @@ class InputWalk {
 
   // The input that is WalkOptions::output, as the walk met it; the walk gave nothing after.
   const std::optional<std::filesystem::path>& output_met() const { return output_met_; }
-  const WalkOptions& options() const { return options_; }
 
  private:
   struct Entry {

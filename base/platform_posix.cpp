@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -340,14 +341,33 @@ InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
 // that nothing can be swapped in between; closes it otherwise.
 void InputFile::adopt(int fd) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
+  if (::fstat(fd, &info) != 0) {  // nothing is known of it: it cannot be read
+    remember_errno(file_);
+    status_ = Status::unreadable;
+    ::close(fd);
+    return;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    status_ = Status::not_regular;
     ::close(fd);
     return;
   }
   handle_ = fd;
   size_ = static_cast<std::uint64_t>(info.st_size);
   status_ = Status::open;
+}
+
+std::unique_ptr<InputFile> InputFile::standard_input(const std::filesystem::path& name) {
+  auto in = std::unique_ptr<InputFile>(new InputFile(name, nullptr));
+  // A descriptor of its own, so that closing it leaves the process's standard input alone.
+  const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    remember_errno(name);
+    return in;
+  }
+  in->handle_ = fd;
+  in->status_ = Status::open;
+  return in;
 }
 
 InputFile::~InputFile() {
@@ -549,6 +569,20 @@ bool write_stderr(std::string_view utf8) {
   return write_all(STDERR_FILENO, utf8);
 }
 
+std::size_t read_stdin(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) return 0;
+  }
+}
+
+bool process_running(std::int64_t id) {
+  if (id <= 0 || id > std::numeric_limits<pid_t>::max()) return false;
+  // A process of another user answers EPERM: it is there all the same.
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
 std::vector<Argument> program_arguments(int argc, char** argv) {
   std::vector<Argument> args;
   for (int i = 1; i < argc; ++i) args.push_back({argv[i], std::filesystem::path(argv[i])});
@@ -578,11 +612,6 @@ void open_document(const std::filesystem::path& file) {
   }
   int status = 0;
   ::waitpid(child, &status, 0);
-}
-
-bool is_link(const std::filesystem::directory_entry& entry) {
-  std::error_code ignored;  // a name that is gone by now is no link to follow
-  return entry.is_symlink(ignored);
 }
 
 namespace {

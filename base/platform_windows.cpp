@@ -277,6 +277,23 @@ InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
   status_ = Status::open;
 }
 
+std::unique_ptr<InputFile> InputFile::standard_input(const std::filesystem::path& name) {
+  auto in = std::unique_ptr<InputFile>(new InputFile(name, nullptr));
+  // A handle of its own, so that closing it leaves the process's standard input alone; read
+  // with ReadFile, so no text mode changes a byte.
+  HANDLE own = nullptr;
+  const HANDLE process = GetCurrentProcess();
+  const HANDLE std_in = GetStdHandle(STD_INPUT_HANDLE);
+  if (std_in == nullptr || std_in == INVALID_HANDLE_VALUE ||
+      !DuplicateHandle(process, std_in, process, &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    remember_last_error(name);
+    return in;
+  }
+  in->handle_ = reinterpret_cast<std::intptr_t>(own);
+  in->status_ = Status::open;
+  return in;
+}
+
 InputFile::~InputFile() {
   if (handle_ != -1) CloseHandle(handle_of(handle_));
 }
@@ -286,6 +303,8 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
   DWORD got = 0;
   if (!ReadFile(handle_of(handle_), buffer, want, &got, nullptr)) {
+    // A pipe whose writer is gone has reached its end.
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
     status_ = Status::unreadable;
     remember_last_error(file_);
     return 0;
@@ -444,6 +463,27 @@ bool write_stderr(std::string_view utf8) {
   return write_to(STD_ERROR_HANDLE, utf8);
 }
 
+std::size_t read_stdin(char* buffer, std::size_t size) {
+  // ReadFile on the handle itself: the C runtime's text mode, which would turn CR LF into LF
+  // and stop at Ctrl+Z, is never in the way.
+  const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return 0;
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+  // A pipe whose writer is gone reports ERROR_BROKEN_PIPE: that is its end.
+  if (!ReadFile(handle, buffer, want, &got, nullptr)) return 0;
+  return got;
+}
+
+bool process_running(std::int64_t id) {
+  if (id <= 0 || id > 0xFFFFFFFFll) return false;
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
 std::vector<Argument> program_arguments(int argc, char** argv) {
   std::vector<Argument> args;
   int count = 0;
@@ -482,12 +522,6 @@ std::string utf8_from_wide(std::wstring_view wide) {
   std::string utf8(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
   return utf8;
-}
-
-// The C++ library here does not tell links from what they point to.
-bool is_link(const std::filesystem::directory_entry& entry) {
-  const DWORD attributes = GetFileAttributesW(entry.path().c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "app/display_text.h"
 #include "app/findings_output.h"
+#include "app/lsp/lsp.h"
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "base/platform.h"
@@ -267,5 +268,10 @@ int run(const std::vector<platform::Argument>& args) {
 
 int main(int argc, char** argv) {
   orven::platform::ignore_write_signals();
-  return orven::cli::run(orven::platform::program_arguments(argc, argv));
+  const auto args = orven::platform::program_arguments(argc, argv);
+  // The language server keeps the standard streams for its protocol.
+  if (!args.empty() && args[0].text == "lsp") {
+    return orven::lsp::run_language_server(std::span(args).subspan(1));
+  }
+  return orven::cli::run(args);
 }
