@@ -322,6 +322,7 @@ class Scanner {
     platform::InputFile::Status status;
   };
   std::optional<Failure> failure_;  // the first input given by name that failed
+  std::optional<fs::path> output_met_;  // an input that is the run's output: nothing after it
 
   std::mutex mutex_;  // everything below
   std::condition_variable changed_;
@@ -385,7 +386,7 @@ bool is_dash(const fs::path& input) {
 }
 
 void Scanner::read_all() {
-  for (std::size_t i = 0; i < inputs_.size() && !failure_;) {
+  for (std::size_t i = 0; i < inputs_.size() && !failure_ && !output_met_;) {
     if (dash_is_stdin_ && is_dash(inputs_[i])) {
       ++i;
       if (stdin_read_) continue;  // read once: it has no more to give
@@ -428,6 +429,7 @@ void Scanner::read_walk() {
     }
     if (failure_) return;  // the run fails: nothing after it counts
   }
+  output_met_ = walk_->output_met();
 }
 
 // An input given by name that fails fails the run; one met in a folder is left out.
@@ -755,6 +757,7 @@ void Scanner::prune_files() {
 ModeOutcome Scanner::outcome() {
   ModeOutcome outcome;
   if (failure_) outcome = input_failure(failure_->path, failure_->status);
+  if (output_met_) outcome = output_is_input(*output_met_, walk_options_.output);
   outcome.skipped = std::move(skipped_);
   return outcome;
 }
@@ -794,6 +797,7 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
     // Folders that gave no source at all: a report of nothing would look like advice.
     result.outcome.status = ModeOutcome::Status::no_sources;
     result.outcome.file = inputs.empty() ? fs::path() : inputs.front();
+    note_ignored_folders(result.outcome, inputs, walk);
     return result;
   }
   if (scanner.all_found()) {
