@@ -17,8 +17,10 @@
 #include <string_view>
 #include <vector>
 
+#include "advisor/code_lexers.h"
 #include "advisor/display_width.h"
 #include "advisor/document_scan.h"
+#include "advisor/keyword_kinds.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/places.h"
 #include "advisor/suppression.h"
@@ -472,25 +474,90 @@ TEST(DocumentHits, OccurrencesOfTheRulesThatFire) {
       out.emplace_back(h.id, h.begin, h.end);
     return out;
   };
-  const std::string php = "fopen(1);\nfor  (;;) $_GET;";
+  const std::string php = "<?php fopen(1);\nfor  (;;) $_GET;";
   EXPECT_EQ(hits(php, "a.php"),
-            (Hits{{"W01", 0, 5}, {"W02", 10, 16}, {"W06", 20, 25}, {"W10", 20, 25}}));
-  EXPECT_EQ(hits(php, "A.PHP", 2), (Hits{{"W01", 0, 5}, {"W02", 10, 16}}));
+            (Hits{{"W01", 6, 11}, {"W02", 16, 22}, {"W06", 26, 31}, {"W10", 26, 31}}));
+  EXPECT_EQ(hits(php, "A.PHP", 2), (Hits{{"W01", 6, 11}, {"W02", 16, 22}}));
   // C++: for (without its parenthesis) and fopen are C++ rules too; $_GET is not.
-  EXPECT_EQ(hits(php, "a.cpp"), (Hits{{"C02", 0, 5}, {"C03", 10, 13}}));
-  EXPECT_TRUE(hits(php, "notes.txt").empty());
+  EXPECT_EQ(hits(php, "a.cpp"), (Hits{{"C02", 6, 11}, {"C03", 16, 19}}));
+  EXPECT_TRUE(hits(php.substr(6), "notes.txt").empty());
   EXPECT_EQ(hits("#include fopen", "notes.txt"), (Hits{{"C02", 9, 14}}));
   // A zero byte ends what is searched.
-  EXPECT_TRUE(hits(std::string("x\0fopen", 7), "a.php").empty());
+  EXPECT_TRUE(hits(std::string("<?php x\0fopen", 13), "a.php").empty());
 
   const std::string marked =
-      "fopen(); fopen(); // orven-disable-line W01\n"
+      "<?php fopen(); fopen(); // orven-disable-line W01\n"
       "// orven-disable-next-line all\r\n"
       "fopen();\r"
       "fopen(); if\n";
-  EXPECT_EQ(hits(marked, "a.php"), (Hits{{"W01", 85, 90}, {"W16", 94, 96}}));
-  EXPECT_EQ(hits(marked + "/* orven-disable-file W16 */", "a.php"), (Hits{{"W01", 85, 90}}));
+  EXPECT_EQ(hits(marked, "a.php"), (Hits{{"W01", 91, 96}, {"W16", 100, 102}}));
+  EXPECT_EQ(hits(marked + "/* orven-disable-file W16 */", "a.php"), (Hits{{"W01", 91, 96}}));
   EXPECT_EQ(hits(marked, "a.c").size(), 4u);  // C02 three times and C04: W01 is not C02
+}
+
+// In code, an occurrence counts only where it is code of the kind its keyword must be: not in
+// a comment, a literal or markup text, not inside a longer word, not joined from two words
+// by taking out a blank, and a tag or a header name only where one stands. Each case is
+// (source, name, the occurrences that count as "id:text").
+TEST(DocumentHits, CodeNotCommentsLiteralsOrPartsOfWords) {
+  const auto hits = [](std::string_view text, const char* name) {
+    std::vector<std::string> out;
+    for (const DocumentHit& h : document_hits(text, name)) {
+      out.push_back(h.id + ":" + std::string(text.substr(h.begin, h.end - h.begin)));
+    }
+    return out;
+  };
+  using Want = std::vector<std::string>;
+  EXPECT_EQ(hits("// fopen if\n/* while */ \"return\" 'i' #ifndef X\n"
+                 "if (x) fopen(y); ACCESS_BIT SS_CENTER Create Window CreateWindowEx();\n"
+                 "R\"x(puts)x\" 1'0'0 OFN_ALLOWMULTISELECT for\t(;;) strtolower(s);\n"
+                 "#define S \"a\\\n fopen\"\n",
+                 "win.c"),
+            (Want{"C04:if", "C02:fopen", "C28:SS_", "C10:CreateWindow", "C17:FN_ALLOWMULTISELECT",
+                  "C03:for"}));
+  EXPECT_EQ(
+      hits("<html><body><form><input type=\"text\" value='input'> mail if\n"
+           "<?php // mail ?>\n<?php $mail = 1; mail ($to); # fopen\n"
+           "echo \"$_GET[x] and fopen\"; echo <<<EOT\n  $_POST fopen\n  EOT;\n"
+           "echo <<<'NOW'\n$_REQUEST\nNOW;\n?>\n"
+           "<script>if (a) s = /fopen/.test(s); x = y / fopen / 2; `${mkdir(1)} unlink`</script>"
+           "<!-- chmod --></body>",
+           "page.php"),
+      (Want{"W23:form", "W22:input", "W21:mail", "W06:$_GET", "W10:$_GET", "W06:$_POST",
+            "W10:$_POST", "W16:if", "W01:fopen", "W13:mkdir"}));
+  // JavaScript alone opens the web section; a name of no language is text.
+  EXPECT_EQ(hits("let s = 'fopen'; // mail\nif (re.test(x)) getElementById('a');", "a.js"),
+            (Want{"W16:if", "W24:getElementById"}));
+  EXPECT_EQ(hits("#include <windows.h>\n// ifx", "notes.txt"), (Want{"C04:if"}));
+}
+
+// The lexers' classes of the bytes that keywords of a kind need: a preprocessor line's "#"
+// and the header name of its #include, PHP's open tags, the tags of a page.
+TEST(CodeLexers, DirectivesHeadersTagsAndOpenTags) {
+  const std::string c = "  # include <windows.h>\n#define X <a.h>\n";
+  const std::vector<CodeClass> cc = classify(c, Language::c);
+  EXPECT_EQ(cc[2], CodeClass::directive);
+  EXPECT_EQ(cc[c.find("<windows.h>")], CodeClass::header);
+  EXPECT_EQ(cc[c.find(".h>")], CodeClass::header);
+  EXPECT_EQ(cc[c.find("<a.h>")], CodeClass::code);
+  const std::string php = "<p>x</p><?php if ?><?= $a ?><?xml";
+  const std::vector<CodeClass> pc = classify(php, Language::php);
+  EXPECT_EQ(pc[0], CodeClass::tag);
+  EXPECT_EQ(pc[3], CodeClass::text);
+  EXPECT_EQ(pc[php.find("</p")], CodeClass::tag);
+  EXPECT_EQ(pc[php.find("<?php") + 4], CodeClass::open_tag);
+  EXPECT_EQ(pc[php.find("if")], CodeClass::code);
+  EXPECT_EQ(pc[php.find("$a")], CodeClass::code);
+  EXPECT_NE(pc[php.find("<?xml")], CodeClass::open_tag);
+  // Every keyword of the rules and gates has its kind written down.
+  for (const RuleRef& ref : all_rules()) {
+    for (const std::string_view keyword : ref.rule->keywords) {
+      if (keyword.empty()) continue;
+      EXPECT_TRUE(std::any_of(std::begin(kKeywordKinds), std::end(kKeywordKinds),
+                              [&](const KeywordKindEntry& e) { return e.keyword == keyword; }))
+          << keyword;
+    }
+  }
 }
 
 }  // namespace
