@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "advisor/code_lexers.h"
@@ -432,6 +433,40 @@ TEST_F(Places, StandardInputIsOneFileOfItsName) {
     EXPECT_EQ(f.findings[0].hit->first.column, 3u);
     EXPECT_EQ(f.findings[0].hit->count, 2u);  // and once in b.php, not again from a second "-"
   }
+}
+
+// Standard input that is a pipe, longer than a chunk and written while it is read: all of
+// it is read to its end, as one file, and a keyword across the edge of two reads is found.
+TEST_F(Places, StandardInputFromAPipeIsReadToItsEnd) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const std::string typed = std::string(300000, ' ') + "fop" + std::string(70000, '\n') + "en";
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < typed.size();) {
+      const ssize_t n =
+          write(ends[1], typed.data() + at, std::min<std::size_t>(4096, typed.size() - at));
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    close(ends[1]);
+  });
+  const int saved = dup(0);
+  dup2(ends[0], 0);
+  close(ends[0]);
+  ScanSettings settings;
+  settings.dash_is_stdin = true;
+  settings.chunk_bytes = 65536;
+  workspace_ = create_workspace();
+  write_bytes("gate.php", "<?php");
+  const Findings f = find_advice(*workspace_, std::vector<fs::path>{"gate.php", "-"}, settings);
+  writer.join();
+  dup2(saved, 0);
+  close(saved);
+  ASSERT_EQ(f.outcome.status, ModeOutcome::Status::ok);
+  ASSERT_FALSE(f.findings.empty());
+  EXPECT_EQ(f.findings[0].id, "W01");
+  EXPECT_EQ(f.findings[0].hit->first.file, "-");
+  EXPECT_EQ(f.findings[0].hit->last.line, 70001u);
 }
 #endif
 
