@@ -153,20 +153,18 @@ TEST(UiThread, PostedTasksRunOnTheLoopsThreadInOrder) {
   EXPECT_THAT(ran, ElementsAre(0, 1, 2));
 }
 
-// The widgets drawn and heard: these need a display (CTest runs them under xvfb-run as
-// gtk_window_test.on_display) and are skipped where there is none.
+// Widgets drawn: these need a display (CTest runs them under xvfb-run as
+// gtk_window_test.on_display) and are skipped where there is none. What a screen reader
+// hears of the window is tested end to end (tests/e2e-gtk, through AT-SPI).
 class OnDisplay : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { display_ = gtk_init_check(nullptr, nullptr); }
   void SetUp() override {
     if (!display_) GTEST_SKIP() << "no display";
   }
-  static void settle() {
-    while (gtk_events_pending()) gtk_main_iteration();
-  }
   // What the window draws, as bytes of an image of its size.
   static std::vector<unsigned char> drawn(GtkWidget* window, int width, int height) {
-    settle();
+    while (gtk_events_pending()) gtk_main_iteration();
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     cairo_t* cr = cairo_create(image);
     gtk_widget_draw(window, cr);
@@ -215,75 +213,6 @@ TEST_F(OnDisplay, ParagraphDrawsEachLineAsALabelOfItsOwnWould) {
   EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(paragraph)),
                "Первая строка абзаца,\nвторая строка, длиннее первой,\n\nи четвёртая.");
   for (GtkWidget* w : {whole, labels, empty}) gtk_widget_destroy(w);
-}
-
-// The mode list reports focus as a widget that takes it does, and a screen reader is told as
-// it comes and goes; the label names it both ways.
-TEST_F(OnDisplay, ModeListReportsItsFocusAndIsTiedToItsLabel) {
-  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-  GtkWidget* label = gtk_label_new("Какой режим?");
-  GtkWidget* modes = mode_list_new();
-  gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(modes), "первый");
-  gtk_combo_box_set_active(GTK_COMBO_BOX(modes), 0);
-  GtkWidget* other = gtk_button_new_with_label("кнопка");
-  for (GtkWidget* w : {label, modes, other}) gtk_box_pack_start(GTK_BOX(box), w, FALSE, FALSE, 0);
-  gtk_container_add(GTK_CONTAINER(window), box);
-  tie_label(label, modes);
-  gtk_widget_show_all(window);
-  AtkObject* list = gtk_widget_get_accessible(modes);
-  AtkObject* named_by = gtk_widget_get_accessible(label);
-  EXPECT_EQ(atk_object_get_role(list), ATK_ROLE_COMBO_BOX);
-
-  const auto target = [](AtkObject* of, AtkRelationType type) -> AtkObject* {
-    AtkRelationSet* relations = atk_object_ref_relation_set(of);
-    AtkRelation* relation = atk_relation_set_get_relation_by_type(relations, type);
-    GPtrArray* targets = relation != nullptr ? atk_relation_get_target(relation) : nullptr;
-    AtkObject* first = targets != nullptr && targets->len == 1
-                           ? ATK_OBJECT(g_ptr_array_index(targets, 0))
-                           : nullptr;
-    g_object_unref(relations);
-    return first;
-  };
-  EXPECT_EQ(target(list, ATK_RELATION_LABELLED_BY), named_by);
-  EXPECT_EQ(target(named_by, ATK_RELATION_LABEL_FOR), list);
-
-  const auto has = [](AtkObject* object, AtkStateType state) {
-    AtkStateSet* states = atk_object_ref_state_set(object);
-    const bool there = atk_state_set_contains_state(states, state);
-    g_object_unref(states);
-    return there;
-  };
-  std::vector<bool> told;  // the focused state's changes, as a screen reader is told them
-  g_signal_connect(list, "state-change::focused",
-                   G_CALLBACK(+[](AtkObject*, gchar*, gboolean on, gpointer told) {
-                     static_cast<std::vector<bool>*>(told)->push_back(on != 0);
-                   }),
-                   &told);
-  // The window becomes the active one, as a window manager's focus makes it.
-  GdkEvent* focus_in = gdk_event_new(GDK_FOCUS_CHANGE);
-  focus_in->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
-  focus_in->focus_change.in = TRUE;
-  gtk_widget_send_focus_change(window, focus_in);
-  gdk_event_free(focus_in);
-
-  gtk_widget_grab_focus(other);
-  settle();
-  told.clear();
-  EXPECT_TRUE(has(list, ATK_STATE_FOCUSABLE));
-  EXPECT_FALSE(has(list, ATK_STATE_FOCUSED));
-  gtk_widget_grab_focus(modes);
-  settle();
-  EXPECT_TRUE(has(list, ATK_STATE_FOCUSED));
-  gtk_widget_grab_focus(other);
-  settle();
-  EXPECT_FALSE(has(list, ATK_STATE_FOCUSED));
-  EXPECT_TRUE(has(list, ATK_STATE_FOCUSABLE));
-  gtk_widget_grab_focus(modes);
-  settle();
-  EXPECT_TRUE(has(list, ATK_STATE_FOCUSED));
-  EXPECT_THAT(told, ElementsAre(true, false, true));
-  gtk_widget_destroy(window);
 }
 
 }  // namespace
