@@ -23,6 +23,7 @@
 #include "advisor/keyword_kinds.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/places.h"
+#include "advisor/rule_index.h"
 #include "advisor/suppression.h"
 #include "training_fixture.h"
 
@@ -557,6 +558,83 @@ TEST(CodeLexers, DirectivesHeadersTagsAndOpenTags) {
                               [&](const KeywordKindEntry& e) { return e.keyword == keyword; }))
           << keyword;
     }
+  }
+}
+
+// The lexers on what is hard to tell: JavaScript's slash as a regular expression or a
+// division, templates nested in templates, PHP's heredoc label only where it ends a line's
+// first word and "?>" ending PHP in a line comment, C's raw strings with a delimiter, a line
+// comment continued by a backslash, and character prefixes.
+TEST(CodeLexers, WhatIsHardToTell) {
+  const auto classes_of = [](std::string_view text, Language language, std::string_view what,
+                             std::size_t nth = 0) {
+    std::size_t at = text.find(what);
+    while (nth-- > 0) at = text.find(what, at + 1);
+    return classify(text, language)[at];
+  };
+  const std::string js =
+      "a = b / c / d; r = /x\\/[/]y/g.test(s); return /z/; f(`${`${q}` + w}` + v); e = (1) / g;";
+  EXPECT_EQ(classes_of(js, Language::javascript, "c"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "y/g"), CodeClass::literal);
+  EXPECT_EQ(classes_of(js, Language::javascript, "z"), CodeClass::literal);
+  EXPECT_EQ(classes_of(js, Language::javascript, "q"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "w"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "v"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "g;"), CodeClass::code);
+
+  const std::string php =
+      "<?php $a = <<<END\nx END y\n  ENDING\n  END;\n$b; // c ?>d<?php /* ?> */ $e ?>";
+  EXPECT_EQ(classes_of(php, Language::php, "ENDING"), CodeClass::literal);
+  EXPECT_EQ(classes_of(php, Language::php, "$b"), CodeClass::code);
+  EXPECT_EQ(classes_of(php, Language::php, "d<"), CodeClass::text);
+  EXPECT_EQ(classes_of(php, Language::php, "$e"), CodeClass::code);
+
+  const std::string c = "s = R\"xy(a)\" b)xy\"; t; // c \\\n d\ne = u8'f' + L\"g\" + h;";
+  EXPECT_EQ(classes_of(c, Language::c, "b)"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "t;"), CodeClass::code);
+  EXPECT_EQ(classes_of(c, Language::c, " d"), CodeClass::comment);
+  EXPECT_EQ(classes_of(c, Language::c, "e ="), CodeClass::code);
+  EXPECT_EQ(classes_of(c, Language::c, "f"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "g"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "h"), CodeClass::code);
+}
+
+// The numbered list of the rules: every id read back to its number, the ids that are not
+// rules refused, and each keyword of the set firing the rules that name it, in order.
+TEST(RuleIndex, IdsNumbersAndKeywords) {
+  for (const RuleRef& ref : all_rules()) {
+    EXPECT_EQ(rule_number(rule_id(ref.section, ref.index)), ref.number);
+  }
+  for (const std::string_view id : {"W00", "W29", "C41", "X01", "W1", "w01", "W011"}) {
+    EXPECT_FALSE(rule_number(id).has_value()) << id;
+  }
+  const KeywordSet& keywords = advisor_keywords();
+  const auto rules = rules_by_keyword(keywords);
+  EXPECT_EQ(rules[keywords.index_of("$_GET")], (std::vector<std::size_t>{5, 9}));
+  EXPECT_EQ(rules[keywords.index_of("fopen")], (std::vector<std::size_t>{0, kWebRuleCount + 1}));
+  EXPECT_EQ(rules[keywords.index_of("eval (")], (std::vector<std::size_t>{19}));
+  EXPECT_TRUE(rules[keywords.index_of("<?php")].empty());
+}
+
+// A file of no language: its document hits are the text-mode findings of a run over that
+// file alone, rule for rule, each rule's first hit where the findings place it.
+TEST_F(Places, DocumentHitsOfATextFileAgreeWithTheFindings) {
+  const std::string text =
+      "#include <windows.h>\n<?php fopen(x);\tfor ( ; ; ) if\r\nMessage Box(); printf sprintf";
+  write_bytes("notes.txt", text);
+  workspace_ = create_workspace();
+  const Findings f = find_advice(*workspace_, std::vector<fs::path>{"notes.txt"});
+  const std::vector<DocumentHit> hits = document_hits(text, "notes.txt");
+  for (const Finding& finding : f.findings) {
+    if (!finding.hit) continue;
+    SCOPED_TRACE(finding.id);
+    const auto first = std::find_if(hits.begin(), hits.end(),
+                                    [&](const DocumentHit& h) { return h.id == finding.id; });
+    ASSERT_NE(first, hits.end());
+    const std::string_view before = std::string_view(text).substr(0, first->begin);
+    const std::size_t line_start = before.find_last_of("\r\n") + 1;
+    EXPECT_EQ(std::count(before.begin(), before.end(), '\n') + 1, finding.hit->first.line);
+    EXPECT_EQ(first->begin - line_start + 1, finding.hit->first.column);
   }
 }
 
