@@ -112,18 +112,41 @@ std::size_t Text::offset_of(Position position, Encoding encoding) const {
   return at;
 }
 
-Position Text::position_of(std::size_t offset, Encoding encoding) const {
-  offset = std::min(offset, bytes_.size());
-  const std::uint64_t line = line_of(offset);
-  const std::size_t start = line_start(line);
-  if (encoding == Encoding::utf8) return {line, offset - start};
+std::uint64_t Text::units(std::size_t start, std::size_t offset, Encoding encoding) const {
+  if (encoding == Encoding::utf8) return offset - start;
   std::uint64_t units = 0;
   for (std::size_t at = start; at < offset;) {
     const Step step = step_at(bytes_, at, bytes_.size());
     units += step.units;
     at += step.bytes;
   }
-  return {line, units};
+  return units;
+}
+
+Position Text::position_of(std::size_t offset, Encoding encoding) const {
+  offset = std::min(offset, bytes_.size());
+  const std::uint64_t line = line_of(offset);
+  return {line, units(line_start(line), offset, encoding)};
+}
+
+std::vector<Position> Text::positions_of(std::span<const std::size_t> ascending,
+                                         Encoding encoding) const {
+  std::vector<Position> out;
+  out.reserve(ascending.size());
+  std::size_t at = 0;
+  std::uint64_t line = 0;
+  std::size_t start = 0;
+  for (std::size_t offset : ascending) {
+    offset = std::clamp(offset, at, bytes_.size());
+    if (const std::uint64_t breaks = breaks_in(at, offset); breaks > 0) {
+      line += breaks;
+      start = offset;
+      while (!is_break(start - 1)) --start;
+    }
+    at = offset;
+    out.push_back({line, units(start, offset, encoding)});
+  }
+  return out;
 }
 
 Text changed(const Text& text, std::span<const TextChange> changes, Encoding encoding) {

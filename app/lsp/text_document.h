@@ -40,6 +40,10 @@ class Text {
   std::size_t offset_of(Position position, Encoding encoding) const;
   // The position of a byte offset (the text's end for one past it).
   Position position_of(std::size_t offset, Encoding encoding) const;
+  // The positions of offsets given in ascending order, each walked to from the one before:
+  // one pass over the text for all of them.
+  std::vector<Position> positions_of(std::span<const std::size_t> ascending,
+                                     Encoding encoding) const;
   // The line of a byte offset, and the offsets where a line starts and where its break is.
   std::uint64_t line_of(std::size_t offset) const;
   std::size_t line_start(std::uint64_t line) const;
@@ -54,6 +58,8 @@ class Text {
   std::vector<std::uint64_t> breaks_before_;
   std::uint64_t breaks_ = 0;
   bool is_break(std::size_t i) const;
+  // The characters from `start` to `offset` on one line, in the encoding's units.
+  std::uint64_t units(std::size_t start, std::size_t offset, Encoding encoding) const;
   // The end of the line that starts at `start`: its break, or the text's end.
   std::size_t end_from(std::size_t start) const;
   // The line breaks that end in [from, to) (a CR LF ends at its LF).

@@ -261,8 +261,15 @@ TEST(LspText, RandomEditsAgreeWithAUtf16Model) {
         model.replace(from, to - from, utf16(change.text));
         ASSERT_EQ(utf16(text.bytes()), model) << "round " << round << " edit " << edit;
       }
-      // Every offset that starts a character comes back from its position.
+      // Every offset that starts a character comes back from its position, and all of them
+      // walked in one pass land where each one alone does.
+      std::vector<std::size_t> offsets;
+      for (std::size_t off = 0; off <= text.bytes().size(); ++off) offsets.push_back(off);
+      const std::vector<Position> walked = text.positions_of(offsets, encoding);
       for (std::size_t off = 0; off <= text.bytes().size(); ++off) {
+        const Position alone = text.position_of(off, encoding);
+        ASSERT_EQ(walked[off].line, alone.line) << "offset " << off << " in " << text.bytes();
+        ASSERT_EQ(walked[off].character, alone.character) << "offset " << off;
         if (off < text.bytes().size() &&
             (static_cast<unsigned char>(text.bytes()[off]) & 0xC0) == 0x80) {
           continue;
