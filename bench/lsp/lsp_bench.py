@@ -75,14 +75,14 @@ class Server:
                 length = int(line.split(b":")[1])
         return self.out.read(length)
 
-    def until(self, marker):
-        """Reads messages until one holds the marker bytes; how many publishes came."""
+    def until(self, *markers):
+        """Reads messages until one holds all the marker bytes; how many publishes came."""
         publishes = 0
         while True:
             body = self.read_body()
             if b"publishDiagnostics" in body:
                 publishes += 1
-            if marker in body:
+            if all(marker in body for marker in markers):
                 return body, publishes
 
     def request(self, method, params):
@@ -112,8 +112,8 @@ def edit(uri, version, line):
 
 
 def published(version):
-    # The server writes the params' members in order: diagnostics, uri, version.
-    return b'"version":%d}' % version
+    # The server writes the params' version last.
+    return b'"version":%d}}' % version
 
 
 def latency(server, uri, language, text, edits, rng):
@@ -181,7 +181,7 @@ def main():
         server.send({"jsonrpc": "2.0", "method": "textDocument/didOpen", "params": {
             "textDocument": {"uri": uri, "languageId": "php" if n % 2 else "cpp", "version": 1,
                              "text": text}}})
-        server.until(b'%s","version":1}' % uri.encode())
+        server.until(b'"uri":"%s"' % uri.encode(), published(1))
     rss = memory_kib(server.process.pid, "VmRSS")
     peak = memory_kib(server.process.pid, "VmHWM")
     print("100 open documents of %d lines, %.1f MiB of text: resident %.1f MiB (%.1f MiB "
