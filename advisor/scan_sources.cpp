@@ -7,6 +7,8 @@
 //   the segment holds at its edges (a Stretch); an ordered fold puts the stretches together
 //   in the order the reader numbered them, so that a keyword or a word across the edge of
 //   two chunks or two files is found as in one text made of all the files one after another.
+//   The scan gives back its result (scan.h, ScanResult); the run puts into the workspace
+//   what the report keeps there.
 //
 // Invariants, all under `mutex_`:
 // - Every segment and every file's end gets the next sequence number from the reader, and
@@ -23,13 +25,19 @@
 // - Whenever the reader finds no free buffer it scans a queued job itself, so the scan
 //   finishes with no scanner thread at all (one core, or none could be started).
 // - Listing folders and opening files happen on the reader alone, outside the lock; a file
-//   is closed as soon as its last chunk is read.
+//   is closed as soon as its last chunk is read. An input "-" (ScanSettings::dash_is_stdin)
+//   is standard input, read like a named file between the walks of the inputs around it.
 // - With places: `settled_` marks the keywords whose count in whole_ is not zero. whole_ holds
 //   only files folded to their end, all of them before any file still being scanned, so a
 //   scanner that reads a mark (at any time, without the lock) knows that keyword's first
 //   occurrence lies before the file it scans. A file that is one segment and meets only such
 //   keywords, inside and over its edges, keeps its counts only (WholeFile in places.h): none
 //   of its places can be asked for, so its lines are not counted and its name is not kept.
+// - With places, names are kept only while a place can refer to them: in file ends the fold
+//   has not reached (at most kNamesInFlight bytes of them: the reader waits as for the
+//   window), and in `files_taken_` for the files whose places whole_ holds (its keywords'
+//   first occurrences and its tail), pruned as it grows. Memory thus grows with neither the
+//   number of files nor the depth of the tree.
 // - Whether every keyword is found is decided at file ends only, from the files folded
 //   whole, so a file whose read fails part way never counts, whatever it held before the
 //   failure: it fails the run (a named file) or is reported skipped (a file of a folder).
@@ -314,6 +322,7 @@ class Scanner {
     platform::InputFile::Status status;
   };
   std::optional<Failure> failure_;  // the first input given by name that failed
+  std::optional<fs::path> output_met_;  // an input that is the run's output: nothing after it
 
   std::mutex mutex_;  // everything below
   std::condition_variable changed_;
@@ -377,7 +386,7 @@ bool is_dash(const fs::path& input) {
 }
 
 void Scanner::read_all() {
-  for (std::size_t i = 0; i < inputs_.size() && !failure_;) {
+  for (std::size_t i = 0; i < inputs_.size() && !failure_ && !output_met_;) {
     if (dash_is_stdin_ && is_dash(inputs_[i])) {
       ++i;
       if (stdin_read_) continue;  // read once: it has no more to give
@@ -420,6 +429,7 @@ void Scanner::read_walk() {
     }
     if (failure_) return;  // the run fails: nothing after it counts
   }
+  output_met_ = walk_->output_met();
 }
 
 // An input given by name that fails fails the run; one met in a folder is left out.
@@ -747,6 +757,7 @@ void Scanner::prune_files() {
 ModeOutcome Scanner::outcome() {
   ModeOutcome outcome;
   if (failure_) outcome = input_failure(failure_->path, failure_->status);
+  if (output_met_) outcome = output_is_input(*output_met_, walk_options_.output);
   outcome.skipped = std::move(skipped_);
   return outcome;
 }
@@ -786,6 +797,7 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
     // Folders that gave no source at all: a report of nothing would look like advice.
     result.outcome.status = ModeOutcome::Status::no_sources;
     result.outcome.file = inputs.empty() ? fs::path() : inputs.front();
+    note_ignored_folders(result.outcome, inputs, walk);
     return result;
   }
   if (scanner.all_found()) {

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -161,6 +163,24 @@ struct FileId {
 
 // The identity of `file` itself (a link is not followed); false when there is none to take.
 bool file_id(const std::filesystem::path& file, FileId& id);
+// The identity of what `file` leads to (a link is followed), as a read of it would see it.
+bool target_id(const std::filesystem::path& file, FileId& id);
+
+// A helper program run to its end: `program` is looked for in the absolute folders of PATH
+// only (never the current one, which may hold anything), with `arguments` (UTF-8); its
+// standard input is empty and its standard error discarded. Its exit status and what it
+// wrote to standard output (the first MiB); nothing when it could not be started or did not
+// end by itself.
+struct ProgramRun {
+  int status = 0;
+  std::string output;
+};
+std::optional<ProgramRun> run_program(std::string_view program,
+                                      std::span<const std::string> arguments);
+
+// git's configuration file for the whole system, where it is not found through git itself
+// ("/etc/gitconfig"; none on Windows, where it lies beside git).
+std::filesystem::path system_git_config();
 
 // How many CPUs this process may run on (its affinity mask), at least 1.
 unsigned usable_cpus();

@@ -589,6 +589,124 @@ bool file_id(const std::filesystem::path& file, FileId& id) {
   return id_of_path(file.native(), id);
 }
 
+bool target_id(const std::filesystem::path& file, FileId& id) {
+  Handle h(CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!h.valid() || !GetFileInformationByHandle(h.get(), &info)) return false;
+  id.device = info.dwVolumeSerialNumber;
+  id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+namespace {
+
+// One argument as the C runtime's parser (CommandLineToArgvW) reads it back.
+std::wstring argument_text(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+    return argument;
+  }
+  std::wstring out = L"\"";
+  for (auto at = argument.begin();; ++at) {
+    std::size_t backslashes = 0;
+    while (at != argument.end() && *at == L'\\') {
+      ++at;
+      ++backslashes;
+    }
+    if (at == argument.end()) {
+      out.append(backslashes * 2, L'\\');
+      break;
+    }
+    if (*at == L'"') {
+      out.append(backslashes * 2 + 1, L'\\');
+    } else {
+      out.append(backslashes, L'\\');
+    }
+    out.push_back(*at);
+  }
+  out.push_back(L'"');
+  return out;
+}
+
+}  // namespace
+
+std::optional<ProgramRun> run_program(std::string_view program,
+                                      std::span<const std::string> arguments) {
+  // CreateProcess would look in the current folder first: the program is found here instead.
+  std::wstring found;
+  const DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  std::wstring folders(length, L'\0');
+  if (length == 0 || GetEnvironmentVariableW(L"PATH", folders.data(), length) >= length) {
+    return std::nullopt;
+  }
+  folders.resize(folders.find(L'\0'));
+  const std::wstring name = wide_from_utf8(program) + L".exe";
+  for (std::size_t from = 0; found.empty() && from <= folders.size();) {
+    std::size_t end = folders.find(L';', from);
+    if (end == std::wstring::npos) end = folders.size();
+    std::wstring folder = folders.substr(from, end - from);
+    from = end + 1;
+    if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') {
+      folder = folder.substr(1, folder.size() - 2);
+    }
+    if (folder.empty() || !std::filesystem::path(folder).is_absolute()) continue;
+    const std::wstring candidate = folder + (folder.back() == L'\\' ? L"" : L"\\") + name;
+    const DWORD attributes = GetFileAttributesW(candidate.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      found = candidate;
+    }
+  }
+  if (found.empty()) return std::nullopt;
+  std::wstring command = argument_text(found);
+  for (const std::string& argument : arguments)
+    command += L" " + argument_text(wide_from_utf8(argument));
+
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherited, 0)) return std::nullopt;
+  Handle from(read_end);
+  Handle to(write_end);
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  Handle null(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &inherited, OPEN_EXISTING, 0, nullptr));
+  if (!null.valid()) return std::nullopt;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = null.get();
+  startup.hStdOutput = write_end;
+  startup.hStdError = null.get();
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(found.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process)) {
+    return std::nullopt;
+  }
+  Handle child(process.hProcess);
+  CloseHandle(process.hThread);
+  to.reset(INVALID_HANDLE_VALUE);
+  null.reset(INVALID_HANDLE_VALUE);
+  ProgramRun run;
+  constexpr std::size_t kMostKept = std::size_t{1} << 20;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    const std::size_t room = kMostKept - std::min(kMostKept, run.output.size());
+    run.output.append(buffer, std::min<std::size_t>(room, got));
+  }
+  DWORD status = 0;
+  if (WaitForSingleObject(child.get(), INFINITE) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(child.get(), &status)) {
+    return std::nullopt;
+  }
+  run.status = static_cast<int>(status);
+  return run;
+}
+
+std::filesystem::path system_git_config() {
+  return {};
+}
+
 unsigned usable_cpus() {
   DWORD_PTR process = 0;
   DWORD_PTR system = 0;

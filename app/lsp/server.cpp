@@ -17,12 +17,12 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "advisor/input_walk.h"
 #include "advisor/languages.h"
 #include "advisor/rule_index.h"
 #include "app/display_text.h"
 #include "app/findings_output.h"
 #include "app/lsp/marker_edit.h"
-#include "app/lsp/pending_ignored_by.h"
 #include "app/lsp/pending_rule_markdown.h"
 #include "texts/lsp.h"
 #include "texts/product.h"
