@@ -67,7 +67,7 @@ const std::map<std::string, RuleTexts, std::less<>>& rule_texts() {
       }
       std::string message_json = json(message).dump();
       by_id[rule_id(rule.section, rule.index)] = {std::move(message), std::move(message_json),
-                                                  app::rule_markdown(*rule.rule)};
+                                                  app::rule_markdown(rule)};
     }
     return by_id;
   }();
