@@ -1,471 +1,991 @@
-// The lexers. Each walks the bytes once, forward, and never looks back further than the
-// identifier before a quote (raw-string and character prefixes, digit separators) or the
-// last word before a slash (regular expression or division).
+// The lexers. Each walks a piece's bytes once, forward, in steps: a step reads the bytes of
+// one mode up to where something may begin or end, and decides that from at most kLexAhead
+// bytes after it (the piece's own or the `ahead` bytes after it). A token that begins in a
+// piece and runs past its end (an escape, "*/", "<?php") leaves its class for the next
+// piece's first bytes (LexState::carry). What looks back (the word before a quote) reads the
+// piece and, at its start, the word the state carries.
+//
+// Where the whole-file lexers that came before read without bound, the bound is this file's
+// (each says so where it applies): a raw string's delimiter of up to 16 bytes (as C++ has
+// it), up to 16 blanks between "<<<" and a heredoc's label, a heredoc label of up to 256
+// bytes (a longer one is never matched: the heredoc runs to the file's end), template
+// literals nested in ${} up to 1024 deep (a deeper "${" is template text), and an unclosed
+// "#include <" whose header name runs to the line's end.
 #include "advisor/code_lexers.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace orven {
 
 namespace {
 
-using Classes = std::vector<CodeClass>;
-constexpr std::size_t npos = std::string_view::npos;
+enum CMode : std::uint8_t {
+  c_code,
+  c_line_comment,
+  c_block_comment,
+  c_string,
+  c_raw_string,
+  c_directive_blanks,  // after a line's "#"
+  c_directive_name,
+  c_include_blanks,  // after "#include"
+  c_header,          // "<" … ">" after it
+};
 
-bool is_ident(unsigned char c) {
+// HTML and the JavaScript of a page or a .js file.
+enum PageMode : std::uint8_t {
+  html_text,
+  html_comment,
+  html_tag,
+  html_style,  // the text of a <style> element
+  js_code,
+  js_word,  // an identifier that the piece before ended in
+  js_line_comment,
+  js_block_comment,
+  js_string,
+  js_template,
+  js_regex,
+  js_regex_flags,
+};
+
+enum PhpMode : std::uint8_t {
+  php_code,
+  php_line_comment,
+  php_block_comment,
+  php_string,
+  php_heredoc_label,
+  php_heredoc_body,
+  php_heredoc_line,  // blanks at the start of a heredoc's line
+  php_heredoc_end,   // its label, being matched
+};
+
+constexpr std::size_t kLongestWord = 16;       // kept of LexState::word
+constexpr std::size_t kLongestDelimiter = 16;  // a raw string's, as C++ allows
+constexpr std::size_t kHeredocBlanks = 16;
+constexpr std::size_t kLongestLabel = 256;
+constexpr std::size_t kMostNested = 1024;  // template literals in ${}, parentheses
+
+constexpr bool is_ident(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
          c >= 0x80;
 }
-bool is_blank(char c) {
+constexpr bool is_word(int c) {
+  return is_ident(c) || c == '$';
+}
+constexpr bool is_digit(int c) {
+  return c >= '0' && c <= '9';
+}
+constexpr bool is_blank(int c) {
   return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
 }
-char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+constexpr int lower(int c) {
+  return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
-// Whether text at `at` begins with `word`, letters of any case.
-bool starts_nocase(std::string_view text, std::size_t at, std::string_view word) {
-  if (text.size() - at < word.size()) return false;
-  for (std::size_t i = 0; i < word.size(); ++i) {
-    if (lower(text[at + i]) != word[i]) return false;
+
+template <typename Pred>
+constexpr std::array<bool, 256> table_of(Pred pred) {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[static_cast<std::size_t>(c)] = pred(c);
+  return table;
+}
+
+// Bytes after which C code may hold something other than code.
+constexpr auto kCSpecial =
+    table_of([](int c) { return c == '\n' || c == '/' || c == '"' || c == '\'' || c == '#'; });
+constexpr auto kPhpSpecial = table_of([](int c) {
+  return c == '?' || c == '/' || c == '#' || c == '\'' || c == '"' || c == '`' || c == '<';
+});
+
+// What a byte of JavaScript code does.
+enum JsByte : std::uint8_t { js_skip, js_punct, js_word_byte, js_special };
+constexpr std::array<JsByte, 256> kJsBytes = [] {
+  std::array<JsByte, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    JsByte kind = js_punct;
+    if (is_blank(c) || c == '\n') {
+      kind = js_skip;
+    } else if (is_word(c)) {
+      kind = js_word_byte;
+    } else if (std::string_view("/\"'`{}()]<").find(static_cast<char>(c)) !=
+               std::string_view::npos) {
+      kind = js_special;
+    }
+    table[static_cast<std::size_t>(c)] = kind;
   }
-  return true;
-}
-void fill(Classes& out, std::size_t from, std::size_t to, CodeClass c) {
-  std::fill(out.begin() + static_cast<std::ptrdiff_t>(from),
-            out.begin() + static_cast<std::ptrdiff_t>(to), c);
-}
-// The identifier that ends just before `at`.
-std::string_view word_before(std::string_view t, std::size_t at) {
-  std::size_t s = at;
-  while (s > 0 && is_ident(static_cast<unsigned char>(t[s - 1]))) --s;
-  return t.substr(s, at - s);
-}
-
-// The end of a C-style block comment that starts at `at`, or the text's end when unclosed.
-std::size_t block_comment_end(std::string_view t, std::size_t at) {
-  const std::size_t end = t.find("*/", at + 2);
-  return end == npos ? t.size() : end + 2;
-}
-
-// --- C and C++ -------------------------------------------------------------------------
-
-// The end of a quoted literal that starts at `at` (its quote), escapes and line
-// continuations inside; it ends at its closing quote or, unclosed, at the line's end.
-std::size_t quoted_end(std::string_view t, std::size_t at, char quote) {
-  std::size_t j = at + 1;
-  while (j < t.size() && t[j] != quote && t[j] != '\n') j += t[j] == '\\' ? 2 : 1;
-  return j < t.size() && t[j] == quote ? j + 1 : std::min(j, t.size());
-}
-
-void lex_c(std::string_view t, Classes& out) {
-  const std::size_t n = t.size();
-  bool line_start = true;  // nothing but blanks and comments since the line began
-  for (std::size_t i = 0; i < n;) {
-    const char c = t[i];
-    if (c == '\n') {
-      line_start = true;
-      ++i;
-      continue;
-    }
-    if (c == '/' && i + 1 < n && t[i + 1] == '/') {
-      std::size_t j = i;
-      while (j < n && t[j] != '\n') j += t[j] == '\\' && j + 1 < n ? 2 : 1;
-      j = std::min(j, n);
-      fill(out, i, j, CodeClass::comment);
-      i = j;
-      continue;
-    }
-    if (c == '/' && i + 1 < n && t[i + 1] == '*') {
-      const std::size_t j = block_comment_end(t, i);
-      fill(out, i, j, CodeClass::comment);
-      i = j;
-      continue;
-    }
-    if (c == '"' || c == '\'') {
-      line_start = false;
-      const std::string_view before = word_before(t, i);
-      if (c == '\'' && !before.empty() && before[0] >= '0' && before[0] <= '9') {
-        ++i;  // a digit separator: 1'000
-        continue;
-      }
-      std::size_t j = npos;
-      if (c == '"' && (before == "R" || before == "u8R" || before == "uR" || before == "UR" ||
-                       before == "LR")) {
-        const std::size_t open = t.find('(', i + 1);
-        if (open != npos && open - i - 1 <= 16) {
-          const std::string close = ")" + std::string(t.substr(i + 1, open - i - 1)) + "\"";
-          const std::size_t end = t.find(close, open + 1);
-          j = end == npos ? n : end + close.size();
-        }
-      }
-      if (j == npos) j = quoted_end(t, i, c);
-      fill(out, i, j, CodeClass::literal);
-      i = j;
-      continue;
-    }
-    if (c == '#' && line_start) {
-      line_start = false;
-      out[i] = CodeClass::directive;
-      std::size_t j = i + 1;
-      while (j < n && is_blank(t[j])) ++j;
-      std::size_t name_end = j;
-      while (name_end < n && is_ident(static_cast<unsigned char>(t[name_end]))) ++name_end;
-      const std::string_view name = t.substr(j, name_end - j);
-      i = name_end;
-      if (name == "include" || name == "include_next" || name == "import") {
-        std::size_t k = name_end;
-        while (k < n && is_blank(t[k])) ++k;
-        if (k < n && t[k] == '<') {
-          std::size_t end = k + 1;
-          while (end < n && t[end] != '>' && t[end] != '\n') ++end;
-          if (end < n && t[end] == '>') {
-            fill(out, k, end + 1, CodeClass::header);
-            i = end + 1;
-          }
-        }
-      }
-      continue;
-    }
-    if (!is_blank(c)) line_start = false;
-    ++i;
-  }
-}
-
-// --- JavaScript ------------------------------------------------------------------------
+  return table;
+}();
 
 // Words after which a slash begins a regular expression, not a division.
-bool regex_may_follow_word(std::string_view word) {
+bool regex_may_follow(std::string_view word) {
   for (const std::string_view w : {"return", "typeof", "instanceof", "in", "of", "new", "delete",
                                    "void", "throw", "case", "do", "else", "yield", "await"}) {
     if (word == w) return true;
   }
   return false;
 }
+// Words whose "(" opens a condition, after whose ")" a slash begins a regular expression.
+bool opens_condition(std::string_view word) {
+  return word == "if" || word == "while" || word == "for" || word == "with";
+}
 
-// Lexes JavaScript from `i` up to `to`, or in a page's <script> up to its "</script" (then
-// `in_page`); bytes marked in `skip` (PHP inside the script) are passed over. Returns where
-// it stopped.
-std::size_t lex_js(std::string_view t, Classes& out, std::size_t i, std::size_t to, bool in_page,
-                   const std::vector<bool>* skip) {
-  std::vector<int> templates;  // per template literal open in code: the braces open in it
-  int braces = 0;
-  bool regex_ok = true;
-  bool in_template = false;
-  const auto skipped = [&](std::size_t at) { return skip != nullptr && (*skip)[at]; };
-  const auto ends_script = [&](std::size_t at) {
-    return in_page && t[at] == '<' && starts_nocase(t, at, "</script");
-  };
-  while (i < to) {
-    if (skipped(i)) {
-      ++i;
-      continue;
-    }
-    if (ends_script(i)) return i;
-    if (in_template) {  // inside a template literal's text
-      if (t[i] == '\\') {
-        out[i] = CodeClass::literal;
-        if (i + 1 < to) out[i + 1] = CodeClass::literal;
-        i += 2;
-      } else if (t[i] == '`') {
-        out[i++] = CodeClass::literal;
-        in_template = false;
-        regex_ok = false;
-      } else if (t[i] == '$' && i + 1 < to && t[i + 1] == '{') {
-        out[i] = out[i + 1] = CodeClass::literal;
-        i += 2;
-        templates.push_back(braces);
-        in_template = false;
-        regex_ok = true;
-      } else {
-        out[i++] = CodeClass::literal;
-      }
-      continue;
-    }
-    const char c = t[i];
-    const auto run = [&](std::size_t j, CodeClass cls) {
-      j = std::min(j, to);
-      for (std::size_t k = i; k < j; ++k) {
-        if (!skipped(k)) out[k] = cls;
-      }
-      i = j;
-    };
-    // The end of a run that stops at `stop` or at the script's end.
-    const auto until = [&](std::size_t from, auto&& stop) {
-      std::size_t j = from;
-      while (j < to && !ends_script(j) && !stop(j)) ++j;
-      return j;
-    };
-    if (c == '/' && i + 1 < to && t[i + 1] == '/') {
-      run(until(i, [&](std::size_t j) { return t[j] == '\n'; }), CodeClass::comment);
-      continue;
-    }
-    if (c == '/' && i + 1 < to && t[i + 1] == '*') {
-      const std::size_t j =
-          until(i + 2, [&](std::size_t k) { return t[k - 1] == '*' && t[k] == '/' && k > i + 2; });
-      run(j < to && t[j] == '/' ? j + 1 : j, CodeClass::comment);
-      continue;
-    }
-    if (c == '"' || c == '\'') {
-      bool escaped = false;
-      const std::size_t j = until(i + 1, [&](std::size_t k) {
-        if (escaped) return escaped = false;
-        if (t[k] == '\\') return !(escaped = true);
-        return t[k] == c || t[k] == '\n';
-      });
-      run(j < to && t[j] == c ? j + 1 : j, CodeClass::literal);
-      regex_ok = false;
-      continue;
-    }
-    if (c == '`') {
-      out[i++] = CodeClass::literal;
-      in_template = true;
-      continue;
-    }
-    if (c == '/' && regex_ok) {
-      bool escaped = false;
-      bool in_class = false;
-      std::size_t j = until(i + 1, [&](std::size_t k) {
-        if (escaped) return escaped = false;
-        if (t[k] == '\\') return !(escaped = true);
-        if (t[k] == '[') in_class = true;
-        if (t[k] == ']') in_class = false;
-        return t[k] == '\n' || (t[k] == '/' && !in_class);
-      });
-      if (j < to && t[j] == '/') {
-        ++j;
-        while (j < to && is_ident(static_cast<unsigned char>(t[j]))) ++j;  // its flags
-      }
-      run(j, CodeClass::literal);
-      regex_ok = false;
-      continue;
-    }
-    if (c == '{') {
-      ++braces;
-    } else if (c == '}') {
-      if (!templates.empty() && templates.back() == braces) {
-        templates.pop_back();
-        out[i++] = CodeClass::literal;
-        in_template = true;
-        continue;
-      }
-      --braces;
-    }
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (is_ident(u) || c == '$') {
-      std::size_t j = i;
-      while (j < to && !skipped(j) && (is_ident(static_cast<unsigned char>(t[j])) || t[j] == '$')) {
-        ++j;
-      }
-      regex_ok = regex_may_follow_word(t.substr(i, j - i));
-      i = j;
-      continue;
-    }
-    if (!is_blank(c) && c != '\n') regex_ok = !(c == ')' || c == ']' || c == '}');
-    ++i;
+// A word: its first kLongestWord bytes and its length.
+struct Word {
+  std::string text;
+  std::uint64_t length = 0;
+  bool is(std::string_view w) const { return length == w.size() && text == w; }
+};
+
+class Lexer {
+ public:
+  Lexer(LexState& s, std::string_view piece, std::string_view ahead, CodeClass* out)
+      : s_(s),
+        t_(reinterpret_cast<const unsigned char*>(piece.data())),
+        n_(piece.size()),
+        ahead_(reinterpret_cast<const unsigned char*>(ahead.data())),
+        ahead_n_(ahead.size()),
+        out_(out),
+        limit_(n_),
+        php_file_(s.language == Language::php),
+        in_page_(s.language == Language::php || s.language == Language::html) {}
+
+  void run();
+
+ private:
+  // The byte at j of the piece and what follows it; -1 past the file's end.
+  int at(std::size_t j) const {
+    if (j < n_) return t_[j];
+    j -= n_;
+    return j < ahead_n_ ? ahead_[j] : -1;
   }
-  return i;
+  bool starts_nocase(std::size_t j, std::string_view w) const {
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      if (lower(at(j + i)) != w[i]) return false;
+    }
+    return true;
+  }
+  // Gives the bytes from `from` to `to` the class; those past the piece are the next one's.
+  void mark(std::size_t from, std::size_t to, CodeClass c) {
+    const std::size_t stop = std::min(to, n_);
+    if (from < stop) std::memset(out_ + from, static_cast<int>(c), stop - from);
+    if (to > n_) {
+      s_.carry = static_cast<std::uint8_t>(to - std::max(from, n_));
+      s_.carry_class = c;
+    }
+  }
+  std::size_t escape_end(std::size_t j) const;
+  Word word_before(std::size_t i) const;
+  Word word_of(std::size_t from, std::size_t to, bool continued) const;
+  std::size_t php_open(std::size_t i) const;
+  void end_of_piece();
+
+  std::size_t c_step(std::size_t i);
+  std::size_t page_step(std::size_t i);
+  std::size_t html_open(std::size_t i);
+  std::size_t js_step(std::size_t i);
+  void after_word(const Word& word);
+  void start_script();
+  void end_script();
+  bool ends_script(std::size_t j) const {
+    return in_page_ && t_[j] == '<' && starts_nocase(j, "</script");
+  }
+  std::size_t php_step(std::size_t i);
+
+  LexState& s_;
+  const unsigned char* t_;
+  std::size_t n_;
+  const unsigned char* ahead_;
+  std::size_t ahead_n_;
+  CodeClass* out_;
+  // The page's steps stop here: in a PHP file at the next "<", which may open PHP.
+  std::size_t limit_;
+  std::size_t next_lt_ = 0;
+  const bool php_file_;
+  const bool in_page_;
+};
+
+void Lexer::run() {
+  std::size_t i = std::min<std::size_t>(s_.carry, n_);
+  if (i != 0) std::memset(out_, static_cast<int>(s_.carry_class), i);
+  s_.carry = static_cast<std::uint8_t>(s_.carry - i);
+  while (i < n_) {
+    switch (s_.language) {
+      case Language::c:
+        i = c_step(i);
+        break;
+      case Language::javascript:
+      case Language::html:
+        i = page_step(i);
+        break;
+      case Language::php:
+        if (s_.php_on) {
+          i = php_step(i);
+          break;
+        }
+        // PHP opens wherever the page is: in its text, tags, comments and scripts alike.
+        if (t_[i] == '<') {
+          if (const std::size_t length = php_open(i)) {
+            mark(i, i + length, CodeClass::open_tag);
+            s_.php_on = true;
+            s_.php_mode = php_code;
+            i += length;
+            break;
+          }
+        }
+        if (next_lt_ <= i) {
+          const void* lt = std::memchr(t_ + i + 1, '<', n_ - i - 1);
+          next_lt_ = lt != nullptr
+                         ? static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - t_)
+                         : n_;
+        }
+        limit_ = next_lt_;
+        i = page_step(i);
+        break;
+      case Language::none:
+        i = n_;
+        break;
+    }
+  }
+  end_of_piece();
+}
+
+// The length of the PHP open tag at i ("<?php", "<?=", or "<?" before a blank, a line's end
+// or the file's end), or 0.
+std::size_t Lexer::php_open(std::size_t i) const {
+  if (at(i + 1) != '?') return 0;
+  const int c = at(i + 2);
+  if (lower(c) == 'p' && lower(at(i + 3)) == 'h' && lower(at(i + 4)) == 'p') return 5;
+  if (c == '=') return 3;
+  if (c < 0 || is_blank(c) || c == '\n') return 2;
+  return 0;  // "<?xml" and the like
+}
+
+// Where an escape that begins at j ends: after the byte it escapes. In a page, not after a
+// "<": that may end the script or open PHP.
+std::size_t Lexer::escape_end(std::size_t j) const {
+  const int next = at(j + 1);
+  return next < 0 || (in_page_ && next == '<') ? j + 1 : j + 2;
+}
+
+Word Lexer::word_before(std::size_t i) const {
+  std::size_t from = i;
+  while (from > 0 && is_word(t_[from - 1])) --from;
+  return word_of(from, i, from == 0);
+}
+
+// The word of the bytes from `from` to `to`, after the one the state carries when
+// `continued`.
+Word Lexer::word_of(std::size_t from, std::size_t to, bool continued) const {
+  Word w;
+  if (continued) {
+    w.text = s_.word;
+    w.length = s_.word_length;
+  }
+  w.length += to - from;
+  if (w.text.size() < kLongestWord) {
+    w.text.append(reinterpret_cast<const char*>(t_ + from),
+                  std::min(to - from, kLongestWord - w.text.size()));
+  }
+  return w;
+}
+
+void Lexer::end_of_piece() {
+  std::size_t from = n_;
+  while (from > 0 && is_word(t_[from - 1])) --from;
+  if (from != 0) {
+    s_.word.clear();
+    s_.word_length = 0;
+  }
+  const Word w = word_of(from, n_, true);
+  s_.word = w.text;
+  s_.word_length = w.length;
+  for (std::size_t k = n_ > 2 ? n_ - 2 : 0; k < n_; ++k) {
+    s_.before[1] = s_.before[0];
+    s_.before[0] = t_[k];
+  }
+}
+
+// --- C and C++ -------------------------------------------------------------------------
+
+std::size_t Lexer::c_step(std::size_t i) {
+  switch (s_.mode) {
+    case c_code: {
+      if (s_.line_start) {
+        while (i < n_ && !kCSpecial[t_[i]] && is_blank(t_[i])) ++i;
+        if (i < n_ && !kCSpecial[t_[i]]) s_.line_start = false;
+      }
+      while (i < n_ && !kCSpecial[t_[i]]) ++i;
+      if (i == n_) return i;
+      const int c = t_[i];
+      if (c == '\n') {
+        s_.line_start = true;
+        return i + 1;
+      }
+      if (c == '/') {
+        const int next = at(i + 1);
+        if (next == '/' || next == '*') {
+          mark(i, i + 2, CodeClass::comment);
+          s_.mode = next == '/' ? c_line_comment : c_block_comment;
+          return i + 2;
+        }
+        s_.line_start = false;
+        return i + 1;
+      }
+      if (c == '#') {
+        if (!s_.line_start) return i + 1;
+        s_.line_start = false;
+        mark(i, i + 1, CodeClass::directive);
+        s_.mode = c_directive_blanks;
+        return i + 1;
+      }
+      // A quote.
+      s_.line_start = false;
+      const Word before = word_before(i);
+      if (c == '\'' && before.length > 0 && is_digit(static_cast<unsigned char>(before.text[0]))) {
+        return i + 1;  // a digit separator: 1'000
+      }
+      if (c == '"' && (before.is("R") || before.is("u8R") || before.is("uR") || before.is("UR") ||
+                       before.is("LR"))) {
+        for (std::size_t j = i + 1; j <= i + 1 + kLongestDelimiter && at(j) >= 0; ++j) {
+          if (at(j) != '(') continue;
+          s_.label.clear();
+          for (std::size_t k = i + 1; k < j; ++k) s_.label += static_cast<char>(at(k));
+          mark(i, j + 1, CodeClass::literal);
+          s_.mode = c_raw_string;
+          return j + 1;
+        }
+      }
+      s_.page_quote = static_cast<char>(c);
+      mark(i, i + 1, CodeClass::literal);
+      s_.mode = c_string;
+      return i + 1;
+    }
+    case c_line_comment: {
+      // To the line's end; a backslash before it goes on to the next line.
+      std::size_t j = i;
+      while (j < n_ && t_[j] != '\n') {
+        if (t_[j] != '\\') {
+          ++j;
+          continue;
+        }
+        const int next = at(j + 1);
+        j += next < 0 ? 1 : next == '\r' && at(j + 2) == '\n' ? 3 : 2;
+      }
+      mark(i, j, CodeClass::comment);
+      if (j < n_) s_.mode = c_code;
+      return j;
+    }
+    case c_block_comment:
+      for (std::size_t j = i;;) {
+        const void* star = std::memchr(t_ + j, '*', n_ - j);
+        if (star == nullptr) {
+          mark(i, n_, CodeClass::comment);
+          return n_;
+        }
+        j = static_cast<std::size_t>(static_cast<const unsigned char*>(star) - t_);
+        if (at(j + 1) == '/') {
+          mark(i, j + 2, CodeClass::comment);
+          s_.mode = c_code;
+          return j + 2;
+        }
+        ++j;
+      }
+    case c_string: {
+      // To its closing quote; unclosed, to the line's end. A backslash escapes any byte.
+      std::size_t j = i;
+      while (j < n_) {
+        const int c = t_[j];
+        if (c == s_.page_quote) {
+          mark(i, j + 1, CodeClass::literal);
+          s_.mode = c_code;
+          return j + 1;
+        }
+        if (c == '\n') {
+          mark(i, j, CodeClass::literal);
+          s_.mode = c_code;
+          return j;
+        }
+        j += c == '\\' && at(j + 1) >= 0 ? 2 : 1;
+      }
+      mark(i, j, CodeClass::literal);
+      return j;
+    }
+    case c_raw_string:
+      for (std::size_t j = i;;) {
+        const void* paren = std::memchr(t_ + j, ')', n_ - j);
+        if (paren == nullptr) {
+          mark(i, n_, CodeClass::literal);
+          return n_;
+        }
+        j = static_cast<std::size_t>(static_cast<const unsigned char*>(paren) - t_);
+        std::size_t k = 0;
+        while (k < s_.label.size() && at(j + 1 + k) == static_cast<unsigned char>(s_.label[k])) ++k;
+        if (k == s_.label.size() && at(j + 1 + k) == '"') {
+          mark(i, j + k + 2, CodeClass::literal);
+          s_.mode = c_code;
+          return j + k + 2;
+        }
+        ++j;
+      }
+    case c_directive_blanks:
+      while (i < n_ && is_blank(t_[i])) ++i;
+      if (i == n_) return i;
+      s_.label.clear();
+      s_.mode = is_ident(t_[i]) ? c_directive_name : c_code;
+      return i;
+    case c_directive_name:
+      while (i < n_ && is_ident(t_[i])) {
+        if (s_.label.size() <= kLongestWord) s_.label += static_cast<char>(t_[i]);
+        ++i;
+      }
+      if (i == n_) return i;
+      s_.mode = s_.label == "include" || s_.label == "include_next" || s_.label == "import"
+                    ? c_include_blanks
+                    : c_code;
+      return i;
+    case c_include_blanks:
+      while (i < n_ && is_blank(t_[i])) ++i;
+      if (i == n_) return i;
+      if (t_[i] != '<') {
+        s_.mode = c_code;
+        return i;
+      }
+      mark(i, i + 1, CodeClass::header);
+      s_.mode = c_header;
+      return i + 1;
+    case c_header: {
+      // To its ">"; unclosed, to the line's end.
+      std::size_t j = i;
+      while (j < n_ && t_[j] != '>' && t_[j] != '\n') ++j;
+      const bool closed = j < n_ && t_[j] == '>';
+      mark(i, j + (closed ? 1 : 0), CodeClass::header);
+      if (j < n_) s_.mode = c_code;
+      return j + (closed ? 1 : 0);
+    }
+    default:
+      s_.mode = c_code;
+      return i;
+  }
 }
 
 // --- HTML ------------------------------------------------------------------------------
 
-// Lexes a page from `from` on; bytes marked in `skip` (PHP) are passed over.
-void lex_html(std::string_view t, Classes& out, const std::vector<bool>* skip) {
-  const std::size_t n = t.size();
-  const auto skipped = [&](std::size_t at) { return skip != nullptr && (*skip)[at]; };
-  for (std::size_t i = 0; i < n;) {
-    if (skipped(i)) {
-      ++i;
-      continue;
+std::size_t Lexer::page_step(std::size_t i) {
+  switch (s_.mode) {
+    case html_text: {
+      if (t_[i] == '<') return html_open(i);
+      const void* lt = std::memchr(t_ + i, '<', limit_ - i);
+      const std::size_t j =
+          lt != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - t_)
+                        : limit_;
+      mark(i, j, CodeClass::text);
+      return j;
     }
-    if (t[i] != '<') {
-      out[i++] = CodeClass::text;
-      continue;
-    }
-    if (t.compare(i, 4, "<!--") == 0) {
-      const std::size_t end = t.find("-->", i + 4);
-      const std::size_t j = end == npos ? n : end + 3;
-      for (std::size_t k = i; k < j; ++k) {
-        if (!skipped(k)) out[k] = CodeClass::comment;
+    case html_comment: {
+      // To "-->", its dashes not those of its "<!--".
+      for (std::size_t j = i; j < limit_; ++j) {
+        const int c = t_[j];
+        if (c == '>' && s_.dashes >= 2) {
+          mark(i, j + 1, CodeClass::comment);
+          s_.mode = html_text;
+          return j + 1;
+        }
+        s_.dashes = c == '-' ? std::min<std::uint32_t>(s_.dashes + 1, 2) : 0;
       }
-      i = j;
-      continue;
+      mark(i, limit_, CodeClass::comment);
+      return limit_;
     }
-    const char next = i + 1 < n ? t[i + 1] : '\0';
-    const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z');
-    if (!letter && next != '/' && next != '!' && next != '?') {
-      out[i++] = CodeClass::text;
-      continue;
-    }
-    // A tag, up to its ">", its quoted attribute values literals.
-    const bool script = starts_nocase(t, i, "<script") &&
-                        (i + 7 >= n || !is_ident(static_cast<unsigned char>(t[i + 7])));
-    const bool style = starts_nocase(t, i, "<style") &&
-                       (i + 6 >= n || !is_ident(static_cast<unsigned char>(t[i + 6])));
-    char quote = 0;
-    std::size_t j = i;
-    for (; j < n; ++j) {
-      if (skipped(j)) continue;
-      const char c = t[j];
-      if (quote != 0) {
-        out[j] = CodeClass::literal;
-        if (c == quote) quote = 0;
-        continue;
+    case html_tag:
+      // To its ">", its quoted values literals.
+      for (std::size_t j = i; j < limit_; ++j) {
+        const char c = static_cast<char>(t_[j]);
+        if (s_.page_quote != 0) {
+          out_[j] = CodeClass::literal;
+          if (c == s_.page_quote) s_.page_quote = 0;
+          continue;
+        }
+        if (c == '"' || c == '\'') {
+          out_[j] = CodeClass::literal;
+          s_.page_quote = c;
+          continue;
+        }
+        out_[j] = CodeClass::tag;
+        if (c == '>') {
+          if (s_.tag_kind == 1) {
+            start_script();
+          } else {
+            s_.mode = s_.tag_kind == 2 ? html_style : html_text;
+          }
+          return j + 1;
+        }
       }
-      out[j] = CodeClass::tag;
-      if (c == '"' || c == '\'') {
-        out[j] = CodeClass::literal;
-        quote = c;
-      } else if (c == '>') {
-        break;
+      return limit_;
+    case html_style:
+      // Text up to "</style".
+      for (std::size_t j = i;;) {
+        if (j < limit_ && t_[j] == '<' && starts_nocase(j, "</style")) {
+          mark(i, j, CodeClass::text);
+          s_.mode = html_text;
+          return j;
+        }
+        if (j + 1 >= limit_) {
+          mark(i, limit_, CodeClass::text);
+          return limit_;
+        }
+        const void* lt = std::memchr(t_ + j + 1, '<', limit_ - j - 1);
+        j = lt != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - t_)
+                          : limit_;
       }
-    }
-    i = std::min(j + 1, n);
-    if (script && i < n) {
-      i = lex_js(t, out, i, n, true, skip);
-    } else if (style && i < n) {
-      while (i < n && !(t[i] == '<' && starts_nocase(t, i, "</style"))) {
-        if (!skipped(i)) out[i] = CodeClass::text;
-        ++i;
+    default:
+      return js_step(i);
+  }
+}
+
+// A "<" in the page's text: a comment, a tag (a script's or a style's), or text.
+std::size_t Lexer::html_open(std::size_t i) {
+  if (starts_nocase(i, "<!--")) {
+    mark(i, i + 4, CodeClass::comment);
+    s_.mode = html_comment;
+    s_.dashes = 0;
+    return i + 4;
+  }
+  const int next = at(i + 1);
+  const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z');
+  if (!letter && next != '/' && next != '!' && next != '?') {
+    mark(i, i + 1, CodeClass::text);
+    return i + 1;
+  }
+  s_.tag_kind = 0;
+  if (starts_nocase(i, "<script") && !is_ident(at(i + 7))) s_.tag_kind = 1;
+  if (starts_nocase(i, "<style") && !is_ident(at(i + 6))) s_.tag_kind = 2;
+  mark(i, i + 1, CodeClass::tag);
+  s_.mode = html_tag;
+  s_.page_quote = 0;
+  return i + 1;
+}
+
+// --- JavaScript ------------------------------------------------------------------------
+
+void Lexer::start_script() {
+  s_.mode = js_code;
+  s_.regex_ok = true;
+  s_.keyword_paren = false;
+  s_.in_class = false;
+  s_.braces = 0;
+  s_.templates.clear();
+  s_.parens.clear();
+  s_.parens_over = 0;
+}
+
+void Lexer::end_script() {
+  start_script();
+  s_.mode = html_text;
+}
+
+void Lexer::after_word(const Word& word) {
+  s_.regex_ok = word.length <= kLongestWord && regex_may_follow(word.text);
+  s_.keyword_paren = word.length <= kLongestWord && opens_condition(word.text);
+}
+
+std::size_t Lexer::js_step(std::size_t i) {
+  switch (s_.mode) {
+    case js_code:
+      for (std::size_t j = i; j < limit_;) {
+        const int c = t_[j];
+        switch (kJsBytes[static_cast<std::size_t>(c)]) {
+          case js_skip:
+            ++j;
+            continue;
+          case js_punct:
+            s_.regex_ok = true;
+            s_.keyword_paren = false;
+            ++j;
+            continue;
+          case js_word_byte: {
+            std::size_t end = j;
+            while (end < n_ && is_word(t_[end])) ++end;
+            if (end == n_) {  // it may go on in the next piece
+              s_.mode = js_word;
+              return end;
+            }
+            after_word(word_of(j, end, false));
+            j = end;
+            continue;
+          }
+          default:
+            break;
+        }
+        switch (c) {
+          case '/': {
+            const int next = at(j + 1);
+            if (next == '/' || next == '*') {
+              mark(j, j + 2, CodeClass::comment);
+              s_.mode = next == '/' ? js_line_comment : js_block_comment;
+              return j + 2;
+            }
+            if (s_.regex_ok) {
+              mark(j, j + 1, CodeClass::literal);
+              s_.mode = js_regex;
+              s_.in_class = false;
+              return j + 1;
+            }
+            s_.regex_ok = true;  // a division
+            break;
+          }
+          case '"':
+          case '\'':
+            mark(j, j + 1, CodeClass::literal);
+            s_.page_quote = static_cast<char>(c);
+            s_.mode = js_string;
+            return j + 1;
+          case '`':
+            mark(j, j + 1, CodeClass::literal);
+            s_.mode = js_template;
+            return j + 1;
+          case '{':
+            ++s_.braces;
+            s_.regex_ok = true;
+            break;
+          case '}':
+            if (!s_.templates.empty() && s_.templates.back() == s_.braces) {
+              s_.templates.pop_back();
+              mark(j, j + 1, CodeClass::literal);
+              s_.mode = js_template;
+              return j + 1;
+            }
+            --s_.braces;
+            s_.regex_ok = false;
+            break;
+          case '(':
+            if (s_.parens.size() < kMostNested) {
+              s_.parens.push_back(s_.keyword_paren);
+            } else {
+              ++s_.parens_over;
+            }
+            s_.regex_ok = true;
+            break;
+          case ')':
+            // After the condition of an if, while, for or with a slash begins a regular
+            // expression; after any other ")" it divides.
+            s_.regex_ok = false;
+            if (s_.parens_over > 0) {
+              --s_.parens_over;
+            } else if (!s_.parens.empty()) {
+              s_.regex_ok = s_.parens.back();
+              s_.parens.pop_back();
+            }
+            break;
+          case ']':
+            s_.regex_ok = false;
+            break;
+          case '<':
+            if (ends_script(j)) {
+              end_script();
+              return j;
+            }
+            s_.regex_ok = true;
+            break;
+          default:
+            break;
+        }
+        s_.keyword_paren = false;
+        ++j;
       }
+      return limit_;
+    case js_word: {
+      std::size_t end = i;
+      while (end < n_ && is_word(t_[end])) ++end;
+      if (end == n_) return end;
+      after_word(word_of(i, end, i == 0));
+      s_.mode = js_code;
+      return end;
     }
+    case js_line_comment:
+      for (std::size_t j = i; j < limit_; ++j) {
+        if (t_[j] == '\n' || ends_script(j)) {
+          mark(i, j, CodeClass::comment);
+          if (t_[j] == '\n') {
+            s_.mode = js_code;
+          } else {
+            end_script();
+          }
+          return j;
+        }
+      }
+      mark(i, limit_, CodeClass::comment);
+      return limit_;
+    case js_block_comment:
+      for (std::size_t j = i; j < limit_; ++j) {
+        if (t_[j] == '*' && at(j + 1) == '/') {
+          mark(i, j + 2, CodeClass::comment);
+          s_.mode = js_code;
+          return j + 2;
+        }
+        if (ends_script(j)) {
+          mark(i, j, CodeClass::comment);
+          end_script();
+          return j;
+        }
+      }
+      mark(i, limit_, CodeClass::comment);
+      return limit_;
+    case js_string:
+    case js_template:
+    case js_regex: {
+      const PageMode mode = static_cast<PageMode>(s_.mode);
+      std::size_t j = i;
+      while (j < limit_) {
+        const int c = t_[j];
+        if (ends_script(j)) {
+          mark(i, j, CodeClass::literal);
+          end_script();
+          return j;
+        }
+        if (c == '\\') {
+          j = escape_end(j);
+          continue;
+        }
+        if (mode == js_string) {
+          if (c == s_.page_quote || c == '\n') {
+            const std::size_t end = c == '\n' ? j : j + 1;
+            mark(i, end, CodeClass::literal);
+            s_.mode = js_code;
+            s_.regex_ok = false;
+            s_.keyword_paren = false;
+            return end;
+          }
+        } else if (mode == js_template) {
+          if (c == '`') {
+            mark(i, j + 1, CodeClass::literal);
+            s_.mode = js_code;
+            s_.regex_ok = false;
+            s_.keyword_paren = false;
+            return j + 1;
+          }
+          if (c == '$' && at(j + 1) == '{' && s_.templates.size() < kMostNested) {
+            mark(i, j + 2, CodeClass::literal);
+            s_.templates.push_back(s_.braces);
+            s_.mode = js_code;
+            s_.regex_ok = true;
+            s_.keyword_paren = false;
+            return j + 2;
+          }
+        } else {
+          if (c == '[') {
+            s_.in_class = true;
+          } else if (c == ']') {
+            s_.in_class = false;
+          } else if (c == '\n' || (c == '/' && !s_.in_class)) {
+            const std::size_t end = c == '\n' ? j : j + 1;
+            mark(i, end, CodeClass::literal);
+            s_.mode = c == '\n' ? js_code : js_regex_flags;
+            s_.regex_ok = false;
+            s_.keyword_paren = false;
+            return end;
+          }
+        }
+        ++j;
+      }
+      mark(i, j, CodeClass::literal);
+      return j;
+    }
+    case js_regex_flags: {
+      std::size_t j = i;
+      while (j < limit_ && is_ident(t_[j])) ++j;
+      mark(i, j, CodeClass::literal);
+      if (j < n_) s_.mode = js_code;
+      return j;
+    }
+    default:
+      s_.mode = js_code;
+      return i;
   }
 }
 
 // --- PHP -------------------------------------------------------------------------------
 
-// Marks the variables a double-quoted string or heredoc interpolates ("$name") as code.
-void interpolated(std::string_view t, Classes& out, std::size_t from, std::size_t to) {
-  for (std::size_t k = from; k + 1 < to; ++k) {
-    if (t[k] == '\\') {
-      ++k;
-      continue;
-    }
-    const unsigned char next = static_cast<unsigned char>(t[k + 1]);
-    if (t[k] != '$' || !(is_ident(next) && !(next >= '0' && next <= '9'))) continue;
-    std::size_t end = k + 1;
-    while (end < to && is_ident(static_cast<unsigned char>(t[end]))) ++end;
-    fill(out, k, end, CodeClass::code);
-    k = end - 1;
-  }
-}
-
-// Lexes the PHP blocks of a file ("<?php" or "<?=" or "<?" to "?>"), marking their bytes in
-// `php`; the rest is left to the page's lexer.
-void lex_php_blocks(std::string_view t, Classes& out, std::vector<bool>& php) {
-  const std::size_t n = t.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const std::size_t open = t.find("<?", i);
-    if (open == npos) return;
-    std::size_t code = open + 2;
-    if (starts_nocase(t, code, "php")) {
-      code += 3;
-    } else if (code < n && t[code] == '=') {
-      code += 1;
-    } else if (code < n && !is_blank(t[code]) && t[code] != '\n') {
-      i = open + 2;  // "<?xml" and the like: no PHP
-      continue;
-    }
-    fill(out, open, code, CodeClass::open_tag);
-    std::size_t j = code;
-    while (j < n) {
-      const char c = t[j];
-      if (c == '?' && j + 1 < n && t[j + 1] == '>') {
-        fill(out, j, j + 2, CodeClass::open_tag);
-        j += 2;
-        break;
-      }
-      if ((c == '/' && j + 1 < n && t[j + 1] == '/') ||
-          (c == '#' && !(j + 1 < n && t[j + 1] == '['))) {
-        std::size_t k = j;
-        while (k < n && t[k] != '\n' && !(t[k] == '?' && k + 1 < n && t[k + 1] == '>')) ++k;
-        fill(out, j, k, CodeClass::comment);
-        j = k;
-        continue;
-      }
-      if (c == '/' && j + 1 < n && t[j + 1] == '*') {
-        const std::size_t k = block_comment_end(t, j);
-        fill(out, j, k, CodeClass::comment);
-        j = k;
-        continue;
-      }
-      if (c == '\'' || c == '"' || c == '`') {
-        std::size_t k = j + 1;
-        while (k < n && t[k] != c) k += t[k] == '\\' ? 2 : 1;
-        k = std::min(k + 1, n);
-        fill(out, j, k, CodeClass::literal);
-        if (c != '\'') interpolated(t, out, j + 1, k - 1);
-        j = k;
-        continue;
-      }
-      if (c == '<' && t.compare(j, 3, "<<<") == 0) {
-        std::size_t k = j + 3;
-        while (k < n && is_blank(t[k])) ++k;
-        const char quote = k < n && (t[k] == '\'' || t[k] == '"') ? t[k] : 0;
-        if (quote != 0) ++k;
-        const std::size_t label_start = k;
-        while (k < n && is_ident(static_cast<unsigned char>(t[k]))) ++k;
-        const std::string_view label = t.substr(label_start, k - label_start);
-        if (!label.empty()) {
-          // The body ends on a line whose first word, after blanks, is the label.
-          std::size_t line = t.find('\n', k);
-          std::size_t end = n;
-          while (line != npos) {
-            std::size_t s = line + 1;
-            while (s < n && is_blank(t[s])) ++s;
-            if (t.compare(s, label.size(), label) == 0 &&
-                (s + label.size() >= n ||
-                 !is_ident(static_cast<unsigned char>(t[s + label.size()])))) {
-              end = s + label.size();
-              break;
-            }
-            line = t.find('\n', s);
+std::size_t Lexer::php_step(std::size_t i) {
+  switch (s_.php_mode) {
+    case php_code:
+      for (std::size_t j = i; j < n_; ++j) {
+        const int c = t_[j];
+        if (!kPhpSpecial[static_cast<std::size_t>(c)]) continue;
+        const int next = at(j + 1);
+        if (c == '?' && next == '>') {
+          mark(j, j + 2, CodeClass::open_tag);
+          s_.php_on = false;
+          return j + 2;
+        }
+        if ((c == '/' && (next == '/' || next == '*')) || (c == '#' && next != '[')) {
+          const std::size_t opener = c == '#' ? 1 : 2;
+          mark(j, j + opener, CodeClass::comment);
+          s_.php_mode = c == '/' && next == '*' ? php_block_comment : php_line_comment;
+          return j + opener;
+        }
+        if (c == '\'' || c == '"' || c == '`') {
+          mark(j, j + 1, CodeClass::literal);
+          s_.php_quote = static_cast<char>(c);
+          s_.in_var = false;
+          s_.php_mode = php_string;
+          return j + 1;
+        }
+        if (c == '<' && next == '<' && at(j + 2) == '<') {
+          // A heredoc or nowdoc: its label within 16 blanks of the "<<<", in quotes or not.
+          std::size_t k = j + 3;
+          while (k < j + 3 + kHeredocBlanks && is_blank(at(k))) ++k;
+          const int quote = at(k);
+          if (quote == '\'' || quote == '"') ++k;
+          if (is_ident(at(k))) {
+            mark(j, k, CodeClass::literal);
+            s_.label.clear();
+            s_.label_long = false;
+            s_.nowdoc = quote == '\'';
+            s_.in_var = false;
+            s_.php_mode = php_heredoc_label;
+            return k;
           }
-          fill(out, j, end, CodeClass::literal);
-          if (quote != '\'') interpolated(t, out, k, end);
+        }
+      }
+      return n_;
+    case php_line_comment:
+      // To the line's end or the "?>" that ends PHP.
+      for (std::size_t j = i; j < n_; ++j) {
+        if (t_[j] == '\n' || (t_[j] == '?' && at(j + 1) == '>')) {
+          mark(i, j, CodeClass::comment);
+          s_.php_mode = php_code;
+          return j;
+        }
+      }
+      mark(i, n_, CodeClass::comment);
+      return n_;
+    case php_block_comment:
+      for (std::size_t j = i;;) {
+        const void* star = std::memchr(t_ + j, '*', n_ - j);
+        if (star == nullptr) {
+          mark(i, n_, CodeClass::comment);
+          return n_;
+        }
+        j = static_cast<std::size_t>(static_cast<const unsigned char*>(star) - t_);
+        if (at(j + 1) == '/') {
+          mark(i, j + 2, CodeClass::comment);
+          s_.php_mode = php_code;
+          return j + 2;
+        }
+        ++j;
+      }
+    case php_heredoc_label: {
+      std::size_t j = i;
+      for (; j < n_ && is_ident(t_[j]); ++j) {
+        if (s_.label.size() < kLongestLabel) {
+          s_.label += static_cast<char>(t_[j]);
+        } else {
+          s_.label_long = true;
+        }
+      }
+      mark(i, j, CodeClass::literal);
+      if (j < n_) s_.php_mode = php_heredoc_body;
+      return j;
+    }
+    case php_heredoc_line: {
+      std::size_t j = i;
+      while (j < n_ && is_blank(t_[j])) ++j;
+      mark(i, j, CodeClass::literal);
+      if (j < n_) {
+        s_.matched = 0;
+        s_.php_mode = php_heredoc_end;
+      }
+      return j;
+    }
+    case php_heredoc_end: {
+      // The label as the line's first word ends the heredoc.
+      std::size_t j = i;
+      while (j < n_ && !s_.label_long && s_.matched < s_.label.size() &&
+             t_[j] == static_cast<unsigned char>(s_.label[s_.matched])) {
+        ++j;
+        ++s_.matched;
+      }
+      mark(i, j, CodeClass::literal);
+      if (s_.matched == s_.label.size() && !s_.label_long) {
+        if (!is_ident(at(j))) {
+          s_.php_mode = php_code;
+          return j;
+        }
+      } else if (j == n_) {
+        return j;  // the label may go on in the next piece
+      }
+      s_.php_mode = php_heredoc_body;
+      return j;
+    }
+    default: {  // a string or a heredoc's body: literals, the variables it interpolates code
+      const bool heredoc = s_.php_mode == php_heredoc_body;
+      const bool interpolates = heredoc ? !s_.nowdoc : s_.php_quote != '\'';
+      std::size_t j = i;
+      while (j < n_) {
+        const int c = t_[j];
+        if (s_.in_var) {
+          if (is_ident(c)) {
+            ++j;  // code, as the piece was filled
+            continue;
+          }
+          s_.in_var = false;
+        }
+        if (heredoc && c == '\n') {
+          out_[j] = CodeClass::literal;
+          s_.php_mode = php_heredoc_line;
+          return j + 1;
+        }
+        if (!heredoc && c == s_.php_quote) {
+          out_[j] = CodeClass::literal;
+          s_.php_mode = php_code;
+          return j + 1;
+        }
+        if (c == '\\' && (!heredoc || interpolates)) {
+          const int next = at(j + 1);
+          const std::size_t end = next < 0 || (heredoc && next == '\n') ? j + 1 : j + 2;
+          mark(j, end, CodeClass::literal);
           j = end;
           continue;
         }
+        if (c == '$' && interpolates && is_ident(at(j + 1)) && !is_digit(at(j + 1))) {
+          s_.in_var = true;
+          ++j;
+          continue;
+        }
+        out_[j++] = CodeClass::literal;
       }
-      ++j;
+      return j;
     }
-    std::fill(php.begin() + static_cast<std::ptrdiff_t>(open),
-              php.begin() + static_cast<std::ptrdiff_t>(j), true);
-    i = j;
   }
 }
 
 }  // namespace
 
-std::vector<CodeClass> classify(std::string_view text, Language language) {
-  Classes out;
-  classify(text, language, out);
-  return out;
+LexState lex_start(Language language) {
+  LexState state;
+  state.language = language;
+  state.mode = language == Language::c            ? std::uint8_t{c_code}
+               : language == Language::javascript ? std::uint8_t{js_code}
+                                                  : std::uint8_t{html_text};
+  return state;
+}
+
+void lex_piece(LexState& state, std::string_view piece, std::string_view ahead, CodeClass* out) {
+  std::memset(out, static_cast<int>(CodeClass::code), piece.size());
+  Lexer(state, piece, ahead, out).run();
 }
 
 void classify(std::string_view text, Language language, std::vector<CodeClass>& out) {
-  out.assign(text.size(), CodeClass::code);
-  switch (language) {
-    case Language::c:
-      lex_c(text, out);
-      break;
-    case Language::javascript:
-      lex_js(text, out, 0, text.size(), false, nullptr);
-      break;
-    case Language::html:
-      lex_html(text, out, nullptr);
-      break;
-    case Language::php: {
-      std::vector<bool> php(text.size(), false);
-      lex_php_blocks(text, out, php);
-      lex_html(text, out, &php);
-      break;
-    }
-    case Language::none:
-      break;
-  }
+  out.resize(text.size());
+  LexState state = lex_start(language);
+  lex_piece(state, text, {}, out.data());
+}
+
+std::vector<CodeClass> classify(std::string_view text, Language language) {
+  std::vector<CodeClass> out;
+  classify(text, language, out);
+  return out;
 }
 
 }  // namespace orven

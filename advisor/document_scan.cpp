@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "advisor/code_lexers.h"
+#include "advisor/code_match.h"
 #include "advisor/keyword_kinds.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/languages.h"
@@ -20,67 +21,9 @@ namespace orven {
 
 namespace {
 
-bool is_ident(char ch) {
-  const auto c = static_cast<unsigned char>(ch);
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '$' || c >= 0x80;
-}
-
-// Whether the occurrence from `begin` to `last` is code of the kind its keyword must be: its
-// bytes of the right class, no blank taken out between two identifier characters, its ends
-// not inside a longer word where the kind says so.
-bool counts_in_code(std::string_view t, const std::vector<CodeClass>& classes, std::size_t begin,
-                    std::size_t last, KeywordKind kind) {
-  std::size_t previous = begin;
-  for (std::size_t i = begin; i <= last; ++i) {
-    if (is_whitespace(t[i])) continue;
-    CodeClass want = CodeClass::code;
-    switch (kind) {
-      case KeywordKind::directive:
-        want = i == begin ? CodeClass::directive : CodeClass::code;
-        break;
-      case KeywordKind::header:
-        want = CodeClass::header;
-        break;
-      case KeywordKind::tag:
-      case KeywordKind::tag_name:
-        want = CodeClass::tag;
-        break;
-      case KeywordKind::open_tag:
-        want = CodeClass::open_tag;
-        break;
-      default:
-        break;
-    }
-    if (classes[i] != want) return false;
-    if (i > previous + 1 && is_ident(t[previous]) && is_ident(t[i])) return false;
-    previous = i;
-  }
-  const bool start_bound = kind == KeywordKind::word || kind == KeywordKind::prefix;
-  const bool end_bound =
-      kind != KeywordKind::prefix && kind != KeywordKind::header && kind != KeywordKind::open_tag;
-  if (start_bound && is_ident(t[begin]) && begin > 0 && is_ident(t[begin - 1])) return false;
-  if (end_bound && is_ident(t[last]) && last + 1 < t.size() && is_ident(t[last + 1])) return false;
-  if (kind == KeywordKind::tag_name) {
-    const bool after_open =
-        begin >= 1 &&
-        (t[begin - 1] == '<' || (t[begin - 1] == '/' && begin >= 2 && t[begin - 2] == '<'));
-    if (!after_open) return false;
-  }
-  return true;
-}
-
 // The kind of each keyword of the advisor's set, made once.
 const std::vector<KeywordKind>& keyword_kinds() {
-  static const std::vector<KeywordKind> kinds = [] {
-    const KeywordSet& keywords = advisor_keywords();
-    std::vector<KeywordKind> by_index(keywords.size(), KeywordKind::word);
-    for (const KeywordKindEntry& entry : kKeywordKinds) {
-      const std::size_t k = keywords.index_of(entry.keyword);
-      if (k < keywords.size()) by_index[k] = entry.kind;
-    }
-    return by_index;
-  }();
+  static const std::vector<KeywordKind> kinds = kinds_of(advisor_keywords());
   return kinds;
 }
 
@@ -188,9 +131,10 @@ std::vector<DocumentHit> document_hits(std::string_view text, const std::filesys
   const Suppressions suppressions(text);
   const std::vector<std::vector<std::size_t>>& rules = keyword_rules();
   const std::span<const RuleRef> all = all_rules();
+  const CodeView view{text, classes.data()};
   for (const auto& [k, last] : matches) {
     const std::size_t begin = keywords.first_byte(text, k, last);
-    if (section && !counts_in_code(text, classes, begin, last, kinds[k])) continue;
+    if (section && !counts_in_code(view, begin, last, kinds[k])) continue;
     for (const std::size_t rule : rules[k]) {
       if (!section_open[all[rule].section == Section::web ? 0 : 1]) continue;
       if (suppressions.any() && suppressions.off(rule, begin)) continue;

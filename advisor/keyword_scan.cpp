@@ -28,7 +28,7 @@ class KeywordAutomaton {
   // Sets found[k] for every keyword k that occurs in text; stops once all are found.
   bool find_all(std::string_view text, std::vector<bool>& found) const;
   void count_all(std::string_view text, std::span<std::uint64_t> counts,
-                 std::span<std::size_t> first_end) const;
+                 std::span<std::size_t> first_end, const OccurrenceFilter* keep) const;
   void matches_in(std::string_view text,
                   std::vector<std::pair<std::size_t, std::size_t>>& out) const;
   void matches_in_words(std::string_view text,
@@ -152,13 +152,15 @@ bool KeywordAutomaton::find_all(std::string_view text, std::vector<bool>& found)
 }
 
 void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t> counts,
-                                 std::span<std::size_t> first_end) const {
+                                 std::span<std::size_t> first_end,
+                                 const OccurrenceFilter* keep) const {
   // A whitespace byte leaves the state as it was, so a state is counted only on a byte of
   // words, not again on the blanks after it.
   const auto record = [&](std::size_t row, std::size_t after) {
     const std::size_t end = after - 1;
     if (is_whitespace(text[end])) return false;
     for (const std::uint16_t k : matches_at(row)) {
+      if (keep != nullptr && !keep->keep(k, end)) continue;
       ++counts[k];
       first_end[k] = std::min(first_end[k], end);
     }
@@ -317,8 +319,8 @@ bool KeywordSet::find_all(std::string_view text, std::vector<bool>& found) const
 }
 
 void KeywordSet::count_all(std::string_view text, std::span<std::uint64_t> counts,
-                           std::span<std::size_t> first_end) const {
-  automaton_->count_all(text, counts, first_end);
+                           std::span<std::size_t> first_end, const OccurrenceFilter* keep) const {
+  automaton_->count_all(text, counts, first_end, keep);
 }
 
 void KeywordSet::matches_in(std::string_view text,

@@ -27,6 +27,16 @@ std::string_view searchable_part(std::string_view scanned);
 
 class KeywordAutomaton;
 
+// Which occurrences count, where not all do (keywords matched in code): keep() is asked for
+// an occurrence of the keyword-th keyword whose last byte is at `last` of the text walked.
+class OccurrenceFilter {
+ public:
+  virtual bool keep(std::size_t keyword, std::size_t last) const = 0;
+
+ protected:
+  ~OccurrenceFilter() = default;
+};
+
 // A set of keywords made ready for scanning: the costly part of a scan, built once and
 // shared by every scan of the same keywords, on any number of threads at once.
 class KeywordSet {
@@ -49,9 +59,10 @@ class KeywordSet {
 
   // For the places of the findings: adds to counts[i] the occurrences of the i-th keyword in
   // the words of text (overlapping ones included), and lowers first_end[i] to the offset of
-  // the last byte of its first occurrence (npos when there is none). Never stops early.
+  // the last byte of its first occurrence (npos when there is none). Never stops early. With
+  // `keep`, only the occurrences it keeps count.
   void count_all(std::string_view text, std::span<std::uint64_t> counts,
-                 std::span<std::size_t> first_end) const;
+                 std::span<std::size_t> first_end, const OccurrenceFilter* keep = nullptr) const;
   // Every occurrence in a short whitespace-free text: (keyword, offset of its last byte).
   void matches_in(std::string_view text,
                   std::vector<std::pair<std::size_t, std::size_t>>& out) const;
