@@ -7,6 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "advisor/code_match.h"
 #include "advisor/keyword_scan.h"
 #include "base/whitespace.h"
 
@@ -547,11 +548,12 @@ void Utf8Check::then(const Utf8Check& after) {
 
 StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
                            const std::vector<std::size_t>& head_offsets,
-                           const std::vector<std::size_t>& tail_offsets, const WholeFile* whole) {
+                           const std::vector<std::size_t>& tail_offsets, const WholeFile* whole,
+                           const OccurrenceFilter* keep) {
   StretchPlaces p(keywords.size());
   std::vector<std::uint64_t> counts(keywords.size(), 0);
   std::vector<std::size_t> last(keywords.size(), std::string_view::npos);
-  keywords.count_all(chunk, counts, last);
+  keywords.count_all(chunk, counts, last, keep);
   if (whole != nullptr && !places_wanted(*whole, keywords, counts)) {
     for (std::size_t k = 0; k < keywords.size(); ++k) p.keywords[k].count = counts[k];
     // Places that no seam reads (see join_places), as many as the head and tail keep.
@@ -630,7 +632,8 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
 }
 
 void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_tail,
-                 std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords) {
+                 std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords,
+                 const SeamCode* code) {
   if (!b.has_bytes) return;
   const bool lf_after_cr = a.has_bytes && a.ends_with_cr && b.starts_with_lf;
   LineBefore before{a, a.end_span_bytes, a.end_span_chars};
@@ -638,16 +641,27 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
 
   // Occurrences that begin in a's tail and end in b's head.
   std::vector<std::pair<std::size_t, std::size_t>> seam;
+  std::string both;
+  std::string both_code;  // their CodeBytes, in code
   if (!a_tail.empty() && !b_head.empty()) {
-    std::string both;
     both.reserve(a_tail.size() + b_head.size());
     both.append(a_tail).append(b_head);
     keywords.matches_in(both, seam);
+    if (code != nullptr) {
+      both_code.append(code->a_tail).append(code->b_head);
+    }
   }
   std::vector<KeywordPlaces> joined;  // by keyword, made for a seam that holds one only
   for (const auto& [k, end] : seam) {
     const std::size_t length = keywords.keyword(k).size();
     if (end < a_tail.size() || end + 1 - length >= a_tail.size()) continue;
+    if (code != nullptr &&
+        !counts_in_code(std::string_view(both).substr(end + 1 - length, length),
+                        std::span(reinterpret_cast<const CodeByte*>(both_code.data()), both_code.size())
+                            .subspan(end + 1 - length, length),
+                        code->kinds[k])) {
+      continue;
+    }
     if (joined.empty()) joined.resize(a.keywords.size());
     // Places only for a first occurrence: a stretch that keeps its counts only (chunk_places)
     // may then have none at its edges.

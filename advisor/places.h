@@ -22,10 +22,12 @@
 #include <vector>
 
 #include "advisor/display_width.h"
+#include "advisor/keyword_kinds.h"
 
 namespace orven {
 
 class KeywordSet;
+class OccurrenceFilter;
 
 // A byte of the input: its file (an index into the files the scan took, once the file is
 // done), the line breaks before it in the file, and the characters before it on its line.
@@ -121,12 +123,13 @@ struct WholeFile {
 };
 
 // The places of one chunk of a file: its keyword occurrences (found with the keyword set's
-// count), its lines, and the places of the bytes its head and tail keep (their offsets in
-// the chunk, in order). With `whole`, only the counts when no place can be wanted (above).
+// count, those `keep` keeps when given), its lines, and the places of the bytes its head and
+// tail keep (their offsets in the chunk, in order). With `whole`, only the counts when no
+// place can be wanted (above).
 StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
                            const std::vector<std::size_t>& head_offsets,
                            const std::vector<std::size_t>& tail_offsets,
-                           const WholeFile* whole = nullptr);
+                           const WholeFile* whole = nullptr, const OccurrenceFilter* keep = nullptr);
 
 // How much of their words two stretches kept (Stretch::kept), and the most they keep.
 struct SeamKept {
@@ -135,11 +138,20 @@ struct SeamKept {
   std::size_t overlap = 0;
 };
 
+// Matched in code: the CodeBytes (advisor/code_match.h) of the bytes two stretches of a file
+// keep at the seam, and the kind of each keyword, so that only what counts in code counts.
+struct SeamCode {
+  std::string_view a_tail;
+  std::string_view b_head;
+  std::span<const KeywordKind> kinds;
+};
+
 // Puts b after a: a_tail and b_head are the whitespace-free bytes the two keep at the seam
 // (before a's head and tail change), so that occurrences across it are counted and placed.
 // The places of the head and tail change as Stretch's bytes do.
 void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_tail,
-                 std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords);
+                 std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords,
+                 const SeamCode* code = nullptr);
 
 // A file done: its places get the file's index and their columns by its validity.
 void close_file(StretchPlaces& places, std::size_t file);

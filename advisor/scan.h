@@ -4,6 +4,7 @@
 // written at the top of that file.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -14,6 +15,7 @@
 
 #include "advisor/input_walk.h"
 #include "advisor/places.h"
+#include "advisor/rule_index.h"
 #include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
@@ -31,7 +33,8 @@ struct ScanSettings {
   std::size_t chunk_bytes = 0;        // bytes read at a time; 0: 8 MiB shared by the threads
   bool places = false;                // count every keyword and place its first occurrence (all of
                                       // the input is then scanned: no early stop)
-  MatchMode match = MatchMode::text;  // the machine formats' --match; html is always text
+  MatchMode match = MatchMode::text;  // the machine formats' --match (code implies places); html
+                                      // is always text
   bool suppressions = false;          // honour the orven-disable-line, -next-line and -file markers
   // An input spelled exactly "-" is standard input, read once as one file named
   // stdin_name in places and messages (its ending gives its language); "-" when empty.
@@ -49,13 +52,23 @@ const KeywordSet& advisor_keywords();
 
 // What a scan found: for every keyword of the set whether it occurs, with places where they
 // were asked for, and the end of the scanned text and its last word for slots 200 and 0.
+// Matched in code, a keyword has two answers: where the web rules count it (in files of their
+// languages and of none) and where the C++ rules do; found_slot says where each stands.
 struct ScanResult {
-  ModeOutcome outcome;               // a failure leaves the rest empty
-  std::vector<bool> found;           // by keyword of the set
-  std::optional<ScanPlaces> places;  // with ScanSettings::places
-  std::string end_of_text;           // as long as the longest keyword less one byte
-  std::string last_word;             // its last kWordKept bytes
+  ModeOutcome outcome;  // a failure leaves the rest empty
+  MatchMode match = MatchMode::text;
+  std::vector<bool> found;           // by keyword of the set (in code: by found_slot)
+  std::optional<ScanPlaces> places;  // with ScanSettings::places, its keywords as found
+  // In code: whether a file of the section's languages was read (web, then C++).
+  std::array<bool, 2> languages{};
+  std::string end_of_text;  // as long as the longest keyword less one byte
+  std::string last_word;    // its last kWordKept bytes
 };
+
+// Where the answers about the k-th keyword of the set for the rules of a section stand in
+// ScanResult::found and ScanPlaces::keywords.
+std::size_t found_slot(const ScanResult& scan, const KeywordSet& keywords, Section section,
+                       std::size_t k);
 
 // Scans the inputs in order, as one text of all their bytes one after another, each file's
 // bytes only up to its first zero byte, with whitespace taken out, for the keywords of the
@@ -67,6 +80,9 @@ struct ScanResult {
 // inputs. Once every keyword is found in the files read whole so far, nothing more is
 // scanned and both stay as they were then; later files are only opened and their first byte
 // read, so that one that cannot be read is still reported.
+// Matched in code, each file is lexed as its name's language says (advisor/languages.h) and an
+// occurrence counts where advisor/code_match.h says, never across a file's end; a file of no
+// language is matched as text, within itself.
 ScanResult scan_sources(std::span<const std::filesystem::path> inputs, const KeywordSet& keywords,
                         const ScanSettings& settings, const WalkOptions& walk = {});
 
@@ -76,5 +92,9 @@ void keep_scanned_text(Workspace& w, const ScanResult& result);
 // The keyword test: true when the keyword, its blanks taken out, occurs in the scanned text
 // (a keyword of the set the scan was made with).
 bool scanned_contains(const ScanResult& scan, const KeywordSet& keywords, std::string_view keyword);
+
+// The same for the rules of a section: in code, where that section's rules count it.
+bool occurs_for(const ScanResult& scan, const KeywordSet& keywords, Section section,
+                std::string_view keyword);
 
 }  // namespace orven

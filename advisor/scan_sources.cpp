@@ -114,6 +114,11 @@ struct Stretch {
   bool word_at_start = false;           // that word begins with the stretch
   bool ends_in_word = false;            // and goes on to its end
   std::optional<StretchPlaces> places;  // where the keywords are, when the run wants that
+  // Matched in code (a file of a language): the CodeBytes of head's and tail's bytes, so that
+  // an occurrence over a seam inside the file is checked as one inside a chunk.
+  bool code = false;
+  std::string head_code;
+  std::string tail_code;
 };
 
 // Where the bytes of a stretch's head and tail lie in its chunk, for their places.
@@ -124,11 +129,13 @@ struct EdgeOffsets {
 
 // The first half of a stretch's summary: what it keeps at its edges (head, tail, last word),
 // and with `offsets` where the head's and tail's bytes lie. With places a scanner makes this
-// half for every segment of a buffer before the second (see scan_one).
+// half for every segment of a buffer before the second (see scan_one). With `code` (the
+// chunk's classes and neighbours), the CodeBytes of the bytes kept too.
 Stretch edges_of(std::string_view chunk, std::size_t keywords, std::size_t overlap,
-                 EdgeOffsets* offsets) {
+                 EdgeOffsets* offsets, const CodeView* code = nullptr) {
   Stretch s(keywords);
   s.empty = chunk.empty();
+  s.code = code != nullptr;
   if (offsets != nullptr) {
     offsets->head.reserve(overlap);
     offsets->tail.reserve(overlap);
@@ -137,20 +144,24 @@ Stretch edges_of(std::string_view chunk, std::size_t keywords, std::size_t overl
     if (!is_whitespace(chunk[i])) {
       s.head += chunk[i];
       if (offsets != nullptr) offsets->head.push_back(i);
+      if (code != nullptr) s.head_code += static_cast<char>(code_byte(*code, i));
     }
   }
   s.kept = s.head.size();
   if (s.kept < overlap) {
     s.tail = s.head;
+    s.tail_code = s.head_code;
     if (offsets != nullptr) offsets->tail = offsets->head;
   } else {
     for (std::size_t i = chunk.size(); i > 0 && s.tail.size() < overlap; --i) {
       if (!is_whitespace(chunk[i - 1])) {
         s.tail += chunk[i - 1];
         if (offsets != nullptr) offsets->tail.push_back(i - 1);
+        if (code != nullptr) s.tail_code += static_cast<char>(code_byte(*code, i - 1));
       }
     }
     std::reverse(s.tail.begin(), s.tail.end());
+    std::reverse(s.tail_code.begin(), s.tail_code.end());
     if (offsets != nullptr) std::reverse(offsets->tail.begin(), offsets->tail.end());
   }
   std::size_t end = chunk.size();
@@ -169,38 +180,46 @@ Stretch edges_of(std::string_view chunk, std::size_t keywords, std::size_t overl
 // The second half: the keywords the stretch holds, or with `offsets` their counts and places
 // (`whole` for a chunk that is a whole file, see WholeFile).
 void summarise_keywords(Stretch& s, std::string_view chunk, const KeywordSet& keywords,
-                        const EdgeOffsets* offsets, const WholeFile* whole = nullptr) {
+                        const EdgeOffsets* offsets, const WholeFile* whole = nullptr,
+                        const OccurrenceFilter* keep = nullptr) {
   if (offsets == nullptr) {
     keywords.find_all(chunk, s.found);
     return;
   }
-  s.places.emplace(chunk_places(chunk, keywords, offsets->head, offsets->tail, whole));
+  s.places.emplace(chunk_places(chunk, keywords, offsets->head, offsets->tail, whole, keep));
   for (std::size_t k = 0; k < s.found.size(); ++k) s.found[k] = s.places->keywords[k].count != 0;
 }
 
-// Puts b after a, as if the two had been one stretch.
-void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t overlap) {
-  if (a.empty && !b.empty) {  // b as it is: the first chunk of a file, the first file
-    a = std::move(b);
+// Puts b's edges after a's (bytes kept, last word), as if the two had been one stretch; its
+// keywords are joined first (append), from the edges as they were.
+void join_edges(Stretch& a, const Stretch& b, std::size_t overlap) {
+  if (a.empty) {
+    a.head = b.head;
+    a.tail = b.tail;
+    a.head_code = b.head_code;
+    a.tail_code = b.tail_code;
+    a.kept = b.kept;
+    a.word = b.word;
+    a.word_at_start = b.word_at_start;
+    a.ends_in_word = b.ends_in_word;
+    a.empty = b.empty;
     return;
   }
   if (b.empty) return;
-  if (a.places && b.places) {
-    join_places(*a.places, *b.places, a.tail, b.head, {a.kept, b.kept, overlap}, keywords);
-  }
-  if (!a.tail.empty() && !b.head.empty()) keywords.find_all(a.tail + b.head, a.found);
-  for (std::size_t k = 0; k < a.found.size(); ++k) {
-    if (b.found[k]) a.found[k] = true;
-  }
   if (a.kept < overlap) {
     a.head += b.head;
+    a.head_code += b.head_code;
     if (a.head.size() > overlap) a.head.resize(overlap);
+    if (a.head_code.size() > overlap) a.head_code.resize(overlap);
   }
   if (b.kept >= overlap) {
     a.tail = b.tail;
+    a.tail_code = b.tail_code;
   } else {
     a.tail += b.tail;
+    a.tail_code += b.tail_code;
     if (a.tail.size() > overlap) a.tail.erase(0, a.tail.size() - overlap);
+    if (a.tail_code.size() > overlap) a.tail_code.erase(0, a.tail_code.size() - overlap);
   }
   a.kept = std::min(overlap, a.kept + b.kept);
   if (b.word.empty()) {  // whitespace only: the last word stays, but it is over
@@ -211,10 +230,32 @@ void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t ove
     a.ends_in_word = b.ends_in_word;
   } else {
     a.word = b.word;
-    a.word_at_start = b.word_at_start && a.empty;
+    a.word_at_start = false;
     a.ends_in_word = b.ends_in_word;
   }
-  a.empty = false;
+}
+
+// Puts b after a, as if the two had been one stretch (of one file, when matched in code:
+// `kinds` then say what each keyword must be).
+void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t overlap,
+            std::span<const KeywordKind> kinds = {}) {
+  if (a.empty && !b.empty) {  // b as it is: the first chunk of a file, the first file
+    a = std::move(b);
+    return;
+  }
+  if (b.empty) return;
+  if (a.places && b.places) {
+    const SeamCode code{a.tail_code, b.head_code, kinds};
+    join_places(*a.places, *b.places, a.tail, b.head, {a.kept, b.kept, overlap}, keywords,
+                a.code ? &code : nullptr);
+    for (std::size_t k = 0; k < a.found.size(); ++k) a.found[k] = a.places->keywords[k].count != 0;
+  } else {
+    if (!a.tail.empty() && !b.head.empty()) keywords.find_all(a.tail + b.head, a.found);
+    for (std::size_t k = 0; k < a.found.size(); ++k) {
+      if (b.found[k]) a.found[k] = true;
+    }
+  }
+  join_edges(a, b, overlap);
 }
 
 Why why_skipped(platform::InputFile::Status status) {
