@@ -19,9 +19,12 @@ SourcePlace source_place(const ScanPlaces& places, const TextPlace& p) {
 }
 
 // The keyword with its places.
-KeywordHit hit_of(std::string_view keyword, const ScanResult& scan, const KeywordSet& keywords) {
+// The keyword with its places, where the section's rules count it.
+KeywordHit hit_of(std::string_view keyword, const ScanResult& scan, const KeywordSet& keywords,
+                  Section section) {
   KeywordHit hit{keyword, {}, {}, 0};
-  const std::size_t k = keywords.index_of(keyword);
+  std::size_t k = keywords.index_of(keyword);
+  if (k < keywords.size()) k = found_slot(scan, keywords, section, k);
   if (scan.places && k < scan.places->keywords.size()) {
     const KeywordPlaces& found = scan.places->keywords[k];
     hit.first = source_place(*scan.places, found.first);
@@ -33,9 +36,9 @@ KeywordHit hit_of(std::string_view keyword, const ScanResult& scan, const Keywor
 
 std::optional<KeywordHit> gate_hit(std::span<const std::string_view> gate,
                                    std::optional<std::size_t> opened, const ScanResult& scan,
-                                   const KeywordSet& keywords) {
+                                   const KeywordSet& keywords, Section section) {
   if (!opened) return std::nullopt;
-  return hit_of(gate[*opened], scan, keywords);
+  return hit_of(gate[*opened], scan, keywords, section);
 }
 
 }  // namespace
@@ -51,13 +54,14 @@ Findings find_advice(Workspace& w, std::span<const std::filesystem::path> inputs
     if (out.outcome.status != ModeOutcome::Status::ok) return out;
     keep_scanned_text(w, scan);
     const FiredRules fired = fired_rules(scan, keywords);
-    out.web_gate = gate_hit(texts::kWebGate, fired.web_gate, scan, keywords);
-    out.cpp_gate = gate_hit(texts::kCppGate, fired.cpp_gate, scan, keywords);
+    out.web_gate = gate_hit(texts::kWebGate, fired.web_gate, scan, keywords, Section::web);
+    out.cpp_gate = gate_hit(texts::kCppGate, fired.cpp_gate, scan, keywords, Section::cpp);
     for (const FiredRule& rule : fired.rules) {
       Finding finding{rule_id(rule.ref.section, rule.ref.index), rule.ref.section, rule.ref.rule,
                       std::nullopt};
       if (rule.keyword)
-        finding.hit = hit_of(rule.ref.rule->keywords[*rule.keyword], scan, keywords);
+        finding.hit =
+            hit_of(rule.ref.rule->keywords[*rule.keyword], scan, keywords, rule.ref.section);
       out.findings.push_back(std::move(finding));
     }
   } catch (const std::bad_alloc&) {

@@ -11,10 +11,12 @@ namespace orven {
 namespace {
 
 // The place of the first keyword of the list that occurs.
+// The place of the first keyword of the list that occurs where the section's rules count it.
 std::optional<std::size_t> first_found(std::span<const std::string_view> list,
-                                       const ScanResult& scan, const KeywordSet& keywords) {
+                                       const ScanResult& scan, const KeywordSet& keywords,
+                                       Section section) {
   for (std::size_t i = 0; i < list.size(); ++i) {
-    if (!list[i].empty() && scanned_contains(scan, keywords, list[i])) return i;
+    if (!list[i].empty() && occurs_for(scan, keywords, section, list[i])) return i;
   }
   return std::nullopt;
 }
@@ -30,13 +32,16 @@ bool has_keywords(const texts::Rule& rule) {
 
 FiredRules fired_rules(const ScanResult& scan, const KeywordSet& keywords) {
   FiredRules fired;
-  fired.web_gate = first_found(texts::kWebGate, scan, keywords);
-  fired.cpp_gate = first_found(texts::kCppGate, scan, keywords);
+  fired.web_gate = first_found(texts::kWebGate, scan, keywords, Section::web);
+  fired.cpp_gate = first_found(texts::kCppGate, scan, keywords, Section::cpp);
+  // Matched in code, a file of a section's languages opens it too.
+  fired.web_open = fired.web_gate.has_value() || scan.languages[0];
+  fired.cpp_open = fired.cpp_gate.has_value() || scan.languages[1];
   for (const RuleRef& ref : all_rules()) {
-    if (!(ref.section == Section::web ? fired.web_gate : fired.cpp_gate)) continue;
+    if (!(ref.section == Section::web ? fired.web_open : fired.cpp_open)) continue;
     FiredRule rule{ref, std::nullopt};
     if (has_keywords(*ref.rule)) {
-      rule.keyword = first_found(ref.rule->keywords, scan, keywords);
+      rule.keyword = first_found(ref.rule->keywords, scan, keywords, ref.section);
       if (!rule.keyword) continue;  // the rule does not fire
     }
     fired.rules.push_back(rule);

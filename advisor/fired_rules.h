@@ -24,6 +24,10 @@ struct FiredRules {
   // stays shut.
   std::optional<std::size_t> web_gate;
   std::optional<std::size_t> cpp_gate;
+  // Whether each section opens: by its gate, or matched in code by a file of its languages
+  // read (a gate may then hold none).
+  bool web_open = false;
+  bool cpp_open = false;
   std::vector<FiredRule> rules;  // in report order
 };
 

@@ -656,10 +656,11 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
     const std::size_t length = keywords.keyword(k).size();
     if (end < a_tail.size() || end + 1 - length >= a_tail.size()) continue;
     if (code != nullptr &&
-        !counts_in_code(std::string_view(both).substr(end + 1 - length, length),
-                        std::span(reinterpret_cast<const CodeByte*>(both_code.data()), both_code.size())
-                            .subspan(end + 1 - length, length),
-                        code->kinds[k])) {
+        !counts_in_code(
+            std::string_view(both).substr(end + 1 - length, length),
+            std::span(reinterpret_cast<const CodeByte*>(both_code.data()), both_code.size())
+                .subspan(end + 1 - length, length),
+            code->kinds[k])) {
       continue;
     }
     if (joined.empty()) joined.resize(a.keywords.size());

@@ -129,7 +129,8 @@ struct WholeFile {
 StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
                            const std::vector<std::size_t>& head_offsets,
                            const std::vector<std::size_t>& tail_offsets,
-                           const WholeFile* whole = nullptr, const OccurrenceFilter* keep = nullptr);
+                           const WholeFile* whole = nullptr,
+                           const OccurrenceFilter* keep = nullptr);
 
 // How much of their words two stretches kept (Stretch::kept), and the most they keep.
 struct SeamKept {

@@ -61,8 +61,11 @@
 #include <thread>
 #include <vector>
 
+#include "advisor/code_lexers.h"
+#include "advisor/code_match.h"
 #include "advisor/input_walk.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/languages.h"
 #include "advisor/places.h"
 #include "advisor/scan.h"
 #include "base/platform.h"
@@ -235,10 +238,11 @@ void join_edges(Stretch& a, const Stretch& b, std::size_t overlap) {
   }
 }
 
-// Puts b after a, as if the two had been one stretch (of one file, when matched in code:
-// `kinds` then say what each keyword must be).
+// Puts b after a, as if the two had been one stretch (of one file lexed, when matched in
+// code: `kinds` then say what each keyword must be); with `seam` false nothing counts over
+// their edge (two files matched in code).
 void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t overlap,
-            std::span<const KeywordKind> kinds = {}) {
+            std::span<const KeywordKind> kinds = {}, bool seam = true) {
   if (a.empty && !b.empty) {  // b as it is: the first chunk of a file, the first file
     a = std::move(b);
     return;
@@ -246,8 +250,8 @@ void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t ove
   if (b.empty) return;
   if (a.places && b.places) {
     const SeamCode code{a.tail_code, b.head_code, kinds};
-    join_places(*a.places, *b.places, a.tail, b.head, {a.kept, b.kept, overlap}, keywords,
-                a.code ? &code : nullptr);
+    join_places(*a.places, *b.places, seam ? a.tail : "", seam ? b.head : "",
+                {a.kept, b.kept, overlap}, keywords, a.code ? &code : nullptr);
     for (std::size_t k = 0; k < a.found.size(); ++k) a.found[k] = a.places->keywords[k].count != 0;
   } else {
     if (!a.tail.empty() && !b.head.empty()) keywords.find_all(a.tail + b.head, a.found);
@@ -275,14 +279,19 @@ class Scanner {
       : keywords_(keywords),
         overlap_(std::max<std::size_t>(keywords.longest(), 1) - 1),
         chunk_bytes_(chunk_bytes),
-        places_(settings.places),
+        code_(settings.match == MatchMode::code),
+        places_(settings.places || code_),
         inputs_(inputs),
         walk_options_(walk),
         dash_is_stdin_(settings.dash_is_stdin),
         stdin_name_(settings.stdin_name.empty() ? fs::path("-") : settings.stdin_name),
-        whole_(keywords.size(), settings.places),
-        file_(0, settings.places),  // sized by its first stretch (append)
-        settled_(std::make_unique<std::atomic<bool>[]>(keywords.size())) {}
+        whole_(keywords.size(), places_),
+        whole_cpp_(keywords.size(), places_),
+        edges_(keywords.size()),
+        file_(0, places_),  // sized by its first stretch (append)
+        settled_(std::make_unique<std::atomic<bool>[]>(2 * keywords.size())) {
+    if (code_) kinds_ = kinds_of(keywords);
+  }
 
   // Reads on the calling thread with `scanners` more threads scanning (fewer when the
   // system refuses a thread), and returns when all of them are done.
@@ -290,6 +299,12 @@ class Scanner {
 
   ModeOutcome outcome();
   const Stretch& whole() const { return whole_; }
+  // Matched in code: where the C++ rules count the keywords (whole() is where the web rules
+  // do), the edges of all the text as one (for slots 200 and 0), and whether a file of each
+  // section's languages was read.
+  const Stretch& whole_cpp() const { return whole_cpp_; }
+  const Stretch& edges() const { return edges_; }
+  std::array<bool, 2> languages() const { return languages_; }
   bool all_found() const { return all_found_; }
   bool read_any() const { return read_any_; }
   // The files whose places count, by the index their places carry.
@@ -308,16 +323,25 @@ class Scanner {
     std::size_t offset;
     std::size_t size;
     bool whole_file;  // the file's only segment
+    // Matched in code, a file of a language: its lexer goes from one segment of the file to
+    // the next in order (see lex_segment). `ahead` bytes of the file follow the segment in
+    // its buffer for the lexer to look at (kLexAhead, or fewer where the file ends); they
+    // begin its next segment too.
+    Language language = Language::none;
+    bool first = false;
+    bool last = false;
+    std::size_t ahead = 0;
   };
   struct Job {
     char* buffer;
     std::vector<Segment> segments;
   };
   struct Piece {
-    bool end = false;            // the end of a file, not a chunk
-    bool dropped = false;        // end: the file failed, its text is left out
-    fs::path::string_type file;  // end: which file, when places are wanted (no parsed path:
-                                 // one 10,000 folders deep parses into as many parts)
+    bool end = false;                    // the end of a file, not a chunk
+    bool dropped = false;                // end: the file failed, its text is left out
+    fs::path::string_type file;          // end: which file, when places are wanted (no parsed path:
+                                         // one 10,000 folders deep parses into as many parts)
+    Language language = Language::none;  // end, matched in code: the file's language
     std::optional<Stretch> text;
   };
 
@@ -326,11 +350,14 @@ class Scanner {
   // Reads the file the item names, or `in` already open for it.
   void read_file(const WalkItem& item, std::unique_ptr<platform::InputFile> in = nullptr);
   void skip(const WalkItem& item, Why why, platform::InputFile::Status status);
-  std::span<char> room(std::uint64_t whole = 0);
+  std::span<char> room(std::uint64_t whole = 0, std::size_t least = 0);
   void take_buffer();
-  void add_segment(std::size_t size, bool whole_file);
+  void add_segment(std::size_t size, bool whole_file, Language language = Language::none,
+                   bool first = false, bool last = false, std::size_t ahead = 0);
   void flush(std::unique_lock<std::mutex>& lock);
-  void end_file(bool dropped, const fs::path& file);
+  void end_file(bool dropped, const fs::path& file, Language language = Language::none);
+  LexState lex_segment(const Segment& segment, std::string_view chunk, CodeClass* classes);
+  void fold_file(Piece& piece);
   void scan_one(std::unique_lock<std::mutex>& lock);
   void scanner();
   void deposit(std::uint64_t number, Piece piece);
@@ -341,6 +368,9 @@ class Scanner {
   const KeywordSet& keywords_;
   const std::size_t overlap_;
   const std::size_t chunk_bytes_;
+  // Keywords matched in code (their kinds by keyword); places then too.
+  const bool code_;
+  std::vector<KeywordKind> kinds_;
   // Places wanted: every keyword is counted over all the input, so the scan never stops early.
   const bool places_;
   // The reader's alone: the inputs, walked a run of them at a time between the "-" that
@@ -362,7 +392,7 @@ class Scanner {
     fs::path path;
     platform::InputFile::Status status;
   };
-  std::optional<Failure> failure_;  // the first input given by name that failed
+  std::optional<Failure> failure_;      // the first input given by name that failed
   std::optional<fs::path> output_met_;  // an input that is the run's output: nothing after it
 
   std::mutex mutex_;  // everything below
@@ -371,15 +401,22 @@ class Scanner {
   std::deque<Job> queue_;
   std::map<std::uint64_t, Piece> pending_;
   std::uint64_t folded_ = 0;  // the numbers before it are folded
-  Stretch whole_;             // the files folded so far
-  Stretch file_;              // the file being folded, up to its chunk folded last
+  Stretch whole_;             // the files folded so far (in code: those the web rules count in)
+  Stretch whole_cpp_;         // in code: those the C++ rules count in
+  Stretch edges_;             // in code: the edges of all files folded, as one text
+  std::array<bool, 2> languages_{};  // in code: a file of the web, the C++ languages folded
+  // In code: the lexer's state at the end of a segment, by its number, until the file's next
+  // segment takes it.
+  std::map<std::uint64_t, LexState> lexed_;
+  Stretch file_;  // the file being folded, up to its chunk folded last
   // With places: the files folded into whole_ so far, and by index those whose places count.
   std::size_t files_folded_ = 0;
   std::map<std::size_t, fs::path::string_type> files_taken_;
   std::size_t pending_name_bytes_ = 0;  // of the file ends in pending_
   std::atomic<bool> all_found_ = false;
   // With places: the keywords whose first occurrence whole_ holds, for the scanners to read
-  // without the lock (a file's chunk then needs no places of them).
+  // without the lock (a file's chunk then needs no places of them); in code, those of
+  // whole_cpp_ after them.
   std::unique_ptr<std::atomic<bool>[]> settled_;
   bool closing_ = false;      // the reader is done: scanners leave once the queue is empty
   std::exception_ptr error_;  // the first exception of a scanner
@@ -403,6 +440,9 @@ void Scanner::run(std::vector<Buffer>& buffers, unsigned scanners) {
     while (!queue_.empty()) scan_one(lock);
   } catch (...) {
     reader_error = std::current_exception();
+    std::lock_guard lock(mutex_);  // a scanner waiting for a lexer's state must not wait on
+    if (!error_) error_ = reader_error;
+    changed_.notify_all();
   }
   stop_scanners();
   for (std::thread& thread : threads) thread.join();
@@ -489,10 +529,16 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
     return;
   }
   if (!item.named && is_own_output(*in)) return;  // a report of an earlier run: not a source
+  // Matched in code, a file of a language is lexed: each segment but the last is followed in
+  // its buffer by kLexAhead bytes of the file for the lexer, carried to begin the next one.
+  const Language language = code_ ? language_of(item.path) : Language::none;
+  const std::size_t carried_most = language != Language::none ? kLexAhead : 0;
+  char carried[kLexAhead];
+  std::size_t carried_bytes = 0;
   std::uint64_t file_bytes = 0;
   for (bool first = true;; first = false) {
     // With places, a file that a buffer can hold whole is not split over two (WholeFile).
-    const std::span<char> space = room(first && places_ ? in->size() : 0);
+    const std::span<char> space = room(first && places_ ? in->size() : 0, 2 * carried_most + 1);
     if (all_found_) {  // the report is settled: the rest of the input is not read
       // but a file not read at all yet gives one byte, so that one whose reads fail at once
       // is reported whether the reader reached it before the report was settled or after.
@@ -505,7 +551,8 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
       read_any_ = true;
       return;
     }
-    std::size_t size = 0;
+    std::memcpy(space.data(), carried, carried_bytes);
+    std::size_t size = carried_bytes;
     bool end = false;
     while (size < space.size()) {
       const std::size_t wanted = space.size() - size;
@@ -522,7 +569,7 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
     if (in->status() != platform::InputFile::Status::open) {
       const platform::InputFile::Status status = in->status();
       in.reset();
-      end_file(true, item.path);
+      end_file(true, item.path, language);
       skip(item, why_skipped(status), status);
       return;
     }
@@ -530,21 +577,24 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
       size = static_cast<std::size_t>(static_cast<const char*>(zero) - space.data());
       end = true;
     }
-    add_segment(size, first && end);
+    // The space holds more than twice what is carried, so a segment is never empty.
+    carried_bytes = end ? 0 : std::min(carried_most, size);
+    std::memcpy(carried, space.data() + size - carried_bytes, carried_bytes);
+    add_segment(size - carried_bytes, first && end, language, first, end, carried_bytes);
     if (end) break;
   }
   in.reset();  // closed as soon as it is done
   read_any_ = true;
-  end_file(false, item.path);
+  end_file(false, item.path, language);
 }
 
 // Where the next bytes go: the rest of the buffer being filled, or a fresh buffer once too
-// little of it is left, or too little for a file of `whole` bytes (when not 0) that a fresh
-// one holds. A segment starts on a cache line, which the kernel copies into fastest (see
-// kBufferAlignment).
-std::span<char> Scanner::room(std::uint64_t whole) {
+// little of it is left (less than `least` bytes or a sixteenth of a buffer), or too little for
+// a file of `whole` bytes (when not 0) that a fresh one holds. A segment starts on a cache
+// line, which the kernel copies into fastest (see kBufferAlignment).
+std::span<char> Scanner::room(std::uint64_t whole, std::size_t least) {
   constexpr std::size_t kLine = 64;
-  const std::size_t least = std::max<std::size_t>(chunk_bytes_ / 16, 1);
+  least = std::max({least, chunk_bytes_ / 16, std::size_t{1}});
   const std::size_t start = (filled_ + kLine - 1) / kLine * kLine;
   if (filling_.buffer == nullptr || start >= chunk_bytes_ || chunk_bytes_ - start < least ||
       (whole > chunk_bytes_ - start && whole <= chunk_bytes_)) {
@@ -576,11 +626,13 @@ void Scanner::take_buffer() {
   }
 }
 
-void Scanner::add_segment(std::size_t size, bool whole_file) {
+void Scanner::add_segment(std::size_t size, bool whole_file, Language language, bool first,
+                          bool last, std::size_t ahead) {
   if (all_found_ || size == 0) return;  // nothing to scan: read only to see that it reads
   const std::size_t offset = filled_;
-  filling_.segments.push_back({next_number_++, offset, size, whole_file});
-  filled_ = offset + size;
+  filling_.segments.push_back(
+      {next_number_++, offset, size, whole_file, language, first, last, ahead});
+  filled_ = offset + size + ahead;
 }
 
 // The lock is held.
@@ -596,7 +648,7 @@ void Scanner::flush(std::unique_lock<std::mutex>&) {
   changed_.notify_all();
 }
 
-void Scanner::end_file(bool dropped, const fs::path& file) {
+void Scanner::end_file(bool dropped, const fs::path& file, Language language) {
   std::unique_lock lock(mutex_);
   // The fold cannot pass the segments still being filled: they go out first.
   const auto too_far = [&] {
@@ -615,6 +667,7 @@ void Scanner::end_file(bool dropped, const fs::path& file) {
   Piece piece;
   piece.end = true;
   piece.dropped = dropped;
+  piece.language = language;
   if (places_) piece.file = file.native();
   deposit(next_number_++, std::move(piece));
 }
@@ -651,6 +704,31 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
         if (i + 1 - handed == kBatch) hand_over(i + 1);
       }
     } else {
+      // In code, the segments of files of a language are lexed first, in order (each may
+      // wait for the one before it in its file): the classes of a segment's bytes lie at its
+      // offset in `classes`.
+      std::vector<CodeView> views(job.segments.size());
+      if (code_) {
+        thread_local std::vector<CodeClass> classes;
+        classes.resize(chunk_bytes_);
+        for (std::size_t i = 0; i < job.segments.size(); ++i) {
+          const Segment& segment = job.segments[i];
+          if (segment.language == Language::none) continue;
+          const std::string_view chunk = chunk_of(segment);
+          CodeClass* const out = classes.data() + segment.offset;
+          const LexState before = lex_segment(segment, chunk, out);
+          views[i] =
+              CodeView{chunk,
+                       out,
+                       {before.before[0], before.before[1]},
+                       segment.ahead != 0
+                           ? static_cast<unsigned char>(job.buffer[segment.offset + segment.size])
+                           : -1};
+        }
+      }
+      const auto code_view = [&](std::size_t i) {
+        return views[i].classes != nullptr ? &views[i] : nullptr;
+      };
       // Every segment's edges first: a file that is a whole segment then sees the words of
       // its neighbours in the buffer, where they are whole files too (one that is not may
       // yet be dropped, and then its neighbours meet).
@@ -658,8 +736,8 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
       std::vector<std::string> heads;  // copies: the pieces go to the fold a batch at a time
       std::vector<std::string> tails;
       for (std::size_t i = 0; i < job.segments.size(); ++i) {
-        pieces[i].text =
-            edges_of(chunk_of(job.segments[i]), keywords_.size(), overlap_, &offsets[i]);
+        pieces[i].text = edges_of(chunk_of(job.segments[i]), keywords_.size(), overlap_,
+                                  &offsets[i], code_view(i));
         heads.push_back(pieces[i].text->head);
         tails.push_back(pieces[i].text->tail);
       }
@@ -682,16 +760,28 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
       std::string after;
       for (std::size_t i = 0; i < job.segments.size(); ++i) {
         Stretch& s = *pieces[i].text;
-        if (!job.segments[i].whole_file) {
-          summarise_keywords(s, chunk_of(job.segments[i]), keywords_, &offsets[i]);
+        const Segment& segment = job.segments[i];
+        std::optional<CodeFilter> filter;
+        if (code_view(i) != nullptr) filter.emplace(keywords_, kinds_, views[i]);
+        const OccurrenceFilter* keep = filter ? &*filter : nullptr;
+        if (!segment.whole_file) {
+          summarise_keywords(s, chunk_of(segment), keywords_, &offsets[i], nullptr, keep);
         } else {
-          for (std::size_t k = 0; k < keywords_.size(); ++k) {
-            settled[k] = settled_[k].load(std::memory_order_relaxed) ? 1 : 0;
+          // Matched in code, a file counts where its section's rules do (both: a file of no
+          // language), and its keywords are settled where they are in all it counts for.
+          const std::optional<Section> section = section_of(segment.language);
+          const std::size_t size = keywords_.size();
+          for (std::size_t k = 0; k < size; ++k) {
+            const bool web = settled_[k].load(std::memory_order_relaxed);
+            const bool cpp = settled_[size + k].load(std::memory_order_relaxed);
+            settled[k] = !code_ || section == Section::web ? web
+                         : section == Section::cpp         ? cpp
+                                                           : web && cpp;
           }
           WholeFile whole{settled, s.head, s.tail};
           if (words_before(i, before)) whole.before = &before;
           if (words_after(i, after)) whole.after = &after;
-          summarise_keywords(s, chunk_of(job.segments[i]), keywords_, &offsets[i], &whole);
+          summarise_keywords(s, chunk_of(segment), keywords_, &offsets[i], &whole, keep);
         }
         offsets[i] = EdgeOffsets{};
         if (i + 1 - handed == kBatch) hand_over(i + 1);
@@ -709,6 +799,33 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
     deposit(job.segments[handed].number, std::move(pieces[handed]));
   }
   changed_.notify_all();
+}
+
+// Lexes a segment of a file of a language into `classes`, from where the file's lexer stood
+// after its segment before (waited for, as another thread may still be lexing it), and leaves
+// the state at its end for the next; returns the state it began from.
+LexState Scanner::lex_segment(const Segment& segment, std::string_view chunk, CodeClass* classes) {
+  LexState state;
+  if (segment.first) {
+    state = lex_start(segment.language);
+  } else {
+    // The segment before it in the file was queued before it and is lexed first by whoever
+    // took it, whatever that waits for: the waits go back to the file's first segment.
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return lexed_.contains(segment.number - 1) || error_; });
+    if (error_) std::rethrow_exception(error_);
+    const auto it = lexed_.find(segment.number - 1);
+    state = std::move(it->second);
+    lexed_.erase(it);
+  }
+  const LexState before = state;
+  lex_piece(state, chunk, std::string_view(chunk.data() + chunk.size(), segment.ahead), classes);
+  if (!segment.last) {
+    std::lock_guard lock(mutex_);
+    lexed_.emplace(segment.number, std::move(state));
+    changed_.notify_all();
+  }
+  return before;
 }
 
 void Scanner::scanner() {
@@ -736,26 +853,11 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
   }
   for (;;) {
     if (!piece.end) {
-      if (piece.text) append(file_, std::move(*piece.text), keywords_, overlap_);
+      if (piece.text) append(file_, std::move(*piece.text), keywords_, overlap_, kinds_);
     } else {
-      if (!piece.dropped) {
-        if (file_.places) {
-          close_file(*file_.places, files_folded_);
-          if (!file_.places->counts_only)
-            files_taken_.emplace(files_folded_, std::move(piece.file));
-          ++files_folded_;
-        }
-        append(whole_, std::move(file_), keywords_, overlap_);
-        // Now and then, the names no place refers to any more are let go.
-        if (files_taken_.size() > 4 * (keywords_.size() + overlap_) + 64) prune_files();
-        if (whole_.places) {
-          for (std::size_t k = 0; k < keywords_.size(); ++k) {
-            if (whole_.places->keywords[k].count != 0) {
-              settled_[k].store(true, std::memory_order_relaxed);
-            }
-          }
-        }
-      }
+      if (!piece.dropped) fold_file(piece);
+      // A file dropped part way leaves its lexer's state behind.
+      if (code_) lexed_.erase(lexed_.begin(), lexed_.lower_bound(folded_));
       // Nothing to size yet: the file's first stretch is moved in whole (append).
       file_ = Stretch(0, places_);
       // Once every keyword is found in the files folded, the report cannot change (counts
@@ -776,18 +878,55 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
   }
 }
 
+// A file read to its end joins the files folded before it: all of them as one text, or matched
+// in code those whose section's rules count in it (of no language: both), never over the
+// edge of two files.
+void Scanner::fold_file(Piece& piece) {
+  if (file_.places) {
+    close_file(*file_.places, files_folded_);
+    if (!file_.places->counts_only) files_taken_.emplace(files_folded_, std::move(piece.file));
+    ++files_folded_;
+  }
+  if (!code_) {
+    append(whole_, std::move(file_), keywords_, overlap_);
+  } else {
+    join_edges(edges_, file_, overlap_);
+    const std::optional<Section> section = section_of(piece.language);
+    if (section) languages_[*section == Section::web ? 0 : 1] = true;
+    if (section != Section::web) {
+      append(whole_cpp_, section ? std::move(file_) : Stretch(file_), keywords_, overlap_, {},
+             false);
+    }
+    if (section != Section::cpp) append(whole_, std::move(file_), keywords_, overlap_, {}, false);
+  }
+  // Now and then, the names no place refers to any more are let go.
+  if (files_taken_.size() > 4 * (keywords_.size() + overlap_) + 64) prune_files();
+  if (places_) {
+    const std::size_t size = keywords_.size();
+    for (std::size_t k = 0; k < size; ++k) {
+      if (whole_.places->keywords[k].count != 0) settled_[k].store(true, std::memory_order_relaxed);
+      if (code_ && whole_cpp_.places->keywords[k].count != 0) {
+        settled_[size + k].store(true, std::memory_order_relaxed);
+      }
+    }
+  }
+}
+
 // Keeps the names of the files that whole_'s places refer to: the first and last byte of
 // each keyword's first occurrence, and the tail, where an occurrence over the edge of the
 // next file may begin. No other place of a file folded can ever be asked for.
 void Scanner::prune_files() {
   if (!whole_.places) return;
   std::vector<std::size_t> used;
-  for (const KeywordPlaces& k : whole_.places->keywords) {
-    if (k.count == 0) continue;
-    used.push_back(k.first.file);
-    used.push_back(k.last.file);
+  for (const Stretch* whole : {&whole_, &whole_cpp_}) {
+    if (whole == &whole_cpp_ && !code_) break;
+    for (const KeywordPlaces& k : whole->places->keywords) {
+      if (k.count == 0) continue;
+      used.push_back(k.first.file);
+      used.push_back(k.last.file);
+    }
+    for (const TextPlace& p : whole->places->tail) used.push_back(p.file);
   }
-  for (const TextPlace& p : whole_.places->tail) used.push_back(p.file);
   std::sort(used.begin(), used.end());
   for (auto it = files_taken_.begin(); it != files_taken_.end();) {
     it = std::binary_search(used.begin(), used.end(), it->first) ? std::next(it)
@@ -813,9 +952,11 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
   // Two buffers a thread at least: one being read into or queued while the other is
   // scanned; and as many as the bytes in flight allow, since a small file fills a buffer
   // only in part (and costs only that much) but takes it whole.
+  // Matched in code, a buffer holds more than a segment and the bytes the lexer looks ahead.
   const std::size_t chunk_bytes =
       settings.chunk_bytes != 0
-          ? settings.chunk_bytes
+          ? std::max(settings.chunk_bytes,
+                     settings.match == MatchMode::code ? 4 * kLexAhead : std::size_t{1})
           : std::clamp(kBytesInFlight / (2 * std::size_t{threads}), kSmallestChunk, kLargestChunk);
   const std::size_t buffer_count =
       std::max(2 * std::size_t{threads}, std::min<std::size_t>(kBytesInFlight / chunk_bytes, 64));
@@ -841,16 +982,26 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
     note_ignored_folders(result.outcome, inputs, walk);
     return result;
   }
+  result.match = settings.match;
   if (scanner.all_found()) {
     result.found.assign(keywords.size(), true);
   } else {
     result.found = scanner.whole().found;
   }
-  if (settings.places) {
+  if (settings.places || settings.match == MatchMode::code) {
     result.places = ScanPlaces{scanner.whole().places->keywords, scanner.take_files()};
   }
-  result.end_of_text = scanner.whole().tail;
-  result.last_word = scanner.whole().word;
+  const Stretch* edges = &scanner.whole();
+  if (settings.match == MatchMode::code) {
+    const Stretch& cpp = scanner.whole_cpp();
+    result.found.insert(result.found.end(), cpp.found.begin(), cpp.found.end());
+    result.places->keywords.insert(result.places->keywords.end(), cpp.places->keywords.begin(),
+                                   cpp.places->keywords.end());
+    result.languages = scanner.languages();
+    edges = &scanner.edges();
+  }
+  result.end_of_text = edges->tail;
+  result.last_word = edges->word;
   return result;
 }
 
@@ -861,9 +1012,21 @@ void keep_scanned_text(Workspace& w, const ScanResult& result) {
 
 bool scanned_contains(const ScanResult& scan, const KeywordSet& keywords,
                       std::string_view keyword) {
+  return occurs_for(scan, keywords, Section::web, keyword);
+}
+
+std::size_t found_slot(const ScanResult& scan, const KeywordSet& keywords, Section section,
+                       std::size_t k) {
+  return scan.match == MatchMode::code && section == Section::cpp ? keywords.size() + k : k;
+}
+
+bool occurs_for(const ScanResult& scan, const KeywordSet& keywords, Section section,
+                std::string_view keyword) {
   if (without_whitespace(keyword).empty()) return true;  // found in any text, as by a search
   const std::size_t k = keywords.index_of(keyword);
-  return k < scan.found.size() && scan.found[k];
+  if (k >= keywords.size()) return false;
+  const std::size_t slot = found_slot(scan, keywords, section, k);
+  return slot < scan.found.size() && scan.found[slot];
 }
 
 }  // namespace orven

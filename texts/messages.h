@@ -134,6 +134,10 @@ inline constexpr std::string_view kCliHelp =
     "                      ФАЙЛ:СТРОКА:СТОЛБЕЦ: note: для редакторов. Находки указывают\n"
     "                      правило (W01…W28, C01…C40), ключевое слово, его первое место\n"
     "                      и число вхождений; result.html и readme.txt не пишутся\n"
+    "  --match code|text   для sarif, json и gnu: code (по умолчанию) — ключевое слово\n"
+    "                      считается только в коде своего языка (не в комментариях,\n"
+    "                      строках и внутри других слов); text — в тексте без пробелов,\n"
+    "                      как в отчёте result.html\n"
     "  --output ФАЙЛ       писать результат в ФАЙЛ вместо result.html или стандартного\n"
     "                      вывода\n"
     "  --                  всё, что дальше, не параметры (для имени, начинающегося с «-»)\n"
@@ -186,8 +190,12 @@ inline constexpr AroundName kCliMissingValue{"orven-cli: после «"_cp, "» 
 inline constexpr AroundName kCliNoValue{"orven-cli: у параметра «"_cp, "» нет значения\n"_cp};
 inline constexpr AroundName kCliUnknownFormat{"orven-cli: неизвестный формат «"_cp,
                                               "» (нужен html, sarif, json или gnu)\n"_cp};
+inline constexpr AroundName kCliUnknownMatch{"orven-cli: неизвестное сопоставление «"_cp,
+                                             "» (нужен code или text)\n"_cp};
+inline constexpr std::string_view kCliMatchCodeHtml =
+    "orven-cli: --match code только для форматов sarif, json и gnu\n"_cp;
 inline constexpr std::string_view kCliTrainingOnly =
-    "orven-cli: --format и --output только для учебного режима (training)\n"_cp;
+    "orven-cli: --format, --match и --output только для учебного режима (training)\n"_cp;
 inline constexpr std::string_view kCliNoMode = "orven-cli: не указан режим и файл\n"_cp;
 inline constexpr std::string_view kCliNoFile = "orven-cli: не указан файл\n"_cp;
 // The completion message (or the help) could not be written to standard output; the files

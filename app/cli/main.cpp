@@ -98,13 +98,15 @@ int exit_status(const ModeOutcome& outcome, bool said) {
 }
 
 // A training run that writes its findings in a machine format; the exit status.
-int run_findings(app::FindingsFormat format, const std::filesystem::path& output,
+int run_findings(app::FindingsFormat format, MatchMode match, const std::filesystem::path& output,
                  const std::vector<std::filesystem::path>& inputs,
                  const std::vector<platform::Argument>& args) {
   Findings findings;
   try {
     WorkspacePtr workspace = create_workspace();
-    findings = find_advice(*workspace, inputs, ScanSettings{}, g_walk);
+    ScanSettings settings;
+    settings.match = match;
+    findings = find_advice(*workspace, inputs, settings, g_walk);
     destroy_workspace(workspace);
   } catch (const std::bad_alloc&) {
     findings.outcome = {ModeOutcome::Status::out_of_memory, inputs.front()};
@@ -174,6 +176,7 @@ int run(const std::vector<platform::Argument>& args) {
   bool options_ended = false;
   bool findings = false;  // --format other than html
   app::FindingsFormat format = app::FindingsFormat::sarif;
+  std::optional<MatchMode> match;  // the machine formats match code unless told
   std::optional<std::filesystem::path> output;
   std::vector<const platform::Argument*> operands;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -212,6 +215,16 @@ int run(const std::vector<platform::Argument>& args) {
       } else {
         return usage_error(around(msg::kCliUnknownFormat, *value));
       }
+    } else if (is_option("--match")) {
+      const std::optional<std::string> value = option_value(args, i, "--match");
+      if (!value) return usage_error(around(msg::kCliNoValue, a));
+      if (*value == "code") {
+        match = MatchMode::code;
+      } else if (*value == "text") {
+        match = MatchMode::text;
+      } else {
+        return usage_error(around(msg::kCliUnknownMatch, *value));
+      }
     } else if (is_option("--output")) {
       const bool joined = a != "--output";
       const std::optional<std::string> value = option_value(args, i, "--output");
@@ -241,13 +254,20 @@ int run(const std::vector<platform::Argument>& args) {
   if (app::mode_for_index(mode_index) == app::Mode::expert && operands.size() > 2) {
     return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
   }
-  if (app::mode_for_index(mode_index) == app::Mode::expert && (findings || output)) {
+  if (app::mode_for_index(mode_index) == app::Mode::expert && (findings || output || match)) {
     return usage_error(app::to_utf8(msg::kCliTrainingOnly));
+  }
+  // The report is always made of the text's keywords.
+  if (!findings && match == MatchMode::code) {
+    return usage_error(app::to_utf8(msg::kCliMatchCodeHtml));
   }
   std::vector<std::filesystem::path> inputs;
   for (std::size_t i = 1; i < operands.size(); ++i) inputs.push_back(operands[i]->path);
   if (output) g_walk.output = *output;  // the walk refuses an input that is it
-  if (findings) return run_findings(format, output.value_or(std::filesystem::path()), inputs, args);
+  if (findings) {
+    return run_findings(format, match.value_or(MatchMode::code),
+                        output.value_or(std::filesystem::path()), inputs, args);
+  }
   if (output) {
     report_file = *output;
     CliServices services(std::move(inputs), open);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "advisor/code_lexers.h"
+#include "advisor/code_match.h"
 #include "advisor/display_width.h"
 #include "advisor/document_scan.h"
 #include "advisor/keyword_kinds.h"
@@ -26,6 +28,7 @@
 #include "advisor/places.h"
 #include "advisor/rule_index.h"
 #include "advisor/suppression.h"
+#include "texts/report.h"
 #include "training_fixture.h"
 
 namespace orven::testing {
@@ -255,6 +258,230 @@ TEST_F(Places, FirstPlacesOverTheEdgesOfSmallFiles) {
     // Now and then one buffer for all of them, which the fold takes a batch at a time.
     settings.chunk_bytes = round % 4 == 0 ? 0 : 256 + random() % 1024;
     expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
+  }
+}
+
+// Sources from a small grammar per language (C, PHP with its page around it, JavaScript), each
+// keyword of the rules and gates planted where the grammar knows whether it counts in code:
+// in code, in each kind of comment and literal, in markup text, inside a longer identifier,
+// split by a blank. The streamed scan, in files cut into chunks of random size, counts in
+// code just the planted occurrences that count, for the section whose files hold them, and
+// places the first; as text it is the reference of one string, as before.
+class Grammar {
+ public:
+  struct File {
+    std::string name;
+    std::string text;
+    Section section;
+  };
+  struct Counted {
+    std::uint64_t count = 0;
+    std::size_t file = 0, offset = 0;  // of the first
+  };
+
+  Grammar() {
+    // Keywords of both sections, without those inside another one (for, form and for( share
+    // bytes), so that one planted is one occurrence.
+    std::vector<std::pair<std::string, KeywordKind>> all;
+    const auto add = [&](std::string_view keyword, Section section) {
+      const std::string k = without_whitespace(keyword);
+      if (k.empty()) return;
+      (section == Section::web ? web_ : cpp_).push_back(k);
+      all.emplace_back(k, kind_of(keyword));
+    };
+    for (const RuleRef& ref : all_rules()) {
+      for (const std::string_view keyword : ref.rule->keywords) add(keyword, ref.section);
+    }
+    for (const std::string_view keyword : texts::kWebGate) add(keyword, Section::web);
+    for (const std::string_view keyword : texts::kCppGate) add(keyword, Section::cpp);
+    for (const auto& [k, kind] : all) {
+      const bool shares = std::any_of(all.begin(), all.end(), [&](const auto& other) {
+        return other.first != k && (other.first.find(k) != std::string::npos ||
+                                    k.find(other.first) != std::string::npos);
+      });
+      if (!shares) kinds_.emplace(k, kind);
+    }
+    for (auto* list : {&web_, &cpp_}) {
+      std::erase_if(*list, [&](const std::string& k) { return !kinds_.contains(k); });
+      std::sort(list->begin(), list->end());
+      list->erase(std::unique(list->begin(), list->end()), list->end());
+    }
+    for (const auto& [k, kind] : kinds_) keywords_.push_back(k);
+  }
+
+  const std::vector<std::string>& keywords() const { return keywords_; }
+  // What counts in code, by keyword, where the section's rules count it.
+  const std::map<std::string, Counted>& counted(Section section) const {
+    return counted_[section == Section::web ? 0 : 1];
+  }
+
+  std::vector<File> make(std::mt19937& random) {
+    counted_[0].clear();
+    counted_[1].clear();
+    std::vector<File> files;
+    for (std::size_t n = 1 + random() % 4; n > 0; --n) {
+      const int language = static_cast<int>(random() % 3);
+      File f{"f" + std::to_string(files.size()) +
+                 (language == 0   ? ".c"
+                  : language == 1 ? ".php"
+                                  : ".js"),
+             "", language == 0 ? Section::cpp : Section::web};
+      file_ = files.size();
+      text_ = &f.text;
+      if (language == 1) open_php(true);
+      for (std::size_t plants = random() % 12; plants > 0; --plants) {
+        const std::vector<std::string>& list = language == 0 ? cpp_ : web_;
+        plant(list[random() % list.size()], language, random);
+        *text_ += filler[random() % std::size(filler)];
+      }
+      files.push_back(std::move(f));
+    }
+    return files;
+  }
+
+ private:
+  static constexpr const char* filler[] = {" zq;\n", "\n", " zq = zq + 1; ", "\r\n\t", ";"};
+
+  void counts(const std::string& keyword, std::size_t offset) {
+    Counted& c = counted_[section_ == Section::web ? 0 : 1][keyword];
+    if (c.count++ == 0) c = {1, file_, offset};
+  }
+  // Text that the keyword counts in, at its first byte of `keyword` in `text`.
+  void put(std::string_view text, const std::string& keyword, bool counted) {
+    // "# include": the keyword from its "#".
+    const std::size_t at =
+        text.find(keyword) != std::string_view::npos ? text.find(keyword) : text.find('#');
+    if (counted) counts(keyword, text_->size() + at);
+    *text_ += text;
+  }
+  void open_php(bool first) {
+    section_ = Section::web;
+    if (kinds_.contains("<?php")) counts("<?php", text_->size());
+    *text_ += first ? "<?php\n" : "<?php ";
+  }
+
+  void plant(const std::string& k, int language, std::mt19937& random) {
+    section_ = language == 0 ? Section::cpp : Section::web;
+    const KeywordKind kind = kinds_.at(k);
+    const auto word_at = [&](std::size_t i) {
+      return is_word_byte(static_cast<unsigned char>(k[i]));
+    };
+    switch (kind) {
+      case KeywordKind::directive: {
+        const std::size_t where = random() % 4;  // a line of its own (two ways) or not
+        return put(std::vector<std::string>{"\n#include \"zq.h\"\n", "\n  # include <zq>\n",
+                                            "/* #include */", "\"#include\""}[where],
+                   k, where < 2);
+      }
+      case KeywordKind::header: {
+        const bool code = random() % 2 == 0;
+        if (code && kinds_.contains("#include")) counts("#include", text_->size() + 1);
+        return put(code ? "\n#include <windows.h>\n" : "// <windows.h>\n", k, code);
+      }
+      case KeywordKind::tag:
+      case KeywordKind::tag_name: {
+        if (language != 1) return;  // a page's, in a PHP file outside its tags
+        *text_ += "?>";
+        const int where = static_cast<int>(random() % 3);
+        const std::string tag = kind == KeywordKind::tag ? "</body>" : "<" + k + " zq=\"zq\">";
+        // Not a tag: in a comment, in an attribute's value, as text (a name alone).
+        const std::string other = where == 1                 ? "<!-- " + k + " -->"
+                                  : kind == KeywordKind::tag ? "<p title=\"" + k + "\">"
+                                                             : " " + k + " zq ";
+        put(where == 0 ? tag : other, k, where == 0);
+        return open_php(false);
+      }
+      case KeywordKind::open_tag:
+        if (language == 1) {
+          *text_ += "?>zq";
+          open_php(false);
+        }
+        return;
+      default:
+        break;
+    }
+    std::vector<std::string> places{"// " + k + "\n", "/* " + k + " */", "'" + k + "'"};
+    if (kind != KeywordKind::variable || language != 1) places.push_back("\"" + k + "\"");
+    if (language == 0) places.push_back("R\"zq(" + k + ")zq\"");
+    if (language == 1) {
+      places.push_back("# " + k + "\n");
+      places.push_back("<<<'ZQ'\n" + k + "\nZQ;\n");
+      if (kind != KeywordKind::variable) places.push_back("<<<ZQ\n" + k + "\nZQ;\n");
+    }
+    if (language == 2) {
+      places.push_back("`" + k + "`");
+      places.push_back(" zq = /" + k + "/;");
+    }
+    if (kind == KeywordKind::prefix && word_at(0)) places.push_back(" zq" + k);
+    if ((kind == KeywordKind::word || kind == KeywordKind::suffix ||
+         kind == KeywordKind::variable) &&
+        word_at(k.size() - 1)) {
+      places.push_back(" " + k + "zq");
+    }
+    if (kind == KeywordKind::word && word_at(0)) places.push_back(" zq" + k);
+    for (std::size_t i = 1; i < k.size(); ++i) {
+      if (word_at(i - 1) && word_at(i)) {
+        places.push_back(" " + k.substr(0, i) + "  " + k.substr(i) + " ");
+        break;
+      }
+    }
+    // In code half the time.
+    if (random() % 2 == 0) return put(" " + k + " ", k, true);
+    put(places[random() % places.size()], k, false);
+  }
+
+  std::vector<std::string> web_, cpp_, keywords_;
+  std::map<std::string, KeywordKind> kinds_;
+  std::map<std::string, Counted> counted_[2];
+  std::string* text_ = nullptr;
+  std::size_t file_ = 0;
+  Section section_ = Section::web;
+};
+
+TEST_F(Places, InCodeWhatTheGrammarPlantedAndAsTextTheOneString) {
+  std::mt19937 random(29);
+  Grammar grammar;
+  const std::vector<std::string>& keywords = grammar.keywords();
+  ASSERT_GT(keywords.size(), 40u);
+  const std::vector<std::string_view> views(keywords.begin(), keywords.end());
+  const KeywordSet set(views);
+  for (int round = 0; round < 500; ++round) {
+    const std::vector<Grammar::File> files = grammar.make(random);
+    std::vector<fs::path> paths;
+    std::vector<std::string> texts;
+    for (const Grammar::File& f : files) {
+      paths.push_back(f.name);
+      texts.push_back(f.text);
+      write_bytes(f.name, f.text);
+    }
+    ScanSettings settings;
+    settings.threads = round % 2 == 0 ? 1 : 8;
+    settings.chunk_bytes = round % 10 == 0 ? 0 : 1 + random() % (round % 3 == 0 ? 300 : 3000);
+    std::string trace = "round " + std::to_string(round);
+    for (const Grammar::File& f : files) trace += "\n" + f.name + ": " + f.text;
+    expect_as_reference(texts, keywords, settings, trace);  // as text (f0.txt …)
+
+    settings.match = MatchMode::code;
+    const ScanResult found = scan_sources(paths, set, settings);
+    ASSERT_EQ(found.outcome.status, ModeOutcome::Status::ok);
+    ASSERT_TRUE(found.places);
+    for (const Section section : {Section::web, Section::cpp}) {
+      for (std::size_t k = 0; k < keywords.size(); ++k) {
+        SCOPED_TRACE(trace + " keyword " + keywords[k] +
+                     (section == Section::web ? " web" : " C++"));
+        const auto it = grammar.counted(section).find(keywords[k]);
+        const Grammar::Counted want =
+            it == grammar.counted(section).end() ? Grammar::Counted{} : it->second;
+        const KeywordPlaces& got =
+            found.places->keywords[found_slot(found, set, section, set.index_of(keywords[k]))];
+        ASSERT_EQ(got.count, want.count);
+        EXPECT_EQ(occurs_for(found, set, section, keywords[k]), want.count != 0);
+        if (want.count == 0) continue;
+        const Place at = place_in(want.file, texts[want.file], want.offset);
+        EXPECT_EQ(found.places->files.at(got.first.file), paths[want.file]);
+        EXPECT_EQ((Place{want.file, got.first.line + 1, got.first.bytes + 1}), at);
+      }
+    }
   }
 }
 
