@@ -56,6 +56,8 @@ Findings find_advice(Workspace& w, std::span<const std::filesystem::path> inputs
     const FiredRules fired = fired_rules(scan, keywords);
     out.web_gate = gate_hit(texts::kWebGate, fired.web_gate, scan, keywords, Section::web);
     out.cpp_gate = gate_hit(texts::kCppGate, fired.cpp_gate, scan, keywords, Section::cpp);
+    if (!out.web_gate) out.web_file = scan.language_files[0];
+    if (!out.cpp_gate) out.cpp_file = scan.language_files[1];
     for (const FiredRule& rule : fired.rules) {
       Finding finding{rule_id(rule.ref.section, rule.ref.index), rule.ref.section, rule.ref.rule,
                       std::nullopt};

@@ -51,6 +51,10 @@ struct Findings {
   ModeOutcome outcome;                 // of the scan: a failure leaves no findings
   std::optional<KeywordHit> web_gate;  // the keyword that opened the web section, if any
   std::optional<KeywordHit> cpp_gate;
+  // Matched in code, a section opens for a file of its languages too: the first such file,
+  // where no gate keyword counts.
+  std::optional<std::filesystem::path> web_file;
+  std::optional<std::filesystem::path> cpp_file;
   std::vector<Finding> findings;  // in report order
 };
 

@@ -35,8 +35,8 @@ FiredRules fired_rules(const ScanResult& scan, const KeywordSet& keywords) {
   fired.web_gate = first_found(texts::kWebGate, scan, keywords, Section::web);
   fired.cpp_gate = first_found(texts::kCppGate, scan, keywords, Section::cpp);
   // Matched in code, a file of a section's languages opens it too.
-  fired.web_open = fired.web_gate.has_value() || scan.languages[0];
-  fired.cpp_open = fired.cpp_gate.has_value() || scan.languages[1];
+  fired.web_open = fired.web_gate.has_value() || scan.language_files[0].has_value();
+  fired.cpp_open = fired.cpp_gate.has_value() || scan.language_files[1].has_value();
   for (const RuleRef& ref : all_rules()) {
     if (!(ref.section == Section::web ? fired.web_open : fired.cpp_open)) continue;
     FiredRule rule{ref, std::nullopt};

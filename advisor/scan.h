@@ -59,8 +59,8 @@ struct ScanResult {
   MatchMode match = MatchMode::text;
   std::vector<bool> found;           // by keyword of the set (in code: by found_slot)
   std::optional<ScanPlaces> places;  // with ScanSettings::places, its keywords as found
-  // In code: whether a file of the section's languages was read (web, then C++).
-  std::array<bool, 2> languages{};
+  // In code: the first file of the section's languages read (web, then C++), if any.
+  std::array<std::optional<std::filesystem::path>, 2> language_files;
   std::string end_of_text;  // as long as the longest keyword less one byte
   std::string last_word;    // its last kWordKept bytes
 };

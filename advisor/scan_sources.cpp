@@ -304,7 +304,7 @@ class Scanner {
   // section's languages was read.
   const Stretch& whole_cpp() const { return whole_cpp_; }
   const Stretch& edges() const { return edges_; }
-  std::array<bool, 2> languages() const { return languages_; }
+  std::array<std::optional<fs::path>, 2> languages() const { return languages_; }
   bool all_found() const { return all_found_; }
   bool read_any() const { return read_any_; }
   // The files whose places count, by the index their places carry.
@@ -404,7 +404,8 @@ class Scanner {
   Stretch whole_;             // the files folded so far (in code: those the web rules count in)
   Stretch whole_cpp_;         // in code: those the C++ rules count in
   Stretch edges_;             // in code: the edges of all files folded, as one text
-  std::array<bool, 2> languages_{};  // in code: a file of the web, the C++ languages folded
+  // In code: the first file of the web, the C++ languages folded.
+  std::array<std::optional<fs::path>, 2> languages_;
   // In code: the lexer's state at the end of a segment, by its number, until the file's next
   // segment takes it.
   std::map<std::uint64_t, LexState> lexed_;
@@ -892,7 +893,8 @@ void Scanner::fold_file(Piece& piece) {
   } else {
     join_edges(edges_, file_, overlap_);
     const std::optional<Section> section = section_of(piece.language);
-    if (section) languages_[*section == Section::web ? 0 : 1] = true;
+    std::optional<fs::path>& first = languages_[section == Section::web ? 0 : 1];
+    if (section && !first) first = fs::path(piece.file);
     if (section != Section::web) {
       append(whole_cpp_, section ? std::move(file_) : Stretch(file_), keywords_, overlap_, {},
              false);
@@ -997,7 +999,7 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
     result.found.insert(result.found.end(), cpp.found.begin(), cpp.found.end());
     result.places->keywords.insert(result.places->keywords.end(), cpp.places->keywords.begin(),
                                    cpp.places->keywords.end());
-    result.languages = scanner.languages();
+    result.language_files = scanner.languages();
     edges = &scanner.edges();
   }
   result.end_of_text = edges->tail;

@@ -222,6 +222,19 @@ std::string sarif_text(const Findings& f, const FindingsRunInfo& run) {
     // that opened the section first occurs.
     const std::optional<KeywordHit>& gate =
         finding.section == Section::web ? f.web_gate : f.cpp_gate;
+    // Matched in code, a file of the section's languages may have opened it: the rule points
+    // at that file's start.
+    const std::optional<std::filesystem::path>& file =
+        finding.section == Section::web ? f.web_file : f.cpp_file;
+    if (!finding.hit && !gate && file) {
+      result["locations"] = ordered_json::array(
+          {{{"physicalLocation",
+             {{"artifactLocation", artifact_location(*file, run)},
+              {"region", {{"startLine", 1}, {"startColumn", 1}}}}}}});
+      result["properties"] = {{"placeOf", "file"}};
+      results.push_back(std::move(result));
+      continue;
+    }
     if (!finding.hit && !gate) {  // cannot happen: the section ran because its gate held
       results.push_back(std::move(result));
       continue;

@@ -113,8 +113,9 @@ for args in inputs:
         check(f"{name}: sarif-multitool reports no error",
               not re.search(r"\berror\b", p.stdout + p.stderr, re.IGNORECASE))
 
-# The project as a whole: places across the files, the skipped pipe, both code pages.
-status, out, err = run(project, "--format", "json", "src")
+# The project as a whole, matched as text: places across the files, the skipped pipe, both
+# code pages.
+status, out, err = run(project, "--format", "json", "--match", "text", "src")
 doc = json.loads(out.decode("utf-8"))
 check("the pipe is skipped", doc["skipped"] == [{"file": "src/sub/pipe.php", "reason": "not_regular"}])
 check("the pipe's note is on stderr", b"pipe.php" in err)
@@ -125,12 +126,41 @@ check("#include runs from b.cpp into c.cpp",
 web = {f["id"]: f for f in doc["findings"] if f["section"] == "web"}
 fopen = web["W01"]
 check("fopen is first found in a.php", fopen["file"] == "src/a.php" and fopen["count"] == 2)
-status, out, _ = run(project, "--format", "json", "src/sub/d.h", "src/b.cpp", "src/c.cpp")
+status, out, _ = run(project, "--format", "json", "--match=text", "src/sub/d.h", "src/b.cpp",
+                     "src/c.cpp")
 doc = json.loads(out.decode("utf-8"))
 cpp = {f["id"]: f for f in doc["findings"]}
 check("a windows-1251 file counts bytes", cpp.get("C02", {}).get("column") == 8)
 check("a UTF-8 file counts UTF-16 code units",
       (cpp.get("C06", {}).get("file"), cpp.get("C06", {}).get("column")) == ("src/b.cpp", 10))
+
+# Matched in code (the default): MessageBox in b.cpp's comment does not count, the one in
+# c.cpp does; #include cut by the files' edge is no gate, yet C++ files open their section,
+# and a rule without keywords points at the first of them.
+status, out, _ = run(project, "--format", "json", "src/b.cpp", "src/c.cpp")
+doc = json.loads(out.decode("utf-8"))
+check("code is the machine formats' default",
+      out == run(project, "--format", "json", "--match", "code", "src/b.cpp", "src/c.cpp")[1])
+cpp = {f["id"]: f for f in doc["findings"]}
+check("in code, MessageBox where it is code", (cpp.get("C06", {}).get("file"),
+      cpp.get("C06", {}).get("line"), cpp.get("C06", {}).get("count")) == ("src/c.cpp", 2, 1))
+check("in code, no gate over two files", doc["gates"]["cpp"] is None)
+# JavaScript alone opens the web section in code: its rules without keywords point at it.
+with open(os.path.join(project, "app.js"), "wb") as f:
+    f.write(b"// <?php\nlet s = '</body';\n")
+status, out, _ = run(project, "--format", "sarif", "app.js")
+results = json.loads(out.decode("utf-8"))["runs"][0]["results"]
+keywordless = [r for r in results if r["properties"].get("placeOf") == "file"]
+check("in code, a rule without keywords points at the first web file", len(keywordless) == 4 and all(
+    r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"] == "app.js"
+    for r in keywordless))
+status, out, _ = run(project, "--format", "json", "--match", "text", "app.js")
+check("as text, the gate in the comment opens the section",
+      json.loads(out.decode("utf-8"))["gates"]["web"]["keyword"] == "<?php")
+for args, want in [(["--match", "code"], 2), (["--match", "text"], 0), (["--match", "words"], 2),
+                   (["--format", "html", "--match=code"], 2), (["--match"], 2)]:
+    status, _, err = run(project, *args, "src/c.cpp")
+    check(f"{' '.join(args)} exits {want}", status == want)
 shutil.rmtree(work)
 if failures:
     print(len(failures), "check(s) failed")
