@@ -48,10 +48,20 @@ bool fires(const texts::Rule& rule, const KeywordScan& scan) {
   return !has_keyword;
 }
 
-void run_rules(Workspace& w, std::span<const texts::Rule> rules, const KeywordScan& scan) {
+bool has_keyword(const texts::Rule& rule) {
+  return std::any_of(rule.keywords.begin(), rule.keywords.end(),
+                     [](std::string_view keyword) { return !keyword.empty(); });
+}
+
+// Returns how many of the blocks came from a keyword.
+std::uint64_t run_rules(Workspace& w, std::span<const texts::Rule> rules, const KeywordScan& scan) {
+  std::uint64_t keyword_advice = 0;
   for (const texts::Rule& rule : rules) {
-    if (fires(rule, scan)) append_rule_block(w, rule.advice, rule.example);
+    if (!fires(rule, scan)) continue;
+    append_rule_block(w, rule.advice, rule.example);
+    keyword_advice += has_keyword(rule) ? 1 : 0;
   }
+  return keyword_advice;
 }
 
 bool gate_holds(std::span<const std::string_view> gate, const KeywordScan& scan) {
@@ -97,11 +107,11 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
     begin_report(w);
     if (gate_holds(texts::kWebGate, scan)) {
       report(w) += texts::kWebHeading;
-      run_web_rules(w, scan);
+      outcome.keyword_advice += run_rules(w, texts::kWebRules, scan);
     }
     if (gate_holds(texts::kCppGate, scan)) {
       report(w) += texts::kCppHeading;
-      run_cpp_rules(w, scan);
+      outcome.keyword_advice += run_rules(w, texts::kCppRules, scan);
     }
     append_closing_chapters(w);
     if (!write_report(w, report_file)) {

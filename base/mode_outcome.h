@@ -38,6 +38,9 @@ struct ModeOutcome {
   bool not_regular_file = false;           // input_unreadable: it is a folder, a device or a pipe
   std::string detail{};                    // internal_error: what failed
   std::vector<SkippedInput> skipped = {};  // training mode, in walk order; whatever the status
+  // Training mode: the report's rule blocks of rules that fired through a keyword (not those
+  // without keywords, which fire whenever their section runs).
+  std::uint64_t keyword_advice = 0;
 };
 
 // The outcome of an input that did not open, or failed while it was read.

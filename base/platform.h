@@ -114,6 +114,10 @@ void ignore_write_signals();
 bool write_stdout(std::string_view utf8);
 bool write_stderr(std::string_view utf8);
 
+// Whether standard output is a terminal that shows colour (on Windows a console, whose
+// ANSI sequences this turns on where the system has them).
+bool stdout_is_terminal();
+
 // The program's arguments after its name, as UTF-8 for comparing with the options and
 // showing, and as the file name exactly as given.
 struct Argument {

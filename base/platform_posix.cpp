@@ -536,6 +536,10 @@ bool write_stderr(std::string_view utf8) {
   return write_all(STDERR_FILENO, utf8);
 }
 
+bool stdout_is_terminal() {
+  return ::isatty(STDOUT_FILENO) == 1;
+}
+
 std::vector<Argument> program_arguments(int argc, char** argv) {
   std::vector<Argument> args;
   for (int i = 1; i < argc; ++i) args.push_back({argv[i], std::filesystem::path(argv[i])});

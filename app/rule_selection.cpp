@@ -1,0 +1,61 @@
+#include "app/rule_selection.h"
+
+#include <algorithm>
+
+#include "app/findings_output.h"
+
+namespace orven::app {
+
+namespace {
+
+std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::size_t position(const RuleRef* rule) {
+  return static_cast<std::size_t>(rule - all_rules().data());
+}
+
+// The rules one item names, added to `set`; false when it names none.
+bool add_item(std::string_view item, RuleSet& set) {
+  const std::string name = lower(item);
+  if (name == "web" || name == "cpp") {
+    const Section section = name == "web" ? Section::web : Section::cpp;
+    for (const RuleRef& rule : all_rules()) {
+      if (rule.section == section) set.set(position(&rule));
+    }
+    return true;
+  }
+  const std::size_t dash = item.find('-');
+  const RuleRef* first = find_rule(item.substr(0, dash));
+  const RuleRef* last = dash == std::string_view::npos ? first : find_rule(item.substr(dash + 1));
+  if (!first || !last || first->section != last->section || first > last) return false;
+  for (const RuleRef* rule = first; rule <= last; ++rule) set.set(position(rule));
+  return true;
+}
+
+}  // namespace
+
+bool add_rule_list(std::string_view list, RuleSet& set, std::string& bad) {
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view item = list.substr(0, comma);
+    if (!item.empty() && !add_item(item, set)) {
+      bad = item;
+      return false;
+    }
+    if (comma == std::string_view::npos) return true;
+    list.remove_prefix(comma + 1);
+  }
+}
+
+void keep_selected(Findings& findings, const RuleSet& selected) {
+  std::erase_if(findings.findings,
+                [&](const Finding& finding) { return !selected.test(rule_position(finding)); });
+}
+
+}  // namespace orven::app
