@@ -32,7 +32,7 @@ struct ScanSettings {
   // An input spelled exactly "-" is standard input, read once as one file named
   // stdin_name in places and messages (its ending gives its language); "-" when empty.
   bool dash_is_stdin = false;
-  std::filesystem::path stdin_name;
+  std::filesystem::path stdin_name{};
 };
 
 // Slot 0 keeps at most this much of the end of the last word.

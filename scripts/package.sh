@@ -9,7 +9,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 # Only what the packages hold is built: a fresh checkout needs no test binaries for them.
 for preset in default mingw64 mingw32; do

@@ -518,7 +518,8 @@ TEST_F(TrainingRun, UnreadableFilesInFoldersAreSkipped) {
   }
 #endif
   // A chunk of 5 bytes gives each piece of a file a buffer; the default puts them all in one.
-  for (const ScanSettings settings : {ScanSettings{1, 5}, ScanSettings{8, 5}, ScanSettings{2, 0}}) {
+  for (const ScanSettings& settings :
+       {ScanSettings{1, 5}, ScanSettings{8, 5}, ScanSettings{2, 0}}) {
     const ModeOutcome outcome = run_paths({"tree"}, settings);
     ASSERT_EQ(outcome.status, Status::ok);
     std::vector<std::pair<std::string, Why>> reported;
