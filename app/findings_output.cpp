@@ -6,12 +6,14 @@
 #include <array>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "app/display_text.h"
 #include "app/run_sequence.h"
 #include "texts/cpp_rules.h"
 #include "texts/messages.h"
 #include "texts/product.h"
+#include "texts/report.h"
 #include "texts/web_rules.h"
 
 namespace orven::app {
@@ -234,6 +236,22 @@ ordered_json artifact_location(const std::filesystem::path& file, const Findings
   return {{"uri", file_uri(full)}};
 }
 
+// The advice as one sentence: a closing colon (it led to the example) becomes a period.
+std::string advice_sentence(const texts::Rule& rule) {
+  std::string advice = joined_lines(rule.advice);
+  if (advice.ends_with(':')) advice.pop_back();
+  if (!advice.ends_with('.') && !advice.ends_with('!') && !advice.ends_with('?')) advice += '.';
+  return advice;
+}
+
+// A rule's message with `keyword` in place of its argument; "{0}" gives its message string.
+std::string rule_message(const texts::Rule& rule, std::string_view keyword) {
+  const msg::AroundName& around =
+      rule.keywords[0].empty() ? msg::kSarifSectionOpened : msg::kSarifFound;
+  return to_utf8(around.before) + std::string(keyword) + to_utf8(around.after) +
+         advice_sentence(rule) + to_utf8(msg::kSarifSeeHelp);
+}
+
 ordered_json rule_json(const RuleRef& ref) {
   const texts::Rule& rule = *ref.rule;
   const std::string advice = joined_lines(rule.advice);
@@ -247,7 +265,7 @@ ordered_json rule_json(const RuleRef& ref) {
           {"name", rule_name(ref)},
           {"shortDescription", {{"text", rule_summary(rule)}}},
           {"fullDescription", {{"text", advice}}},
-          {"messageStrings", {{kMessageId, {{"text", advice}}}}},
+          {"messageStrings", {{kMessageId, {{"text", rule_message(rule, "{0}")}}}}},
           {"help", {{"text", help}, {"markdown", rule_markdown(ref.section, rule)}}},
           {"defaultConfiguration", {{"level", "note"}}},
           {"properties", {{"section", section_name(ref.section)}, {"keywords", keywords}}}};
@@ -262,16 +280,38 @@ ordered_json region_json(const KeywordHit& hit) {
   return region;
 }
 
-ordered_json result_head(const RuleRef& rule) {
-  const std::string advice = joined_lines(rule.rule->advice);
+ordered_json result_head(const RuleRef& rule, std::string_view keyword_cp1251) {
+  const std::string keyword = to_utf8(keyword_cp1251);
   return {{"ruleId", rule_id(rule.section, rule.index)},
           {"ruleIndex", static_cast<std::size_t>(&rule - all_rules().data())},
           {"level", "note"},
-          {"message", {{"id", kMessageId}, {"text", advice}}}};
+          {"message",
+           {{"id", kMessageId},
+            {"arguments", ordered_json::array({keyword})},
+            {"text", rule_message(*rule.rule, keyword)}}}};
+}
+
+// The region's text when the scan's place tells it: the keyword, when the region is exactly
+// as long as the keyword without blanks (so nothing lay between its characters).
+std::optional<std::string> snippet(const KeywordHit& hit) {
+  std::string keyword;
+  for (const char c : hit.keyword) {
+    if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;  // columns would differ
+    if (c != ' ') keyword += c;
+  }
+  if (hit.first.file != hit.last.file || hit.first.line != hit.last.line ||
+      hit.last.column + 1 != hit.first.column + keyword.size()) {
+    return std::nullopt;
+  }
+  return keyword;
 }
 
 ordered_json absent_json(const AbsentFinding& absent, const FindingsRunInfo& run) {
-  ordered_json result = result_head(*absent.rule);
+  const texts::Rule& rule = *absent.rule->rule;
+  const std::string_view keyword = !rule.keywords[0].empty()              ? rule.keywords[0]
+                                   : absent.rule->section == Section::web ? texts::kWebGate[0]
+                                                                          : texts::kCppGate[0];
+  ordered_json result = result_head(*absent.rule, keyword);
   if (!absent.file.empty()) {
     ordered_json location = {{"artifactLocation", artifact_location(absent.file, run)}};
     if (absent.line > 0) {
@@ -291,17 +331,22 @@ std::string sarif_text(const Findings& f, const FindingsRunInfo& run) {
   ordered_json results = ordered_json::array();
   for (std::size_t i = 0; i < f.findings.size(); ++i) {
     const Finding& finding = f.findings[i];
-    ordered_json result = result_head(all_rules()[rule_position(finding)]);
     // A rule without keywords fires because its section runs: it points where the keyword
     // that opened the section first occurs.
     const std::optional<KeywordHit>& gate =
         finding.section == Section::web ? f.web_gate : f.cpp_gate;
-    if (finding.hit || gate) {
-      const KeywordHit& hit = finding.hit ? *finding.hit : *gate;
+    const KeywordHit* place = finding.hit ? &*finding.hit : gate ? &*gate : nullptr;
+    ordered_json result = result_head(all_rules()[rule_position(finding)],
+                                      place ? place->keyword : std::string_view());
+    if (place) {
+      const KeywordHit& hit = *place;
+      ordered_json region = region_json(hit);
+      if (const std::optional<std::string> text = snippet(hit))
+        region["snippet"] = {{"text", *text}};
       result["locations"] =
           ordered_json::array({{{"physicalLocation",
                                  {{"artifactLocation", artifact_location(hit.first.file, run)},
-                                  {"region", region_json(hit)}}}}});
+                                  {"region", std::move(region)}}}}});
       ordered_json properties = {{"keyword", to_utf8(hit.keyword)}, {"count", hit.count}};
       if (!finding.hit) properties["placeOf"] = "gate";
       if (hit.last.file != hit.first.file) {
@@ -369,26 +414,22 @@ char to_lower(char c) {
   return ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The words of a keyword in Pascal case: its runs of letters and digits, each begun with a
-// capital; a run of capitals is one word (WS_OVERLAPPEDWINDOW: WsOverlappedwindow), but its
-// last capital begins the next word when a small letter follows (XMLHttp: XmlHttp).
+// The words of a keyword in Pascal case: each run of letters and digits begun with a capital,
+// and never two capitals in a row (WS_OVERLAPPEDWINDOW: WsOverlappedwindow, wParam: Wparam).
 std::string pascal_words(std::string_view keyword) {
   std::string name;
   bool word_start = true;
-  for (std::size_t i = 0; i < keyword.size(); ++i) {
-    const char c = keyword[i];
+  char before = '\0';
+  for (const char c : keyword) {
+    const char previous = std::exchange(before, c);
     if (!ascii_upper(c) && !ascii_lower(c) && !(c >= '0' && c <= '9')) {
       word_start = true;
       continue;
     }
-    const bool after_capital = i > 0 && ascii_upper(keyword[i - 1]);
-    const bool before_small = i + 1 < keyword.size() && ascii_lower(keyword[i + 1]);
     if (word_start) {
       name += to_upper(c);
-    } else if (ascii_upper(c) && after_capital && !before_small) {
-      name += to_lower(c);
     } else {
-      name += c;
+      name += ascii_upper(previous) || ascii_upper(name.back()) ? to_lower(c) : c;
     }
     word_start = false;
   }

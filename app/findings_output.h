@@ -77,8 +77,8 @@ struct FindingsRunInfo {
   // baseline held that this run no longer finds. Known findings leave gnu and JSON (JSON says
   // how many); SARIF keeps them, "unchanged".
   bool baseline = false;
-  std::vector<bool> known;
-  std::vector<AbsentFinding> absent;
+  std::vector<bool> known{};
+  std::vector<AbsentFinding> absent{};
 };
 
 // The version of our JSON format; a change that breaks readers raises it.

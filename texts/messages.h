@@ -274,6 +274,13 @@ struct GnuPlace {
 };
 inline constexpr GnuPlace kGnuPlace{", строка "_cp, ", столбец "_cp, ": "_cp};
 
+// SARIF: a result's message, its keyword (the rule's, or for a rule without keywords the
+// gate's that opened its section) between the first two parts, then the advice as a sentence,
+// then kSarifSeeHelp. SARIF's message strings put '{0}' for the keyword.
+inline constexpr AroundName kSarifFound{"Найдено '"_cp, "'. "_cp};
+inline constexpr AroundName kSarifSectionOpened{"Раздел открыт словом '"_cp, "'. "_cp};
+inline constexpr std::string_view kSarifSeeHelp = " Пример — в справке правила."_cp;
+
 // --list-rules and --explain.
 inline constexpr std::string_view kRulesNoKeywords = "—"_cp;
 inline constexpr std::string_view kExplainWeb = "веб-раздел (PHP и/или XHTML)"_cp;
