@@ -59,12 +59,6 @@ void add_section(Findings& out, Section section, std::span<const texts::Rule> ru
 
 }  // namespace
 
-std::string rule_id(Section section, std::size_t index) {
-  char id[8];
-  std::snprintf(id, sizeof id, "%c%02zu", section == Section::web ? 'W' : 'C', index + 1);
-  return id;
-}
-
 Findings find_advice(Workspace& w, std::span<const std::filesystem::path> inputs,
                      ScanSettings settings, const WalkOptions& walk) {
   Findings out;

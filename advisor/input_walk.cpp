@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "texts/product.h"
+#include "texts/report.h"
 
 namespace orven {
 
@@ -114,6 +115,24 @@ fs::path excludes_file_in(const fs::path& config) {
 bool takes_name(std::string_view name) {
   return std::any_of(kSourceEndings.begin(), kSourceEndings.end(),
                      [&](std::string_view ending) { return ends_like(name, ending); });
+}
+
+bool is_own_output(platform::InputFile& file) {
+  static constexpr std::size_t kHead = [] {
+    std::size_t size = 0;
+    for (const std::string_view piece : texts::kHeadTemplate) size += piece.size();
+    return size;
+  }();
+  // A file too short to hold the head costs no read.
+  if (file.size() < kHead) return false;
+  char start[kHead];
+  if (file.read_start(start, kHead) != kHead) return false;
+  std::string_view rest(start, kHead);
+  for (const std::string_view piece : texts::kHeadTemplate) {
+    if (!rest.starts_with(piece)) return false;
+    rest.remove_prefix(piece.size());
+  }
+  return true;
 }
 
 const char* InputWalk::Names::keep(std::string_view name) {
@@ -312,13 +331,13 @@ std::optional<WalkItem> InputWalk::next() {
       if (next_path_ == paths_.size()) return std::nullopt;
       const fs::path& path = paths_[next_path_++];
       std::error_code ignored;  // what cannot be looked at is opened as a file, and fails there
-      if (!fs::is_directory(path, ignored)) return WalkItem{path, true, What::file, false};
+      if (!fs::is_directory(path, ignored)) return WalkItem{path, true, What::file};
       if (folder_.open(path) != platform::WalkFolder::Opened::ok) {
-        return WalkItem{path, true, What::folder, false};
+        return WalkItem{path, true, What::folder};
       }
       path_ = platform::walk_name_of(path);
       start_rules(path);
-      if (!list()) return WalkItem{path, true, What::folder, false};
+      if (!list()) return WalkItem{path, true, What::folder};
       continue;
     }
     Level& level = *levels_.back();
@@ -329,7 +348,7 @@ std::optional<WalkItem> InputWalk::next() {
         // The folder above was moved away meanwhile: nothing below the given one can be
         // reached any more from here.
         levels_.clear();
-        return WalkItem{platform::path_from_walk(path_), false, What::folder, false};
+        return WalkItem{platform::path_from_walk(path_), false, What::folder};
       }
       continue;
     }
@@ -352,18 +371,17 @@ std::optional<WalkItem> InputWalk::next() {
           case platform::WalkFolder::Opened::unreadable:
             break;
         }
-        return WalkItem{platform::path_from_walk(path_), false, What::folder, false};
+        return WalkItem{platform::path_from_walk(path_), false, What::folder};
       case Kind::file:
         last_.assign(name);
         last_follow_ = entry.follow;
-        return WalkItem{platform::path_from_walk(path_), false, What::file,
-                        same_letters(name, texts::kReportFile)};
+        return WalkItem{platform::path_from_walk(path_), false, What::file};
       case Kind::not_regular:
-        return WalkItem{platform::path_from_walk(path_), false, What::not_regular, false};
+        return WalkItem{platform::path_from_walk(path_), false, What::not_regular};
       case Kind::bad_name:
-        return WalkItem{platform::path_from_walk(path_), false, What::bad_name, false};
+        return WalkItem{platform::path_from_walk(path_), false, What::bad_name};
       default:
-        return WalkItem{platform::path_from_walk(path_), false, What::unreadable, false};
+        return WalkItem{platform::path_from_walk(path_), false, What::unreadable};
     }
   }
 }

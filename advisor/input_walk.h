@@ -39,8 +39,6 @@ struct WalkItem {
   std::filesystem::path path;
   bool named = false;  // given as a path: always taken, and a failure to read it fails the run
   What what = What::file;
-  // Named like the report: left out when it holds a report this program wrote.
-  bool maybe_report = false;
 };
 
 // What the walk leaves out besides what it always does.
@@ -55,6 +53,12 @@ struct WalkOptions {
 
 // Whether a file met in a folder is taken: its name ends like one of kSourceEndings.
 bool takes_name(std::string_view name);
+
+// Whether a file met in a folder, open and not read yet, is one of this program's outputs
+// rather than a source: a report that a run wrote, under whatever name and wherever it was
+// written, proved by its first bytes (the head every report starts with). The reads that
+// follow still begin at the file's start.
+bool is_own_output(platform::InputFile& file);
 
 class InputWalk {
  public:

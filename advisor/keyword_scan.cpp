@@ -35,6 +35,8 @@ class KeywordAutomaton {
                  std::span<std::size_t> first_end) const;
   void matches_in(std::string_view text,
                   std::vector<std::pair<std::size_t, std::size_t>>& out) const;
+  void matches_in_words(std::string_view text,
+                        std::vector<std::pair<std::size_t, std::size_t>>& out) const;
   std::size_t longest() const { return longest_; }
 
  private:
@@ -164,6 +166,18 @@ void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t>
       ++counts[k];
       first_end[k] = std::min(first_end[k], end);
     }
+    return false;
+  };
+  walk(text, record);
+}
+
+void KeywordAutomaton::matches_in_words(
+    std::string_view text, std::vector<std::pair<std::size_t, std::size_t>>& out) const {
+  // As in count_all: a state is taken on a byte of words only.
+  const auto record = [&](std::size_t row, std::size_t after) {
+    const std::size_t end = after - 1;
+    if (is_whitespace(text[end])) return false;
+    for (const std::uint16_t k : matches_at(row)) out.emplace_back(k, end);
     return false;
   };
   walk(text, record);
@@ -321,6 +335,19 @@ void KeywordSet::count_all(std::string_view text, std::span<std::uint64_t> count
 void KeywordSet::matches_in(std::string_view text,
                             std::vector<std::pair<std::size_t, std::size_t>>& out) const {
   automaton_->matches_in(text, out);
+}
+
+void KeywordSet::matches_in_words(std::string_view text,
+                                  std::vector<std::pair<std::size_t, std::size_t>>& out) const {
+  automaton_->matches_in_words(text, out);
+}
+
+std::size_t KeywordSet::first_byte(std::string_view text, std::size_t k, std::size_t last) const {
+  std::size_t at = last;
+  for (std::size_t more = settled_[k].size() - 1; more > 0;) {
+    more -= !is_whitespace(text[--at]);
+  }
+  return at;
 }
 
 std::size_t KeywordSet::index_of(std::string_view keyword) const {

@@ -56,6 +56,13 @@ class KeywordSet {
   // Every occurrence in a short whitespace-free text: (keyword, offset of its last byte).
   void matches_in(std::string_view text,
                   std::vector<std::pair<std::size_t, std::size_t>>& out) const;
+  // Every occurrence in the words of text (whitespace skipped), overlapping ones included:
+  // (keyword, offset of its last byte), in no fixed order.
+  void matches_in_words(std::string_view text,
+                        std::vector<std::pair<std::size_t, std::size_t>>& out) const;
+  // The offset of the first byte of an occurrence of the k-th keyword in the words of text
+  // whose last byte is at `last`.
+  std::size_t first_byte(std::string_view text, std::size_t k, std::size_t last) const;
   // The i-th settled keyword (whitespace-free), and the index of a keyword, or size().
   const std::string& keyword(std::size_t i) const { return settled_[i]; }
   std::size_t index_of(std::string_view keyword) const;

@@ -59,8 +59,6 @@
 #include "advisor/scan.h"
 #include "base/platform.h"
 #include "base/whitespace.h"
-#include "texts/product.h"
-#include "texts/report.h"
 
 namespace orven {
 
@@ -264,7 +262,6 @@ class Scanner {
 
   void read_all();
   void read_file(const WalkItem& item);
-  bool is_own_report(const WalkItem& item);
   void skip(const WalkItem& item, Why why, platform::InputFile::Status status);
   std::span<char> room(std::uint64_t whole = 0);
   void take_buffer();
@@ -385,33 +382,14 @@ void Scanner::skip(const WalkItem& item, Why why, platform::InputFile::Status st
   }
 }
 
-// A report that an earlier run left in a walked folder is this program's output, not a source.
-bool Scanner::is_own_report(const WalkItem& item) {
-  if (!item.maybe_report) return false;
-  const std::unique_ptr<platform::InputFile> in = walk_.open_last();
-  std::string head;
-  for (const std::string_view piece :
-       {texts::kHeadUpToAuthor, texts::kCopyrightNotice, texts::kHeadAuthorToCopyright}) {
-    head += piece;
-  }
-  std::string start(head.size(), '\0');
-  std::size_t got = 0;
-  while (got < start.size()) {
-    const std::size_t n = in->read(start.data() + got, start.size() - got);
-    if (n == 0) break;
-    got += n;
-  }
-  return got == start.size() && start == head;
-}
-
 void Scanner::read_file(const WalkItem& item) {
-  if (!item.named && is_own_report(item)) return;
   std::unique_ptr<platform::InputFile> in =
       item.named ? std::make_unique<platform::InputFile>(item.path) : walk_.open_last();
   if (in->status() != platform::InputFile::Status::open) {
     skip(item, why_skipped(in->status()), in->status());
     return;
   }
+  if (!item.named && is_own_output(*in)) return;  // a report of an earlier run: not a source
   std::uint64_t file_bytes = 0;
   for (bool first = true;; first = false) {
     // With places, a file that a buffer can hold whole is not split over two (WholeFile).

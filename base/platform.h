@@ -67,6 +67,10 @@ class InputFile {
   std::uint64_t size() const { return size_; }
   // Reads up to `size` bytes; 0 at the end. A failed read returns 0 and sets unreadable.
   std::size_t read(char* buffer, std::size_t size);
+  // Reads up to `size` bytes from the file's start without moving on, so that the reads after
+  // it begin at the start still; only before the first read(). Returns the bytes read (fewer
+  // at the end or after a failure, which read() then meets again).
+  std::size_t read_start(char* buffer, std::size_t size);
 
  private:
   void adopt(int fd);  // POSIX: both ways of opening end here

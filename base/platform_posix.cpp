@@ -366,6 +366,18 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   }
 }
 
+std::size_t InputFile::read_start(char* buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (status_ == Status::open && got < size) {
+    const ssize_t n =
+        ::pread(static_cast<int>(handle_), buffer + got, size - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
 namespace {
 
 bool replace_file_unrecorded(const std::filesystem::path& file, std::string_view bytes) {

@@ -293,6 +293,23 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   return got;
 }
 
+std::size_t InputFile::read_start(char* buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (status_ == Status::open && got < size) {
+    // An offset of its own for each read; the file's position goes back to the start after.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(got);
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - got, 1u << 30));
+    if (!ReadFile(handle_of(handle_), buffer + got, want, &n, &at) || n == 0) break;
+    got += n;
+  }
+  if (status_ == Status::open) {
+    SetFilePointerEx(handle_of(handle_), LARGE_INTEGER{}, nullptr, FILE_BEGIN);
+  }
+  return got;
+}
+
 namespace {
 
 bool replace_file_unrecorded(const std::filesystem::path& file, std::string_view bytes) {

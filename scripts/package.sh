@@ -4,7 +4,8 @@
 # orven-VERSION-win64.exe and orven-VERSION-win32.exe (NSIS) from the MinGW builds. Then
 # checks them: the .deb with lintian, its menu entry with desktop-file-validate and its
 # AppStream metainfo with appstreamcli (their outputs are printed as they come), what each
-# zip holds and that each installer is one (tests/win32/installer.sh runs them under Wine).
+# zip holds and that each installer is one, of its programs' kind (tests/win32/installer.sh
+# runs them under Wine).
 # Fails when a build, a package or a check fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -52,8 +53,12 @@ for bits in 64 32; do
   check "$(basename "$zip")" test "$got" = "$want "
   echo "$got"
   installer="$out/orven-${version}-win$bits.exe"
-  check "$(basename "$installer")" \
-    bash -c 'file -b "$1" | grep -q "PE32 executable (GUI).*Nullsoft Installer"' _ "$installer"
+  # The win64 installer is itself a 64-bit program, which `file` does not name as an NSIS
+  # archive: the header's signature says so instead.
+  kind="PE32 executable (GUI) Intel 80386"
+  [ $bits = 64 ] && kind="PE32+ executable (GUI) x86-64"
+  check "$(basename "$installer"): $kind, an NSIS installer" \
+    bash -c 'file -b "$1" | grep -qF "$2" && grep -qa NullsoftInst "$1"' _ "$installer" "$kind"
 done
 
 ls -l "$out"/*.deb "$out"/*.zip "$out"/*.exe

@@ -12,8 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "advisor/document_scan.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/places.h"
+#include "advisor/suppression.h"
 #include "training_fixture.h"
 
 namespace orven::testing {
@@ -328,6 +330,67 @@ TEST_F(Places, FindingsAreTheReportsBlocks) {
     EXPECT_EQ(f.web_gate.has_value(), sections().find(kWebHeading) != std::string_view::npos);
     EXPECT_EQ(f.cpp_gate.has_value(), sections().find(kCppHeading) != std::string_view::npos);
   }
+}
+
+// The markers as they are read on a raw line: each scope, lists with commas and blanks, "all",
+// ids that are no rule passed over; no marker without a blank and an id after the scope, in a
+// longer word, or with a list cut by the end of a text that is not all of its file.
+TEST(Markers, ReadOnTheRawLine) {
+  const auto only = [](std::string_view text) {
+    const std::vector<Marker> markers = markers_in(text);
+    EXPECT_EQ(markers.size(), 1u) << text;
+    return markers.empty() ? Marker{} : markers.front();
+  };
+  const Marker line = only("x(); // orven-disable-line W01,C02 , W28\n");
+  EXPECT_EQ(line.scope, Marker::Scope::line);
+  EXPECT_EQ(line.rules.count(), 3u);
+  EXPECT_TRUE(line.rules.test(0) && line.rules.test(27) && line.rules.test(kWebRuleCount + 1));
+  EXPECT_EQ(only("<!-- orven-disable-next-line W03-->").scope, Marker::Scope::next_line);
+  EXPECT_EQ(only("<!-- orven-disable-next-line W03-->").rules.count(), 1u);
+  EXPECT_EQ(only("/* orven-disable-file all */").rules.count(), kRuleCount);
+  EXPECT_EQ(only("# orven-disable-file\tC40,W99,X1,W00,C41").rules.count(), 1u);
+  for (const std::string_view none :
+       {"orven-disable-line", "orven-disable-lineW01", "orven-disable-lines W01",
+        "orven-disable-line ,W01", "orven-disable W01", "orven-disable-line\nW01"}) {
+    EXPECT_TRUE(markers_in(none).empty()) << none;
+  }
+  EXPECT_TRUE(next_marker("// orven-disable-line W0", 0, false) == std::nullopt);
+  EXPECT_TRUE(next_marker("// orven-disable-line W01, ", 0, false) == std::nullopt);
+  EXPECT_TRUE(next_marker("// orven-disable-line W01\n", 0, false).has_value());
+  EXPECT_EQ(markers_in("orven-disable-line W01 orven-disable-file C01").size(), 2u);
+}
+
+// The hits of one document: every occurrence of the keywords of its section's rules (both
+// rules where two share a keyword), blanks inside an occurrence spanned, in order of begin;
+// the name's ending gives the section, a name of no language needs a gate keyword; markers
+// leave out the occurrences on their lines; the limit cuts the list.
+TEST(DocumentHits, OccurrencesOfTheRulesThatFire) {
+  using Hits = std::vector<std::tuple<std::string, std::size_t, std::size_t>>;
+  const auto hits = [](std::string_view text, const char* name, std::size_t limit = 1000) {
+    Hits out;
+    for (const DocumentHit& h : document_hits(text, name, limit))
+      out.emplace_back(h.id, h.begin, h.end);
+    return out;
+  };
+  const std::string php = "fopen(1);\nfor  (;;) $_GET;";
+  EXPECT_EQ(hits(php, "a.php"),
+            (Hits{{"W01", 0, 5}, {"W02", 10, 16}, {"W06", 20, 25}, {"W10", 20, 25}}));
+  EXPECT_EQ(hits(php, "A.PHP", 2), (Hits{{"W01", 0, 5}, {"W02", 10, 16}}));
+  // C++: for (without its parenthesis) and fopen are C++ rules too; $_GET is not.
+  EXPECT_EQ(hits(php, "a.cpp"), (Hits{{"C02", 0, 5}, {"C03", 10, 13}}));
+  EXPECT_TRUE(hits(php, "notes.txt").empty());
+  EXPECT_EQ(hits("#include fopen", "notes.txt"), (Hits{{"C02", 9, 14}}));
+  // A zero byte ends what is searched.
+  EXPECT_TRUE(hits(std::string("x\0fopen", 7), "a.php").empty());
+
+  const std::string marked =
+      "fopen(); fopen(); // orven-disable-line W01\n"
+      "// orven-disable-next-line all\r\n"
+      "fopen();\r"
+      "fopen(); if\n";
+  EXPECT_EQ(hits(marked, "a.php"), (Hits{{"W01", 85, 90}, {"W16", 94, 96}}));
+  EXPECT_EQ(hits(marked + "/* orven-disable-file W16 */", "a.php"), (Hits{{"W01", 85, 90}}));
+  EXPECT_EQ(hits(marked, "a.c").size(), 4u);  // C02 three times and C04: W01 is not C02
 }
 
 }  // namespace

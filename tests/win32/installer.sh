@@ -7,7 +7,9 @@
 # a silent uninstall leaves none of it behind.
 #
 # usage: installer.sh INSTALLER.exe BITS LINUX_ORVEN_CLI SOURCE_ROOT WORK_DIR
-# BITS is 64 or 32, the programs the installer holds. WORK_DIR receives the Wine prefix.
+# BITS is 64 or 32, the programs the installer holds and its own kind: the win64 installer
+# runs under wine64 alone, the win32 one needs Debian's wine32. WORK_DIR receives the Wine
+# prefix.
 set -uo pipefail
 
 if [ $# -ne 5 ]; then
