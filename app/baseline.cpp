@@ -178,7 +178,7 @@ void compare_with_baseline(const Findings& findings, const Baseline& baseline,
   std::vector<bool> matched(baseline.findings.size(), false);
   for (std::size_t i = 0; i < findings.findings.size(); ++i) {
     const Finding& finding = findings.findings[i];
-    const RuleRef& rule = all_rules()[rule_position(finding)];
+    const RuleRef& rule = all_rules()[*rule_number(finding.id)];
     const std::string key =
         finding.hit ? file_key(finding.hit->first.file, run.current_folder) : std::string();
     for (std::size_t j = 0; j < baseline.findings.size(); ++j) {
@@ -190,7 +190,7 @@ void compare_with_baseline(const Findings& findings, const Baseline& baseline,
   }
   for (std::size_t j = 0; j < baseline.findings.size(); ++j) {
     const AbsentFinding& entry = baseline.findings[j];
-    if (!matched[j] && selected.test(static_cast<std::size_t>(entry.rule - all_rules().data()))) {
+    if (!matched[j] && selected.test(entry.rule->number)) {
       run.absent.push_back(entry);
     }
   }

@@ -28,18 +28,6 @@ constexpr std::string_view kSourceRoot = "%SRCROOT%";
 // The one message string of every rule: its advice, which each result repeats as its text.
 constexpr std::string_view kMessageId = "default";
 
-constexpr auto kAllRules = [] {
-  std::array<RuleRef, texts::kWebRules.size() + texts::kCppRules.size()> all{};
-  for (std::size_t i = 0; i < texts::kWebRules.size(); ++i) {
-    all[i] = {Section::web, i, &texts::kWebRules[i]};
-  }
-  for (std::size_t i = 0; i < texts::kCppRules.size(); ++i) {
-    all[texts::kWebRules.size() + i] = {Section::cpp, i, &texts::kCppRules[i]};
-  }
-  return all;
-}();
-static_assert(kAllRules.size() == kRuleCount);
-
 std::string joined_lines(std::string_view cp1251) {
   std::string text;
   for (std::string line : markup_lines(cp1251)) {
@@ -283,7 +271,7 @@ ordered_json region_json(const KeywordHit& hit) {
 ordered_json result_head(const RuleRef& rule, std::string_view keyword_cp1251) {
   const std::string keyword = to_utf8(keyword_cp1251);
   return {{"ruleId", rule_id(rule.section, rule.index)},
-          {"ruleIndex", static_cast<std::size_t>(&rule - all_rules().data())},
+          {"ruleIndex", rule.number},
           {"level", "note"},
           {"message",
            {{"id", kMessageId},
@@ -336,7 +324,7 @@ std::string sarif_text(const Findings& f, const FindingsRunInfo& run) {
     const std::optional<KeywordHit>& gate =
         finding.section == Section::web ? f.web_gate : f.cpp_gate;
     const KeywordHit* place = finding.hit ? &*finding.hit : gate ? &*gate : nullptr;
-    ordered_json result = result_head(all_rules()[rule_position(finding)],
+    ordered_json result = result_head(all_rules()[*rule_number(finding.id)],
                                       place ? place->keyword : std::string_view());
     if (place) {
       const KeywordHit& hit = *place;
@@ -466,22 +454,11 @@ bool sentence_start(std::string_view rest) {
 
 }  // namespace
 
-std::span<const RuleRef> all_rules() {
-  return kAllRules;
-}
-
 const RuleRef* find_rule(std::string_view id) {
-  if (id.size() != 3) return nullptr;
-  const std::string wanted = {to_upper(id[0]), id[1], id[2]};
-  for (const RuleRef& rule : kAllRules) {
-    if (rule_id(rule.section, rule.index) == wanted) return &rule;
-  }
-  return nullptr;
-}
-
-std::size_t rule_position(const Finding& finding) {
-  const RuleRef* rule = find_rule(finding.id);
-  return rule ? static_cast<std::size_t>(rule - kAllRules.data()) : 0;
+  if (id.empty()) return nullptr;
+  const std::string wanted = to_upper(id[0]) + std::string(id.substr(1));
+  const std::optional<std::size_t> number = rule_number(wanted);
+  return number ? &all_rules()[*number] : nullptr;
 }
 
 std::string rule_name(const RuleRef& rule) {
@@ -530,8 +507,8 @@ std::string rule_markdown(Section section, const texts::Rule& rule) {
 std::string rule_list_text(const RuleSet& selected, bool json) {
   ordered_json rules = ordered_json::array();
   std::string text;
-  for (const RuleRef& rule : kAllRules) {
-    if (!selected.test(static_cast<std::size_t>(&rule - kAllRules.data()))) continue;
+  for (const RuleRef& rule : all_rules()) {
+    if (!selected.test(rule.number)) continue;
     std::vector<std::string> keywords;
     for (const std::string_view k : rule.rule->keywords) {
       if (!k.empty()) keywords.push_back(to_utf8(k));

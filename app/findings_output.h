@@ -5,7 +5,6 @@
 // which --list-rules, --explain and an editor's hover show as well.
 #pragma once
 
-#include <bitset>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -14,31 +13,16 @@
 #include <vector>
 
 #include "advisor/findings.h"
+#include "advisor/rule_index.h"
 #include "texts/rule.h"
 
 namespace orven::app {
 
 enum class FindingsFormat { sarif, json, gnu };
 
-// One rule of either list, as the outputs name it.
-struct RuleRef {
-  Section section = Section::web;
-  std::size_t index = 0;  // its place in its section's list, from 0
-  const texts::Rule* rule = nullptr;
-};
-
-// Rules in both lists.
-inline constexpr std::size_t kRuleCount = 68;
-
-// Every rule, the web rules first, each list in report order (the order of SARIF's rules).
-std::span<const RuleRef> all_rules();
-// One bit per rule, in the order of all_rules().
-using RuleSet = std::bitset<kRuleCount>;
-
-// The rule with this id ("W03", "c10": letters of either case), or null.
+// The rule with this id ("W03", "c10": its letter of either case), or null. The rules are
+// advisor/rule_index.h's one numbered list.
 const RuleRef* find_rule(std::string_view id);
-// The place of a finding's rule in all_rules().
-std::size_t rule_position(const Finding& finding);
 
 // A rule's friendly name in Pascal case (its section, its first keyword's words, its number:
 // WebMysqlQuery03), as SARIF wants it.

@@ -16,17 +16,13 @@ std::string lower(std::string_view text) {
   return out;
 }
 
-std::size_t position(const RuleRef* rule) {
-  return static_cast<std::size_t>(rule - all_rules().data());
-}
-
 // The rules one item names, added to `set`; false when it names none.
 bool add_item(std::string_view item, RuleSet& set) {
   const std::string name = lower(item);
   if (name == "web" || name == "cpp") {
     const Section section = name == "web" ? Section::web : Section::cpp;
     for (const RuleRef& rule : all_rules()) {
-      if (rule.section == section) set.set(position(&rule));
+      if (rule.section == section) set.set(rule.number);
     }
     return true;
   }
@@ -34,7 +30,7 @@ bool add_item(std::string_view item, RuleSet& set) {
   const RuleRef* first = find_rule(item.substr(0, dash));
   const RuleRef* last = dash == std::string_view::npos ? first : find_rule(item.substr(dash + 1));
   if (!first || !last || first->section != last->section || first > last) return false;
-  for (const RuleRef* rule = first; rule <= last; ++rule) set.set(position(rule));
+  for (const RuleRef* rule = first; rule <= last; ++rule) set.set(rule->number);
   return true;
 }
 
@@ -55,7 +51,7 @@ bool add_rule_list(std::string_view list, RuleSet& set, std::string& bad) {
 
 void keep_selected(Findings& findings, const RuleSet& selected) {
   std::erase_if(findings.findings,
-                [&](const Finding& finding) { return !selected.test(rule_position(finding)); });
+                [&](const Finding& finding) { return !selected.test(*rule_number(finding.id)); });
 }
 
 }  // namespace orven::app

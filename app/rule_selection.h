@@ -1,6 +1,6 @@
 // Which rules a run of the machine formats keeps: --select and --disable name them by id
 // ("W03"), range ("C01-C10", within one section) or section ("web", "cpp"), in lists
-// separated by commas. The walk over the rules is app/findings_output.h's all_rules().
+// separated by commas, over advisor/rule_index.h's one numbered list of the rules.
 #pragma once
 
 #include <string>

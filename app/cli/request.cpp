@@ -184,7 +184,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
   const Given* rules_misfit = nullptr;  // an option that --list-rules and --explain do not take
   bool list_rules = false;
   bool select_given = false;
-  app::RuleSet selects, disables;
+  RuleSet selects, disables;
   std::optional<MatchMode> match;
   std::optional<std::filesystem::path> stdin_name;
   for (const Given& g : given) {
@@ -231,7 +231,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
       case Option::select:
       case Option::disable: {
         std::string bad;
-        app::RuleSet& set = g.spec->option == Option::select ? selects : disables;
+        RuleSet& set = g.spec->option == Option::select ? selects : disables;
         if (!app::add_rule_list(v, set, bad)) return failed(around(msg::kCliUnknownRule, bad));
         select_given |= g.spec->option == Option::select;
         html_only = &g;
@@ -290,7 +290,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
     }
     r.action = r.explain ? Action::explain : Action::list_rules;
     r.rules_json = r.format == app::FindingsFormat::json;
-    r.selected = select_given ? selects : app::RuleSet().set();
+    r.selected = select_given ? selects : RuleSet().set();
     r.selected &= ~disables;
     return {std::move(r), {}};
   }
@@ -331,7 +331,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
   r.scan.suppressions = findings_format;
   r.scan.dash_is_stdin = true;
   r.scan.stdin_name = stdin_name.value_or(std::filesystem::path());
-  r.selected = select_given ? selects : app::RuleSet().set();
+  r.selected = select_given ? selects : RuleSet().set();
   r.selected &= ~disables;
   return {std::move(r), {}};
 }

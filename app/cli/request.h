@@ -37,10 +37,10 @@ struct RunRequest {
   OutputTo output_to = OutputTo::mode_default;
   std::filesystem::path output;  // OutputTo::file
   int error_exitcode = 0;        // 0: not asked for
-  app::RuleSet selected;         // every rule unless --select or --disable narrow it
+  RuleSet selected;         // every rule unless --select or --disable narrow it
   std::optional<std::filesystem::path> baseline;
   Color color = Color::automatic;
-  const app::RuleRef* explain = nullptr;
+  const RuleRef* explain = nullptr;
 };
 
 // The request, or the usage error's message (UTF-8, one line, the usage text not included).

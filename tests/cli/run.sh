@@ -122,7 +122,7 @@ for args in "" "training" "teaching $src" "expert $script extra" "--bogus traini
   # shellcheck disable=SC2086
   run_in usage $args
   check "'$args' exits 2" [ $status -eq 2 ]
-  check "'$args' shows the usage on stderr" contains "$work/usage.err" "[--exclude ШАБЛОН]... training"
+  check "'$args' shows the usage on stderr" contains "$work/usage.err" "orven-cli [ПАРАМЕТРЫ] training ПУТЬ..."
   check "'$args' prints nothing on stdout" empty "$work/usage.out"
   check "'$args' writes nothing" files_are usage ""
 done
