@@ -87,6 +87,19 @@ inline constexpr std::string_view kNoDisplay =
     "orven: нет доступа к графическому дисплею (X11 или Wayland); без окна работает "
     "orven-cli, например: orven-cli training ФАЙЛ"_cp;
 
+// orven --help (and orven.exe --help): the window program's command line.
+inline constexpr std::string_view kWindowHelp =
+    "Использование: orven [ФАЙЛ|ПАПКА]...\n"
+    "\n"
+    "Окно ОРВЕН: выберите режим и нажмите «Далее». Файлы и папки, названные в командной\n"
+    "строке, сразу проверяются в учебном режиме, как выбранные в окне «Открыть»; результат\n"
+    "и readme.txt появляются в папке первого из них.\n"
+    "\n"
+    "  --help      эта справка\n"
+    "  --version   версия программы\n"
+    "\n"
+    "Без окна (в терминале, скриптах и CI) работает orven-cli: orven-cli --help.\n"_cp;
+
 // orven-cli. The usage names every option.
 inline constexpr std::string_view kCliUsage =
     "Использование: orven-cli [ПАРАМЕТРЫ] training ПУТЬ...\n"
