@@ -37,16 +37,20 @@ bool add_item(std::string_view item, RuleSet& set) {
 }  // namespace
 
 bool add_rule_list(std::string_view list, RuleSet& set, std::string& bad) {
-  while (true) {
-    const std::size_t comma = list.find(',');
-    const std::string_view item = list.substr(0, comma);
+  bool named = false;
+  for (std::string_view rest = list;;) {
+    const std::size_t comma = rest.find(',');
+    const std::string_view item = rest.substr(0, comma);
     if (!item.empty() && !add_item(item, set)) {
       bad = item;
       return false;
     }
-    if (comma == std::string_view::npos) return true;
-    list.remove_prefix(comma + 1);
+    named |= !item.empty();
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
   }
+  if (!named) bad = list;
+  return named;
 }
 
 void keep_selected(Findings& findings, const RuleSet& selected) {

@@ -12,7 +12,8 @@
 namespace orven::app {
 
 // Adds the rules that `list` names to `set`; false when an item names none, with that item
-// in `bad` (UTF-8 as given). Empty items are passed over.
+// in `bad` (UTF-8 as given), or when the list holds no item at all. Empty items are passed
+// over.
 bool add_rule_list(std::string_view list, RuleSet& set, std::string& bad);
 
 // Keeps the findings of the rules in `selected`, in their order.

@@ -246,7 +246,7 @@ TEST(RuleSelection, ListsNameIdsRangesSections) {
   ASSERT_TRUE(add_rule_list("C03-C05", set, bad));
   EXPECT_EQ(set.count(), 3u);
   EXPECT_TRUE(set.test(kWebRuleCount + 2) && set.test(kWebRuleCount + 4));
-  for (const char* list : {"W29", "C10-C01", "W27-C02", "web,nope", "W1", "-", "W01-"}) {
+  for (const char* list : {"W29", "C10-C01", "W27-C02", "web,nope", "W1", "-", "W01-", ",", ""}) {
     EXPECT_FALSE(add_rule_list(list, set, bad)) << list;
   }
   EXPECT_FALSE(add_rule_list("W01,nope,W02", set, bad));
