@@ -254,7 +254,7 @@ ordered_json rule_json(const RuleRef& ref) {
           {"shortDescription", {{"text", rule_summary(rule)}}},
           {"fullDescription", {{"text", advice}}},
           {"messageStrings", {{kMessageId, {{"text", rule_message(rule, "{0}")}}}}},
-          {"help", {{"text", help}, {"markdown", rule_markdown(ref.section, rule)}}},
+          {"help", {{"text", help}, {"markdown", rule_markdown(ref)}}},
           {"defaultConfiguration", {{"level", "note"}}},
           {"properties", {{"section", section_name(ref.section)}, {"keywords", keywords}}}};
 }
@@ -479,7 +479,8 @@ std::string rule_summary(const texts::Rule& rule) {
   return advice;
 }
 
-std::string rule_markdown(Section section, const texts::Rule& rule) {
+std::string rule_markdown(const RuleRef& ref) {
+  const texts::Rule& rule = *ref.rule;
   std::string text;
   for (std::string line : markup_lines(rule.advice)) {
     line.erase(0, line.find_first_not_of(' '));
@@ -499,7 +500,7 @@ std::string rule_markdown(Section section, const texts::Rule& rule) {
     }
   }
   const std::string fence(std::max<std::size_t>(3, longest + 1), '`');
-  text += "\n\n" + fence + (section == Section::cpp ? "cpp" : "") + "\n";
+  text += "\n\n" + fence + (ref.section == Section::cpp ? "cpp" : "") + "\n";
   for (const std::string& line : example) text += line + "\n";
   return text + fence + "\n";
 }

@@ -32,7 +32,7 @@ std::string rule_summary(const texts::Rule& rule);
 // The advice and its example as Markdown: the advice a paragraph (its line breaks kept), the
 // example a fenced code block (marked cpp in the C++ section). SARIF's help and the hover
 // of an editor both show it.
-std::string rule_markdown(Section section, const texts::Rule& rule);
+std::string rule_markdown(const RuleRef& rule);
 
 // --list-rules: a line for each rule in `selected` (id, section, keywords, summary, apart by
 // tabs), or the same as JSON ({"format": "orven-rules", ...}, app/rules.schema.json).

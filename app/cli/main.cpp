@@ -16,6 +16,7 @@
 #include "app/cli/request.h"
 #include "app/display_text.h"
 #include "app/findings_output.h"
+#include "app/lsp/lsp.h"
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "base/platform.h"
@@ -167,6 +168,13 @@ std::size_t counted_findings(const Findings& findings, const app::FindingsRunInf
   return count;
 }
 
+// The exit status of a run that did not succeed: an --output that is one of the inputs is
+// a usage error, found out by the walk.
+int exit_status(const ModeOutcome& outcome, bool said) {
+  if (outcome.status == ModeOutcome::Status::output_is_input) return kExitUsage;
+  return outcome.status == ModeOutcome::Status::ok && said ? kExitOk : kExitFailed;
+}
+
 // A training run that writes its findings in a machine format; the exit status.
 int run_findings(const RunRequest& r, const std::vector<platform::Argument>& args) {
   if (r.output_to == OutputTo::file) {
@@ -203,7 +211,7 @@ int run_findings(const RunRequest& r, const std::vector<platform::Argument>& arg
   for (const SkippedInput& skipped : findings.outcome.skipped) note(app::skipped_note(skipped));
   if (findings.outcome.status != ModeOutcome::Status::ok) {
     say_error(app::failure_message(findings.outcome, r.inputs));
-    return kExitFailed;
+    return exit_status(findings.outcome, true);
   }
   if (!findings.web_gate && !findings.cpp_gate) note(no_section_note());
 
@@ -259,7 +267,9 @@ int run_sequence(const RunRequest& r) {
   const app::RunResult result =
       app::perform_run(r.mode == app::Mode::training ? 0 : 1, services, modes,
                        r.output_to == OutputTo::file ? r.output : std::filesystem::path());
-  if (result.outcome.status != ModeOutcome::Status::ok || !services.said()) return kExitFailed;
+  if (result.outcome.status != ModeOutcome::Status::ok || !services.said()) {
+    return exit_status(result.outcome, services.said());
+  }
   return r.error_exitcode != 0 && result.outcome.keyword_advice > 0 ? r.error_exitcode : kExitOk;
 }
 
@@ -288,5 +298,10 @@ int run(const std::vector<platform::Argument>& args) {
 
 int main(int argc, char** argv) {
   orven::platform::ignore_write_signals();
-  return orven::cli::run(orven::platform::program_arguments(argc, argv));
+  const auto args = orven::platform::program_arguments(argc, argv);
+  // The language server keeps the standard streams for its protocol.
+  if (!args.empty() && args[0].text == "lsp") {
+    return orven::lsp::run_language_server(std::span(args).subspan(1));
+  }
+  return orven::cli::run(args);
 }

@@ -327,6 +327,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
   for (const std::filesystem::path& input : r.inputs) reads_stdin |= input == "-";
   if (stdin_name && !reads_stdin) return failed(app::to_utf8(msg::kCliStdinNameAlone));
 
+  if (r.output_to == OutputTo::file) r.walk.output = r.output;  // the walk refuses it as input
   r.scan.match = findings_format ? match.value_or(MatchMode::code) : MatchMode::text;
   r.scan.suppressions = findings_format;
   r.scan.dash_is_stdin = true;

@@ -37,7 +37,7 @@ struct RunRequest {
   OutputTo output_to = OutputTo::mode_default;
   std::filesystem::path output;  // OutputTo::file
   int error_exitcode = 0;        // 0: not asked for
-  RuleSet selected;         // every rule unless --select or --disable narrow it
+  RuleSet selected;              // every rule unless --select or --disable narrow it
   std::optional<std::filesystem::path> baseline;
   Color color = Color::automatic;
   const RuleRef* explain = nullptr;

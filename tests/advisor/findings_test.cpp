@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <random>
@@ -116,12 +121,11 @@ class Places : public TrainingTest {
     }
     const std::vector<std::string_view> views(keywords.begin(), keywords.end());
     const KeywordSet set(views);
-    KeywordScan found(set);
-    workspace_ = create_workspace();
     settings.places = true;
-    EXPECT_EQ(scan_sources(*workspace_, paths, settings, found).status, ModeOutcome::Status::ok);
+    const ScanResult found = scan_sources(paths, set, settings);
+    EXPECT_EQ(found.outcome.status, ModeOutcome::Status::ok);
     std::vector<Expected> out;
-    const auto& places = found.places();
+    const auto& places = found.places;
     if (!places) return out;
     const auto index = [&](const fs::path& file) {
       return static_cast<std::size_t>(std::find(paths.begin(), paths.end(), file) - paths.begin());
@@ -331,6 +335,39 @@ TEST_F(Places, FindingsAreTheReportsBlocks) {
     EXPECT_EQ(f.cpp_gate.has_value(), sections().find(kCppHeading) != std::string_view::npos);
   }
 }
+
+#ifndef _WIN32
+// An input "-" is standard input, read once (a second "-" adds nothing) as one file of the
+// name the settings give ("-" without one), in its place among the other inputs.
+TEST_F(Places, StandardInputIsOneFileOfItsName) {
+  write_bytes("typed.txt", "x\n  fopen(1); <?php");
+  write_bytes("b.php", "mail fopen");
+  for (const char* name : {"typed.php", ""}) {
+    const int saved = dup(0);
+    const int typed = open("typed.txt", O_RDONLY);
+    ASSERT_GE(typed, 0);
+    dup2(typed, 0);
+    close(typed);
+    ScanSettings settings;
+    settings.dash_is_stdin = true;
+    settings.stdin_name = name;
+    workspace_ = create_workspace();
+    const Findings f = find_advice(*workspace_, std::vector<fs::path>{"-", "b.php", "-"}, settings);
+    dup2(saved, 0);
+    close(saved);
+    ASSERT_EQ(f.outcome.status, ModeOutcome::Status::ok);
+    const fs::path stdin_name = *name == 0 ? "-" : name;
+    ASSERT_TRUE(f.web_gate);
+    EXPECT_EQ(f.web_gate->first.file, stdin_name);
+    ASSERT_FALSE(f.findings.empty());
+    EXPECT_EQ(f.findings[0].id, "W01");
+    EXPECT_EQ(f.findings[0].hit->first.file, stdin_name);
+    EXPECT_EQ(f.findings[0].hit->first.line, 2u);
+    EXPECT_EQ(f.findings[0].hit->first.column, 3u);
+    EXPECT_EQ(f.findings[0].hit->count, 2u);  // and once in b.php, not again from a second "-"
+  }
+}
+#endif
 
 // The markers as they are read on a raw line: each scope, lists with commas and blanks, "all",
 // ids that are no rule passed over; no marker without a blank and an id after the scope, in a

@@ -227,7 +227,7 @@ TEST(RuleMetadata, NamesSummariesMarkdown) {
   EXPECT_EQ(find_rule("X01"), nullptr);
 
   const texts::Rule odd{{"k"}, "Use *this* `x`, not [y]:<br/>- next", "a ```` b<br/>&lt;c&gt;"};
-  EXPECT_EQ(rule_markdown(Section::cpp, odd),
+  EXPECT_EQ(rule_markdown({Section::cpp, 0, 0, &odd}),
             "Use \\*this\\* \\`x\\`, not \\[y\\]:\\\n\\- next\n\n`````cpp\na ```` b\n<c>\n`````\n");
   EXPECT_EQ(rule_summary(odd), "Use *this* `x`, not [y]: - next");
   const texts::Rule two{{"k"}, "Первое, т.е. одно. Второе предложение."_cp, ""};
