@@ -256,6 +256,79 @@ status, _, err = run_in(base, "training", "--format", "gnu", "--baseline", "src/
 check("baseline: a file that is no baseline fails the run",
       status == 1 and "не годится для --baseline" in err.decode("utf-8"))
 
+# Real editors on the gnu lines: Vim (errorformat %f:%l:%v) and Emacs' compile mode land on
+# each keyword's first character, on lines with Cyrillic, tabs, a 4-byte character, a
+# combining accent and wide characters; lines whose names they could misread give them no
+# place at all.
+editors = os.path.join(work, "editors")
+os.makedirs(editors)
+page = ('<?php\n$a = "Привет";\tfopen($f);\n\t$b = "😀ё";\tmail($to);\n'
+        '$c = "x\u0301";  eval($y);\n$d = "日本";\tscandir($p);\n')
+with open(os.path.join(editors, "page.php"), "w", encoding="utf-8") as f:
+    f.write(page)
+odd_names = [b"odd:1:2: x.php", b"a$HOME.php", b"tab\there.php"]
+for name, keyword in zip(odd_names, ["preg_match($r);", "iconv($s);", "unlink($u);"]):
+    with open(os.path.join(os.fsencode(editors), name), "wb") as f:
+        f.write(keyword.encode() + b"\n")
+status, out, _ = run_in(editors, "training", "--format", "gnu", "page.php",
+                        *[os.fsdecode(n) for n in odd_names])
+with open(os.path.join(editors, "gnu.txt"), "wb") as f:
+    f.write(out)
+lines = page.encode("utf-8").split(b"\n")
+expected = []  # (file, line, byte column) of each finding placed in page.php, in gnu order
+for gnu in out.decode("utf-8").splitlines():
+    m = re.match(r"page\.php:(\d+):\d+: ", gnu)
+    if m:
+        line = int(m.group(1))
+        keyword = {2: b"fopen", 3: b"mail", 4: b"eval", 5: b"scandir"}[line]
+        expected.append(f"page.php {line} {lines[line - 1].index(keyword) + 1}")
+check("editors: four findings placed in page.php", len(expected) == 4)
+check("editors: the odd names' findings name no place",
+      sum(1 for x in out.decode("utf-8").splitlines() if x.startswith("orven-cli: note: ") and
+          ", строка 1, столбец 1: " in x) == 3)
+with open(os.path.join(editors, "places.vim"), "w") as f:
+    f.write("""set nocompatible encoding=utf-8
+set errorformat=%f:%l:%v:\\ %m
+cfile gnu.txt
+let s:out = []
+let s:i = 0
+for s:e in getqflist()
+  let s:i += 1
+  if !s:e.valid | continue | endif
+  execute 'cc' s:i
+  call add(s:out, expand('%') . ' ' . line('.') . ' ' . col('.'))
+endfor
+call writefile(s:out, 'vim.txt')
+qa!
+""")
+subprocess.run(["vim", "-es", "-u", "NONE", "-i", "NONE", "-N", "-S", "places.vim"], cwd=editors,
+               capture_output=True, timeout=60)
+got = open(os.path.join(editors, "vim.txt")).read().splitlines()
+check(f"editors: Vim lands on every keyword and nowhere else ({got})", got == expected)
+with open(os.path.join(editors, "places.el"), "w") as f:
+    f.write("""(require 'compile)
+(setq compilation-skip-threshold 0)  ; notes are places too
+(let ((out nil))
+  (compile "cat gnu.txt")
+  (while (get-buffer-process "*compilation*") (accept-process-output nil 0.1))
+  (ignore-errors
+    (while t
+      (next-error)
+      (with-current-buffer (window-buffer (selected-window))
+        (let ((p (window-point (selected-window))))
+          (push (format "%s %d %d" (file-name-nondirectory (buffer-file-name))
+                        (line-number-at-pos p)
+                        (- (position-bytes p) (position-bytes (progn (goto-char p)
+                                                                      (line-beginning-position)))
+                           -1))
+                out)))))
+  (with-temp-file "emacs.txt" (insert (mapconcat #'identity (nreverse out) "\n"))))
+""")
+subprocess.run(["emacs", "--batch", "-Q", "-l", "places.el"], cwd=editors, capture_output=True,
+               timeout=120)
+got = open(os.path.join(editors, "emacs.txt")).read().splitlines()
+check(f"editors: Emacs lands on every keyword and nowhere else ({got})", got == expected)
+
 shutil.rmtree(work)
 if failures:
     print(len(failures), "check(s) failed")
