@@ -291,6 +291,12 @@ inline constexpr std::string_view kNoSectionLead =
 inline constexpr std::string_view kNoSectionOr = "» или «"_cp;
 inline constexpr std::string_view kNoSectionCpp = "», раздел C++ — «"_cp;
 inline constexpr std::string_view kNoSectionEnd = "» где угодно во входных файлах."_cp;
+// The same with --match code, where the files of a section's languages open it; the note of
+// the text matching follows as its second sentence.
+inline constexpr std::string_view kNoSectionCode =
+    "замечание: ни один раздел советов не открыт. С --match code веб-раздел открывают файлы "
+    "PHP, HTML и JavaScript, раздел C++ — файлы C и C++ (по окончанию имени). С --match text "
+    "веб-раздел открывает «"_cp;
 
 // A gnu line whose file name editors cannot read: the escaped name, then these around the
 // line and the column, then the advice.

@@ -132,13 +132,13 @@ std::string output_refusal(const std::filesystem::path& output) {
          app::to_utf8(cause) + app::to_utf8(msg::kCauseEnd);
 }
 
-// The note of a machine-format run whose input opened neither section: which keywords do.
-std::string no_section_note() {
-  return app::to_utf8(msg::kNoSectionLead) + app::to_utf8(texts::kWebGate[0]) +
-         app::to_utf8(msg::kNoSectionOr) + app::to_utf8(texts::kWebGate[1]) +
-         app::to_utf8(msg::kNoSectionCpp) + app::to_utf8(texts::kCppGate[0]) +
-         app::to_utf8(msg::kNoSectionOr) + app::to_utf8(texts::kCppGate[1]) +
-         app::to_utf8(msg::kNoSectionEnd);
+// The note of a machine-format run whose input opened neither section: what does.
+std::string no_section_note(MatchMode match) {
+  return app::to_utf8(match == MatchMode::code ? msg::kNoSectionCode : msg::kNoSectionLead) +
+         app::to_utf8(texts::kWebGate[0]) + app::to_utf8(msg::kNoSectionOr) +
+         app::to_utf8(texts::kWebGate[1]) + app::to_utf8(msg::kNoSectionCpp) +
+         app::to_utf8(texts::kCppGate[0]) + app::to_utf8(msg::kNoSectionOr) +
+         app::to_utf8(texts::kCppGate[1]) + app::to_utf8(msg::kNoSectionEnd);
 }
 
 bool env_set(const char* name) {
@@ -213,7 +213,7 @@ int run_findings(const RunRequest& r, const std::vector<platform::Argument>& arg
     say_error(app::failure_message(findings.outcome, r.inputs));
     return exit_status(findings.outcome, true);
   }
-  if (!findings.web_gate && !findings.cpp_gate) note(no_section_note());
+  if (!findings.web_gate && !findings.cpp_gate) note(no_section_note(r.scan.match));
 
   app::keep_selected(findings, r.selected);
   app::FindingsRunInfo info;

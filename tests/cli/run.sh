@@ -332,8 +332,10 @@ run_in help-options --help
 grep -oE -- '--[a-z][a-z-]+' "$work/help-options.out" | sort -u >"$work/help-options.list"
 check "the help names the options" [ "$(wc -l <"$work/help-options.list")" -eq 16 ]
 run_in usage-options training
+sed 's/\\-/-/g' "$source_root/packaging/orven-cli.1.in" >"$work/manual.txt"
 while read -r option; do
   check "the usage names $option" contains "$work/usage-options.err" "$option"
+  check "the manual page names $option" contains "$work/manual.txt" "$option"
 done <"$work/help-options.list"
 
 # --output: "-" and /dev/stdout are standard output, /dev/null takes the findings away; a
@@ -405,6 +407,18 @@ if command -v script >/dev/null; then
   on_terminal "$work/tty-dumb.out" TERM=dumb
   check "so does a dumb terminal" lacks_escape_byte "$work/tty-dumb.out"
 fi
+
+# "-" reads standard input as one file, named "-" or as --stdin-filename says; the report of
+# standard input is the report of the file.
+(cd "$work" && "$cli" training --format gnu --stdin-filename src/page.php - <"$work/page.php" \
+  >"$work/stdin-named.out")
+check "standard input takes the name it is given" \
+  [ "$(sed 's|^src/page.php:|'"$work"'/page.php:|' "$work/stdin-named.out")" = "$(cat "$work/gnu.out")" ]
+(cd "$work" && "$cli" training --format gnu - <"$work/page.php" >"$work/stdin.out")
+check "unnamed, it is -" grep -q '^-:2:3: note: .*\[W01\]$' "$work/stdin.out"
+mkdir -p "$work/stdin-report"
+(cd "$work/stdin-report" && "$cli" training - <"$work/page.php" >/dev/null)
+check "its report is the file's" cmp -s "$work/stdin-report/result.html" "$work/html-output/report.html"
 
 # The window program answers --help and --version without a display.
 if [ -n "$orven" ]; then
