@@ -73,7 +73,7 @@ log_is() { [ "$(od -An -c orven_log.txt | tr -s ' \n' ' ')" = "$(printf '%s' "$1
 case $case_name in
 big_source)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  [ -x /usr/bin/time ] || { echo "FAIL: /usr/bin/time (Debian package time) is missing"; exit 1; }
   size=$((1024 * mib))
   # Words and whitespace, with keywords of both sections, streamed straight to disk.
   yes '<?php echo $x; for ($i = 0; $i < 10; ++$i) #include <windows.h> sprintf(buf, "%d", i);' |
@@ -358,7 +358,7 @@ stdout)
 
 deep_tree)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  [ -x /usr/bin/time ] || { echo "FAIL: /usr/bin/time (Debian package time) is missing"; exit 1; }
   # perl-base is part of every Debian system; mkdir -p cannot make paths past PATH_MAX.
   perl -e 'for (1 .. 10000) { mkdir "d" or die; chdir "d" or die }
     open my $f, ">", "bottom.php" or die; print $f "<?php #include <windows.h>\n"' || exit 1
@@ -382,7 +382,7 @@ deep_tree)
 
 wide_folder)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  [ -x /usr/bin/time ] || { echo "FAIL: /usr/bin/time (Debian package time) is missing"; exit 1; }
   mkdir wide
   perl -e 'for my $i (1 .. 200000) { my $n = sprintf("wide/%096d.php", $i);
       open my $f, ">", $n or die; print $f "x\n"; close $f }
