@@ -7,6 +7,7 @@
 #include <span>
 #include <string_view>
 
+#include "advisor/fired_rules.h"
 #include "advisor/keyword_scan.h"
 #include "texts/cpp_rules.h"
 #include "texts/product.h"
@@ -37,38 +38,13 @@ constexpr auto kAllKeywords = [] {
   return all;
 }();
 
-// A rule fires when one of its keywords occurs (tested in order), or when it has none.
-bool fires(const texts::Rule& rule, const KeywordScan& scan) {
-  bool has_keyword = false;
-  for (const std::string_view keyword : rule.keywords) {
-    if (keyword.empty()) continue;
-    if (scanned_contains(scan, keyword)) return true;
-    has_keyword = true;
-  }
-  return !has_keyword;
-}
-
-void run_rules(Workspace& w, std::span<const texts::Rule> rules, const KeywordScan& scan) {
-  for (const texts::Rule& rule : rules) {
-    if (fires(rule, scan)) append_rule_block(w, rule.advice, rule.example);
-  }
-}
-
-bool gate_holds(std::span<const std::string_view> gate, const KeywordScan& scan) {
-  for (const std::string_view keyword : gate) {
-    if (scanned_contains(scan, keyword)) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
-void run_web_rules(Workspace& w, const KeywordScan& scan) {
-  run_rules(w, texts::kWebRules, scan);
-}
-
-void run_cpp_rules(Workspace& w, const KeywordScan& scan) {
-  run_rules(w, texts::kCppRules, scan);
+void append_rule_blocks(Workspace& w, const FiredRules& fired, Section section) {
+  for (const FiredRule& rule : fired.rules) {
+    if (rule.ref.section == section)
+      append_rule_block(w, rule.ref.rule->advice, rule.ref.rule->example);
+  }
 }
 
 // The keywords are made ready once per process: that costs more than scanning a page.
@@ -91,17 +67,24 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
                         const std::filesystem::path& report_file) {
   using Status = ModeOutcome::Status;
   try {
-    KeywordScan scan(advisor_keywords());
-    ModeOutcome outcome = scan_sources(w, inputs, settings, scan, walk);
+    const KeywordSet& keywords = advisor_keywords();
+    ScanSettings text_only = settings;
+    text_only.match = MatchMode::text;  // the report is always made of the text's keywords
+    text_only.places = false;
+    text_only.suppressions = false;
+    ScanResult scan = scan_sources(inputs, keywords, text_only, walk);
+    ModeOutcome outcome = std::move(scan.outcome);
     if (outcome.status != Status::ok) return outcome;
+    keep_scanned_text(w, scan);
+    const FiredRules fired = fired_rules(scan, keywords);
     begin_report(w);
-    if (gate_holds(texts::kWebGate, scan)) {
+    if (fired.web_gate) {
       report(w) += texts::kWebHeading;
-      run_web_rules(w, scan);
+      append_rule_blocks(w, fired, Section::web);
     }
-    if (gate_holds(texts::kCppGate, scan)) {
+    if (fired.cpp_gate) {
       report(w) += texts::kCppHeading;
-      run_cpp_rules(w, scan);
+      append_rule_blocks(w, fired, Section::cpp);
     }
     append_closing_chapters(w);
     if (!write_report(w, report_file)) {

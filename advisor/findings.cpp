@@ -2,9 +2,9 @@
 // each firing keyword looked up among the places the scan tracked.
 #include "advisor/findings.h"
 
-#include <cstdio>
 #include <new>
 
+#include "advisor/fired_rules.h"
 #include "advisor/keyword_scan.h"
 #include "texts/cpp_rules.h"
 #include "texts/report.h"
@@ -15,68 +15,51 @@ namespace orven {
 namespace {
 
 SourcePlace source_place(const ScanPlaces& places, const TextPlace& p) {
-  return {places.files.at(p.file), p.line + 1, p.bytes + 1};
+  return {places.files.at(p.file), p.line + 1, p.bytes + 1, p.display + 1};
 }
 
-// The first of the keywords (in the order given) that the scanned text holds, with its
-// places; none when it holds none of them.
-std::optional<KeywordHit> first_hit(std::span<const std::string_view> keywords,
-                                    const KeywordScan& scan) {
-  for (const std::string_view keyword : keywords) {
-    if (keyword.empty() || !scanned_contains(scan, keyword)) continue;
-    KeywordHit hit{keyword, {}, {}, 0};
-    const std::size_t k = scan.keywords().index_of(keyword);
-    if (scan.places() && k < scan.places()->keywords.size()) {
-      const KeywordPlaces& found = scan.places()->keywords[k];
-      hit.first = source_place(*scan.places(), found.first);
-      hit.last = source_place(*scan.places(), found.last);
-      hit.count = found.count;
-    }
-    return hit;
+// The keyword with its places.
+KeywordHit hit_of(std::string_view keyword, const ScanResult& scan, const KeywordSet& keywords) {
+  KeywordHit hit{keyword, {}, {}, 0};
+  const std::size_t k = keywords.index_of(keyword);
+  if (scan.places && k < scan.places->keywords.size()) {
+    const KeywordPlaces& found = scan.places->keywords[k];
+    hit.first = source_place(*scan.places, found.first);
+    hit.last = source_place(*scan.places, found.last);
+    hit.count = found.count;
   }
-  return std::nullopt;
+  return hit;
 }
 
-bool has_keywords(const texts::Rule& rule) {
-  for (const std::string_view keyword : rule.keywords) {
-    if (!keyword.empty()) return true;
-  }
-  return false;
-}
-
-void add_section(Findings& out, Section section, std::span<const texts::Rule> rules,
-                 const KeywordScan& scan) {
-  for (std::size_t i = 0; i < rules.size(); ++i) {
-    const texts::Rule& rule = rules[i];
-    Finding finding{rule_id(section, i), section, &rule, std::nullopt};
-    if (has_keywords(rule)) {
-      finding.hit = first_hit(rule.keywords, scan);
-      if (!finding.hit) continue;  // the rule does not fire
-    }
-    out.findings.push_back(std::move(finding));
-  }
+std::optional<KeywordHit> gate_hit(std::span<const std::string_view> gate,
+                                   std::optional<std::size_t> opened, const ScanResult& scan,
+                                   const KeywordSet& keywords) {
+  if (!opened) return std::nullopt;
+  return hit_of(gate[*opened], scan, keywords);
 }
 
 }  // namespace
-
-std::string rule_id(Section section, std::size_t index) {
-  char id[8];
-  std::snprintf(id, sizeof id, "%c%02zu", section == Section::web ? 'W' : 'C', index + 1);
-  return id;
-}
 
 Findings find_advice(Workspace& w, std::span<const std::filesystem::path> inputs,
                      ScanSettings settings, const WalkOptions& walk) {
   Findings out;
   try {
     settings.places = true;
-    KeywordScan scan(advisor_keywords());
-    out.outcome = scan_sources(w, inputs, settings, scan, walk);
+    const KeywordSet& keywords = advisor_keywords();
+    ScanResult scan = scan_sources(inputs, keywords, settings, walk);
+    out.outcome = std::move(scan.outcome);
     if (out.outcome.status != ModeOutcome::Status::ok) return out;
-    out.web_gate = first_hit(texts::kWebGate, scan);
-    out.cpp_gate = first_hit(texts::kCppGate, scan);
-    if (out.web_gate) add_section(out, Section::web, texts::kWebRules, scan);
-    if (out.cpp_gate) add_section(out, Section::cpp, texts::kCppRules, scan);
+    keep_scanned_text(w, scan);
+    const FiredRules fired = fired_rules(scan, keywords);
+    out.web_gate = gate_hit(texts::kWebGate, fired.web_gate, scan, keywords);
+    out.cpp_gate = gate_hit(texts::kCppGate, fired.cpp_gate, scan, keywords);
+    for (const FiredRule& rule : fired.rules) {
+      Finding finding{rule_id(rule.ref.section, rule.ref.index), rule.ref.section, rule.ref.rule,
+                      std::nullopt};
+      if (rule.keyword)
+        finding.hit = hit_of(rule.ref.rule->keywords[*rule.keyword], scan, keywords);
+      out.findings.push_back(std::move(finding));
+    }
   } catch (const std::bad_alloc&) {
     std::vector<SkippedInput> skipped = std::move(out.outcome.skipped);
     out = {};

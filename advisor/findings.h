@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "advisor/advisor.h"
+#include "advisor/rule_index.h"
 #include "texts/rule.h"
 
 namespace orven {
@@ -35,8 +36,6 @@ struct KeywordHit {
   std::uint64_t count = 0;   // its occurrences in all the input, overlapping ones included
 };
 
-enum class Section { web, cpp };
-
 struct Finding {
   std::string id;  // "W01" … "W28", "C01" … "C40": the rule's place in its list
   Section section = Section::web;
@@ -54,9 +53,6 @@ struct Findings {
   std::optional<KeywordHit> cpp_gate;
   std::vector<Finding> findings;  // in report order
 };
-
-// The id of the index-th rule (from 0) of a section's list.
-std::string rule_id(Section section, std::size_t index);
 
 // Scans the inputs as run_advisor does, counting and placing every keyword in the same one
 // pass, and tells the findings without writing any report.

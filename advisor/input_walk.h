@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "advisor/ignore_rules.h"
+#include "base/mode_outcome.h"
 #include "base/platform.h"
 
 namespace orven {
@@ -39,22 +41,58 @@ struct WalkItem {
   std::filesystem::path path;
   bool named = false;  // given as a path: always taken, and a failure to read it fails the run
   What what = What::file;
-  // Named like the report: left out when it holds a report this program wrote.
-  bool maybe_report = false;
 };
 
-// What the walk leaves out besides what it always does.
+// What the walk leaves out besides what it always does, and the output it must not read.
 struct WalkOptions {
-  // Inside a git work tree: .gitignore files at every level (those of the folders above the
-  // one given too), .git/info/exclude and the user's excludes file (core.excludesFile); and
-  // anywhere, .ignore files, which win over .gitignore.
+  // Ignore files as git and ripgrep read them. In every git repository (a folder holding
+  // ".git", a folder or a file that names the repository): its .gitignore files from its top
+  // down, its info/exclude and the user's excludes file (core.excludesFile), matched with
+  // its core.ignorecase; a repository inside another has its own and none of the outer
+  // one's. Everywhere: .ignore files, which win over all of those. The files of the folders
+  // above a folder given count as those below it, so a walk takes the same files from any
+  // folder it starts in; a folder given that the rules leave out gives nothing.
   bool ignore_files = true;
   // More patterns of the same syntax, relative to each folder given; they win over all.
   std::vector<std::string> excludes;
+  // The run's output (orven-cli --output). A file the walk would give that is this very
+  // file (by identity, whatever path, link or letter case leads there) ends the walk, and
+  // InputWalk::output_met() names it: the run must not write over what it reads. A report
+  // this program wrote is no input, and is passed over as anywhere else.
+  std::filesystem::path output{};
 };
+
+// The rule that leaves a file out: its ignore file (empty for --exclude), its line there
+// (for --exclude, which of them, from 1) and the pattern as written.
+struct IgnoredBy {
+  std::filesystem::path rule_file;
+  std::uint64_t line = 0;
+  std::string pattern;
+};
+
+// Why the walk of any folder above `file` (its repository's root, or the folder itself
+// outside git) would leave it out by ignore rules or `options.excludes`; nothing when it
+// would take it (hidden names and endings aside). A folder above it that the rules leave out
+// is named in its place.
+std::optional<IgnoredBy> ignored_by(const std::filesystem::path& file,
+                                    const WalkOptions& options = {});
+
+// For the message of a run whose folders gave no source (Status::no_sources): each folder
+// given that the ignore rules leave out, or whose every entry that would be taken they leave
+// out, with the rule that does (the first such entry's, in walk order).
+void note_ignored_folders(ModeOutcome& outcome, std::span<const std::filesystem::path> inputs,
+                          const WalkOptions& options);
 
 // Whether a file met in a folder is taken: its name ends like one of kSourceEndings.
 bool takes_name(std::string_view name);
+
+// Whether a file met in a folder, open and not read yet, is one of this program's outputs
+// rather than a source: a report that a run wrote, under whatever name and wherever it was
+// written, proved by its first bytes (the head every report starts with). The reads that
+// follow still begin at the file's start.
+bool is_own_output(platform::InputFile& file);
+
+class WalkRules;
 
 class InputWalk {
  public:
@@ -72,12 +110,16 @@ class InputWalk {
   // Opens the file the last next() gave (a file, not named), in the folder it was met in.
   std::unique_ptr<platform::InputFile> open_last() const;
 
+  // The input that is WalkOptions::output, as the walk met it; the walk gave nothing after.
+  const std::optional<std::filesystem::path>& output_met() const { return output_met_; }
+
  private:
   struct Entry {
     const char* name;
     std::uint32_t size;
     platform::WalkFolder::Kind kind;
     bool follow;
+    bool output;  // the same file as WalkOptions::output
   };
   // The names of one folder, in blocks that grow with the folder: no block is ever copied,
   // so a folder of 200,000 names costs their bytes and little more.
@@ -95,30 +137,26 @@ class InputWalk {
     Names names;
     std::vector<Entry> entries;
     std::size_t next = 0;
-    std::size_t path_size = 0;       // of path_ in this folder
-    std::size_t relative_size = 0;   // of relative_ in this folder
-    std::vector<IgnoreRules> rules;  // its .ignore, then its .gitignore
+    std::size_t path_size = 0;  // of path_ in this folder
   };
 
   static void add(void* walk, const platform::WalkFolder::Entry& entry);
-  bool ignored(std::string_view name, bool folder) const;
-  // The rules that hold for the whole of the folder given: its git work tree's, those of the
-  // folders between that and it, and --exclude.
-  void start_rules(const std::filesystem::path& folder);
   bool is_output(const platform::WalkFolder::Entry& entry) const;
-  // Lists the folder the walk stands in as a new level; false when its names could not be read.
-  bool list();
+  bool is_the_output(const platform::WalkFolder::Entry& entry) const;
+  // Lists the folder the walk stands in as a new level, `name` below the one above (none for
+  // a folder given); false when its names could not be read.
+  bool list(std::optional<std::string_view> name);
   void append_name(std::string_view name);
+  std::nullopt_t stop_at_output(std::filesystem::path input);
 
   std::span<const std::filesystem::path> paths_;
   WalkOptions options_;
-  bool in_git_ = false;                // the folder given is inside a git work tree
-  std::vector<IgnoreRules> excludes_;  // --exclude, for the folder given
-  std::vector<IgnoreRules> above_;     // .ignore and .gitignore above it, nearest first
-  std::vector<IgnoreRules> global_;    // .git/info/exclude, then the user's excludes file
-  std::string relative_;  // of the folder the walk stands in, below the root, "/" after each
+  std::unique_ptr<WalkRules> rules_;  // none when no rule can leave anything out
   std::size_t next_path_ = 0;
   std::vector<platform::FileId> outputs_;
+  std::optional<platform::FileId> output_id_;  // of WalkOptions::output
+  std::string output_name_;                    // its name, walk bytes
+  std::optional<std::filesystem::path> output_met_;
   platform::WalkFolder folder_;
   std::vector<std::unique_ptr<Level>> levels_;  // from the folder given down to the one read
   std::string path_;                            // of the folder the walk stands in, walk bytes

@@ -9,15 +9,11 @@
 
 #include <algorithm>
 #include <cstdint>
-
-#include "advisor/scan.h"
+#include <stdexcept>
 
 namespace orven {
 
 namespace {
-
-// The most states of a set: keywords beyond are left to the direct search.
-constexpr std::size_t kMaxStates = 65535;
 
 // A text this short is walked without the bookkeeping that pays off on long ones: the seams
 // between pieces of a streamed text are walked thousands of times a run.
@@ -35,6 +31,8 @@ class KeywordAutomaton {
                  std::span<std::size_t> first_end) const;
   void matches_in(std::string_view text,
                   std::vector<std::pair<std::size_t, std::size_t>>& out) const;
+  void matches_in_words(std::string_view text,
+                        std::vector<std::pair<std::size_t, std::size_t>>& out) const;
   std::size_t longest() const { return longest_; }
 
  private:
@@ -169,6 +167,18 @@ void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t>
   walk(text, record);
 }
 
+void KeywordAutomaton::matches_in_words(
+    std::string_view text, std::vector<std::pair<std::size_t, std::size_t>>& out) const {
+  // As in count_all: a state is taken on a byte of words only.
+  const auto record = [&](std::size_t row, std::size_t after) {
+    const std::size_t end = after - 1;
+    if (is_whitespace(text[end])) return false;
+    for (const std::uint16_t k : matches_at(row)) out.emplace_back(k, end);
+    return false;
+  };
+  walk(text, record);
+}
+
 // Walks the text and calls reach(row, after) at every byte after which the walk is in a
 // state that ends keywords (after: the offset past that byte), once per byte, whitespace
 // included; stops when reach returns true, and returns whether it did.
@@ -291,15 +301,8 @@ KeywordSet::KeywordSet(std::span<const std::string_view> keywords) {
   }
   std::sort(settled_.begin(), settled_.end());
   settled_.erase(std::unique(settled_.begin(), settled_.end()), settled_.end());
-  // Keywords beyond the automaton's capacity are left to the direct search.
-  std::size_t states = 1;
-  for (std::size_t i = 0; i < settled_.size(); ++i) {
-    states += settled_[i].size();
-    if (states > kMaxStates) {
-      settled_.resize(i);
-      break;
-    }
-  }
+  // The automaton numbers keywords in 16 bits.
+  if (settled_.size() > 65535) throw std::length_error("too many keywords");
   automaton_ = std::make_unique<const KeywordAutomaton>(settled_);
 }
 
@@ -323,50 +326,24 @@ void KeywordSet::matches_in(std::string_view text,
   automaton_->matches_in(text, out);
 }
 
+void KeywordSet::matches_in_words(std::string_view text,
+                                  std::vector<std::pair<std::size_t, std::size_t>>& out) const {
+  automaton_->matches_in_words(text, out);
+}
+
+std::size_t KeywordSet::first_byte(std::string_view text, std::size_t k, std::size_t last) const {
+  std::size_t at = last;
+  for (std::size_t more = settled_[k].size() - 1; more > 0;) {
+    more -= !is_whitespace(text[--at]);
+  }
+  return at;
+}
+
 std::size_t KeywordSet::index_of(std::string_view keyword) const {
   const std::string bare = without_whitespace(keyword);
   const auto it = std::lower_bound(settled_.begin(), settled_.end(), bare);
   return it != settled_.end() && *it == bare ? static_cast<std::size_t>(it - settled_.begin())
                                              : settled_.size();
-}
-
-KeywordScan::KeywordScan(const KeywordSet& keywords)
-    : set_(keywords), found_(keywords.size(), false) {}
-
-KeywordScan::KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords)
-    : KeywordScan(scanned, std::make_unique<const KeywordSet>(keywords)) {}
-
-// The set stays where it was made; only the pointer that owns it moves in.
-KeywordScan::KeywordScan(std::string_view scanned, std::unique_ptr<const KeywordSet> own)
-    : KeywordScan(scanned, *own) {
-  own_ = std::move(own);
-}
-
-KeywordScan::KeywordScan(std::string_view scanned, const KeywordSet& keywords)
-    : set_(keywords), text_(searchable_part(scanned)), found_(set_.settled_.size(), false) {
-  set_.find_all(text_, found_);
-}
-
-void KeywordScan::add(const std::vector<bool>& found) {
-  for (std::size_t k = 0; k < found_.size(); ++k) {
-    if (found[k]) found_[k] = true;
-  }
-}
-
-bool KeywordScan::all_found() const {
-  return std::find(found_.begin(), found_.end(), false) == found_.end();
-}
-
-bool KeywordScan::contains(std::string_view keyword) const {
-  const std::string bare = without_whitespace(keyword);
-  const std::vector<std::string>& settled = set_.settled_;
-  const auto it = std::lower_bound(settled.begin(), settled.end(), bare);
-  if (it != settled.end() && *it == bare) return found_[it - settled.begin()];
-  return text_.find(bare) != std::string_view::npos;
-}
-
-bool scanned_contains(const KeywordScan& scan, std::string_view keyword) {
-  return scan.contains(keyword);
 }
 
 }  // namespace orven

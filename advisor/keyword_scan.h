@@ -2,7 +2,7 @@
 // per test. The pass reads the source's bytes as they are: a whitespace byte leaves the walk
 // where it was, which is the same as walking the text with its whitespace taken out, so no
 // whitespace-free copy is ever made. A KeywordSet is built once per process over the gates
-// and both rule lists; a KeywordScan holds the answers of one run.
+// and both rule lists; a scan's answers are its own (advisor/scan.h, ScanResult).
 #pragma once
 
 #include <cstddef>
@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "advisor/places.h"
 #include "base/whitespace.h"
 
 namespace orven {
@@ -37,15 +36,15 @@ class KeywordSet {
   KeywordSet(const KeywordSet&) = delete;
   KeywordSet& operator=(const KeywordSet&) = delete;
 
-  // How many keywords the automaton settles (found[i] below answers the i-th).
+  // How many keywords it holds (found[i] below answers the i-th).
   std::size_t size() const { return settled_.size(); }
   // The length of the longest of them: a keyword across the edge of two pieces of text
   // lies within this many bytes less one on either side.
   std::size_t longest() const;
 
-  // Sets found[i] for every settled keyword that occurs in the words of text (whitespace
-  // skipped) walked from its first byte; found has size() places. Zero bytes are searched
-  // like any other: the caller cuts them off. True when every keyword is found.
+  // Sets found[i] for every keyword that occurs in the words of text (whitespace skipped)
+  // walked from its first byte; found has size() places. Zero bytes are searched like any
+  // other: the caller cuts them off. True when every keyword is found.
   bool find_all(std::string_view text, std::vector<bool>& found) const;
 
   // For the places of the findings: adds to counts[i] the occurrences of the i-th keyword in
@@ -56,47 +55,20 @@ class KeywordSet {
   // Every occurrence in a short whitespace-free text: (keyword, offset of its last byte).
   void matches_in(std::string_view text,
                   std::vector<std::pair<std::size_t, std::size_t>>& out) const;
-  // The i-th settled keyword (whitespace-free), and the index of a keyword, or size().
+  // Every occurrence in the words of text (whitespace skipped), overlapping ones included:
+  // (keyword, offset of its last byte), in no fixed order.
+  void matches_in_words(std::string_view text,
+                        std::vector<std::pair<std::size_t, std::size_t>>& out) const;
+  // The offset of the first byte of an occurrence of the k-th keyword in the words of text
+  // whose last byte is at `last`.
+  std::size_t first_byte(std::string_view text, std::size_t k, std::size_t last) const;
+  // The i-th keyword (whitespace-free), and the index of a keyword, or size().
   const std::string& keyword(std::size_t i) const { return settled_[i]; }
   std::size_t index_of(std::string_view keyword) const;
 
  private:
-  friend class KeywordScan;
   std::vector<std::string> settled_;                   // whitespace-free, sorted, unique
   std::unique_ptr<const KeywordAutomaton> automaton_;  // over settled_
-};
-
-class KeywordScan {
- public:
-  // Nothing found yet: the scan of a run's sources adds what it finds (scan_sources).
-  explicit KeywordScan(const KeywordSet& keywords);
-  // One walk over the searchable part of a scanned (whitespace-free) text that settles every
-  // keyword of `keywords`; a keyword outside the set is then searched for in that text.
-  KeywordScan(std::string_view scanned, std::span<const std::string_view> keywords);
-  // The same with keywords made ready beforehand; `keywords` must outlive the scan.
-  KeywordScan(std::string_view scanned, const KeywordSet& keywords);
-
-  // Adds the keywords a piece of the scanned text was found to hold (found as in find_all).
-  void add(const std::vector<bool>& found);
-  bool all_found() const;
-  const KeywordSet& keywords() const { return set_; }
-
-  // True when the keyword, without its whitespace, occurs in the scanned text. A streamed
-  // scan holds no text, so it knows only the keywords of its set.
-  bool contains(std::string_view keyword) const;
-
-  // The counts and places of the keywords of the set, when the scan tracked them.
-  void set_places(ScanPlaces places) { places_ = std::move(places); }
-  const std::optional<ScanPlaces>& places() const { return places_; }
-
- private:
-  KeywordScan(std::string_view scanned, std::unique_ptr<const KeywordSet> own);
-
-  std::unique_ptr<const KeywordSet> own_;  // the set, when the scan made it itself
-  const KeywordSet& set_;
-  std::string_view text_;    // the searchable part, when the scan was made from a text
-  std::vector<bool> found_;  // found_[i] answers set_.settled_[i]
-  std::optional<ScanPlaces> places_;
 };
 
 }  // namespace orven

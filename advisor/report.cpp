@@ -33,10 +33,6 @@ void append_rule_block(Workspace& w, std::string_view advice, std::string_view e
   report(w) += block;
 }
 
-bool write_report(const Workspace& w) {
-  return write_report(w, std::filesystem::path(texts::kReportFile));
-}
-
 bool write_report(const Workspace& w, const std::filesystem::path& file) {
   return platform::replace_file(file, with_crlf(report(w)));
 }

@@ -6,10 +6,14 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "advisor/input_walk.h"
+#include "advisor/places.h"
 #include "base/mode_outcome.h"
 #include "workspace/workspace.h"
 
@@ -38,27 +42,39 @@ struct ScanSettings {
 // Slot 0 keeps at most this much of the end of the last word.
 inline constexpr std::size_t kWordKept = 256;
 
-class KeywordScan;
 class KeywordSet;
 
 // Every keyword a training run tests (both gates and both rule lists), made ready once.
 const KeywordSet& advisor_keywords();
 
+// What a scan found: for every keyword of the set whether it occurs, with places where they
+// were asked for, and the end of the scanned text and its last word for slots 200 and 0.
+struct ScanResult {
+  ModeOutcome outcome;               // a failure leaves the rest empty
+  std::vector<bool> found;           // by keyword of the set
+  std::optional<ScanPlaces> places;  // with ScanSettings::places
+  std::string end_of_text;           // as long as the longest keyword less one byte
+  std::string last_word;             // its last kWordKept bytes
+};
+
 // Scans the inputs in order, as one text of all their bytes one after another, each file's
-// bytes only up to its first zero byte, with whitespace taken out; adds what it finds to
-// scan. Inputs are given files, whose failure fails the run (input_unreadable, naming the
+// bytes only up to its first zero byte, with whitespace taken out, for the keywords of the
+// set. Inputs are given files, whose failure fails the run (input_unreadable, naming the
 // first in order that failed), and folders, walked as advisor/input_walk.h says, whose files
 // are skipped when they cannot be read; folders that give no source at all, with no file
-// given, are no_sources. Leaves in slot 200 the end of the scanned text, as long as the
-// longest keyword less one byte, and in slot 0 the last word (its last kWordKept bytes):
-// never more, however large the inputs. Once every keyword is found in the files read whole
-// so far, nothing more is scanned and both slots stay as they were then; later files are
-// only opened and their first byte read, so that one that cannot be read is still reported.
-ModeOutcome scan_sources(Workspace& w, std::span<const std::filesystem::path> inputs,
-                         const ScanSettings& settings, KeywordScan& scan,
-                         const WalkOptions& walk = {});
+// given, are no_sources. Keeps of the scanned text its end, as long as the longest keyword
+// less one byte, and its last word (the last kWordKept bytes): never more, however large the
+// inputs. Once every keyword is found in the files read whole so far, nothing more is
+// scanned and both stay as they were then; later files are only opened and their first byte
+// read, so that one that cannot be read is still reported.
+ScanResult scan_sources(std::span<const std::filesystem::path> inputs, const KeywordSet& keywords,
+                        const ScanSettings& settings, const WalkOptions& walk = {});
 
-// The keyword test: true when the keyword, its blanks taken out, occurs in the scanned text.
-bool scanned_contains(const KeywordScan& scan, std::string_view keyword);
+// Puts the end of the scanned text into slot 200 and its last word into slot 0.
+void keep_scanned_text(Workspace& w, const ScanResult& result);
+
+// The keyword test: true when the keyword, its blanks taken out, occurs in the scanned text
+// (a keyword of the set the scan was made with).
+bool scanned_contains(const ScanResult& scan, const KeywordSet& keywords, std::string_view keyword);
 
 }  // namespace orven

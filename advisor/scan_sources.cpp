@@ -7,6 +7,8 @@
 //   the segment holds at its edges (a Stretch); an ordered fold puts the stretches together
 //   in the order the reader numbered them, so that a keyword or a word across the edge of
 //   two chunks or two files is found as in one text made of all the files one after another.
+//   The scan gives back its result (scan.h, ScanResult); the run puts into the workspace
+//   what the report keeps there.
 //
 // Invariants, all under `mutex_`:
 // - Every segment and every file's end gets the next sequence number from the reader, and
@@ -23,13 +25,19 @@
 // - Whenever the reader finds no free buffer it scans a queued job itself, so the scan
 //   finishes with no scanner thread at all (one core, or none could be started).
 // - Listing folders and opening files happen on the reader alone, outside the lock; a file
-//   is closed as soon as its last chunk is read.
+//   is closed as soon as its last chunk is read. An input "-" (ScanSettings::dash_is_stdin)
+//   is standard input, read like a named file between the walks of the inputs around it.
 // - With places: `settled_` marks the keywords whose count in whole_ is not zero. whole_ holds
 //   only files folded to their end, all of them before any file still being scanned, so a
 //   scanner that reads a mark (at any time, without the lock) knows that keyword's first
 //   occurrence lies before the file it scans. A file that is one segment and meets only such
 //   keywords, inside and over its edges, keeps its counts only (WholeFile in places.h): none
 //   of its places can be asked for, so its lines are not counted and its name is not kept.
+// - With places, names are kept only while a place can refer to them: in file ends the fold
+//   has not reached (at most kNamesInFlight bytes of them: the reader waits as for the
+//   window), and in `files_taken_` for the files whose places whole_ holds (its keywords'
+//   first occurrences and its tail), pruned as it grows. Memory thus grows with neither the
+//   number of files nor the depth of the tree.
 // - Whether every keyword is found is decided at file ends only, from the files folded
 //   whole, so a file whose read fails part way never counts, whatever it held before the
 //   failure: it fails the run (a named file) or is reported skipped (a file of a folder).
@@ -59,8 +67,6 @@
 #include "advisor/scan.h"
 #include "base/platform.h"
 #include "base/whitespace.h"
-#include "texts/product.h"
-#include "texts/report.h"
 
 namespace orven {
 
@@ -215,20 +221,26 @@ Why why_skipped(platform::InputFile::Status status) {
   return status == platform::InputFile::Status::not_regular ? Why::not_regular : Why::unreadable;
 }
 
-// How far the reader may run ahead of the fold, in sequence numbers (chunks and file ends).
+// How far the reader may run ahead of the fold, in sequence numbers (chunks and file ends),
+// and in the bytes of the names of files ended that the fold has not reached (with places: a
+// tree 10,000 folders deep has names of 20 kB).
 constexpr std::uint64_t kWindow = 1024;
+constexpr std::size_t kNamesInFlight = std::size_t{1} << 20;
 
 class Scanner {
  public:
   Scanner(std::span<const fs::path> inputs, const WalkOptions& walk, const KeywordSet& keywords,
-          std::size_t chunk_bytes, bool places)
+          std::size_t chunk_bytes, const ScanSettings& settings)
       : keywords_(keywords),
         overlap_(std::max<std::size_t>(keywords.longest(), 1) - 1),
         chunk_bytes_(chunk_bytes),
-        places_(places),
-        walk_(inputs, walk),
-        whole_(keywords.size(), places),
-        file_(0, places),  // sized by its first stretch (append)
+        places_(settings.places),
+        inputs_(inputs),
+        walk_options_(walk),
+        dash_is_stdin_(settings.dash_is_stdin),
+        stdin_name_(settings.stdin_name.empty() ? fs::path("-") : settings.stdin_name),
+        whole_(keywords.size(), settings.places),
+        file_(0, settings.places),  // sized by its first stretch (append)
         settled_(std::make_unique<std::atomic<bool>[]>(keywords.size())) {}
 
   // Reads on the calling thread with `scanners` more threads scanning (fewer when the
@@ -240,7 +252,12 @@ class Scanner {
   bool all_found() const { return all_found_; }
   bool read_any() const { return read_any_; }
   // The files whose places count, by the index their places carry.
-  std::map<std::size_t, fs::path> take_files() { return std::move(files_taken_); }
+  std::map<std::size_t, fs::path> take_files() {
+    prune_files();
+    std::map<std::size_t, fs::path> files;
+    for (auto& [index, name] : files_taken_) files.emplace(index, fs::path(std::move(name)));
+    return files;
+  }
 
  private:
   // Stretches of one or more files, each numbered, in one buffer: small files share a
@@ -256,15 +273,17 @@ class Scanner {
     std::vector<Segment> segments;
   };
   struct Piece {
-    bool end = false;      // the end of a file, not a chunk
-    bool dropped = false;  // end: the file failed, its text is left out
-    fs::path file;         // end: which file, when places are wanted
+    bool end = false;            // the end of a file, not a chunk
+    bool dropped = false;        // end: the file failed, its text is left out
+    fs::path::string_type file;  // end: which file, when places are wanted (no parsed path:
+                                 // one 10,000 folders deep parses into as many parts)
     std::optional<Stretch> text;
   };
 
   void read_all();
-  void read_file(const WalkItem& item);
-  bool is_own_report(const WalkItem& item);
+  void read_walk();
+  // Reads the file the item names, or `in` already open for it.
+  void read_file(const WalkItem& item, std::unique_ptr<platform::InputFile> in = nullptr);
   void skip(const WalkItem& item, Why why, platform::InputFile::Status status);
   std::span<char> room(std::uint64_t whole = 0);
   void take_buffer();
@@ -275,6 +294,7 @@ class Scanner {
   void scanner();
   void deposit(std::uint64_t number, Piece piece);
   void stop_scanners();
+  void prune_files();
   void check_error();
 
   const KeywordSet& keywords_;
@@ -282,7 +302,14 @@ class Scanner {
   const std::size_t chunk_bytes_;
   // Places wanted: every keyword is counted over all the input, so the scan never stops early.
   const bool places_;
-  InputWalk walk_;  // the reader's alone
+  // The reader's alone: the inputs, walked a run of them at a time between the "-" that
+  // stand for standard input.
+  std::span<const fs::path> inputs_;
+  const WalkOptions& walk_options_;
+  const bool dash_is_stdin_;
+  const fs::path stdin_name_;
+  bool stdin_read_ = false;
+  std::optional<InputWalk> walk_;
 
   // The reader's alone.
   std::uint64_t next_number_ = 0;
@@ -295,6 +322,7 @@ class Scanner {
     platform::InputFile::Status status;
   };
   std::optional<Failure> failure_;  // the first input given by name that failed
+  std::optional<fs::path> output_met_;  // an input that is the run's output: nothing after it
 
   std::mutex mutex_;  // everything below
   std::condition_variable changed_;
@@ -306,7 +334,8 @@ class Scanner {
   Stretch file_;              // the file being folded, up to its chunk folded last
   // With places: the files folded into whole_ so far, and by index those whose places count.
   std::size_t files_folded_ = 0;
-  std::map<std::size_t, fs::path> files_taken_;
+  std::map<std::size_t, fs::path::string_type> files_taken_;
+  std::size_t pending_name_bytes_ = 0;  // of the file ends in pending_
   std::atomic<bool> all_found_ = false;
   // With places: the keywords whose first occurrence whole_ holds, for the scanners to read
   // without the lock (a file's chunk then needs no places of them).
@@ -351,9 +380,35 @@ void Scanner::check_error() {
   if (error_) std::rethrow_exception(error_);
 }
 
+// Whether an input stands for standard input.
+bool is_dash(const fs::path& input) {
+  return input.native().size() == 1 && input.native()[0] == '-';
+}
+
 void Scanner::read_all() {
+  for (std::size_t i = 0; i < inputs_.size() && !failure_ && !output_met_;) {
+    if (dash_is_stdin_ && is_dash(inputs_[i])) {
+      ++i;
+      if (stdin_read_) continue;  // read once: it has no more to give
+      stdin_read_ = true;
+      check_error();
+      WalkItem item;
+      item.path = stdin_name_;
+      item.named = true;
+      read_file(item, platform::InputFile::standard_input(stdin_name_));
+      continue;
+    }
+    std::size_t end = i;
+    while (end < inputs_.size() && !(dash_is_stdin_ && is_dash(inputs_[end]))) ++end;
+    walk_.emplace(inputs_.subspan(i, end - i), walk_options_);
+    read_walk();
+    i = end;
+  }
+}
+
+void Scanner::read_walk() {
   using What = WalkItem::What;
-  while (std::optional<WalkItem> item = walk_.next()) {
+  while (std::optional<WalkItem> item = walk_->next()) {
     check_error();
     switch (item->what) {
       case What::file:
@@ -374,6 +429,7 @@ void Scanner::read_all() {
     }
     if (failure_) return;  // the run fails: nothing after it counts
   }
+  output_met_ = walk_->output_met();
 }
 
 // An input given by name that fails fails the run; one met in a folder is left out.
@@ -385,33 +441,13 @@ void Scanner::skip(const WalkItem& item, Why why, platform::InputFile::Status st
   }
 }
 
-// A report that an earlier run left in a walked folder is this program's output, not a source.
-bool Scanner::is_own_report(const WalkItem& item) {
-  if (!item.maybe_report) return false;
-  const std::unique_ptr<platform::InputFile> in = walk_.open_last();
-  std::string head;
-  for (const std::string_view piece :
-       {texts::kHeadUpToAuthor, texts::kCopyrightNotice, texts::kHeadAuthorToCopyright}) {
-    head += piece;
-  }
-  std::string start(head.size(), '\0');
-  std::size_t got = 0;
-  while (got < start.size()) {
-    const std::size_t n = in->read(start.data() + got, start.size() - got);
-    if (n == 0) break;
-    got += n;
-  }
-  return got == start.size() && start == head;
-}
-
-void Scanner::read_file(const WalkItem& item) {
-  if (!item.named && is_own_report(item)) return;
-  std::unique_ptr<platform::InputFile> in =
-      item.named ? std::make_unique<platform::InputFile>(item.path) : walk_.open_last();
+void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFile> in) {
+  if (!in) in = item.named ? std::make_unique<platform::InputFile>(item.path) : walk_->open_last();
   if (in->status() != platform::InputFile::Status::open) {
     skip(item, why_skipped(in->status()), in->status());
     return;
   }
+  if (!item.named && is_own_output(*in)) return;  // a report of an earlier run: not a source
   std::uint64_t file_bytes = 0;
   for (bool first = true;; first = false) {
     // With places, a file that a buffer can hold whole is not split over two (WholeFile).
@@ -522,8 +558,11 @@ void Scanner::flush(std::unique_lock<std::mutex>&) {
 void Scanner::end_file(bool dropped, const fs::path& file) {
   std::unique_lock lock(mutex_);
   // The fold cannot pass the segments still being filled: they go out first.
-  if (!all_found_ && next_number_ - folded_ >= kWindow) flush(lock);
-  while (!all_found_ && next_number_ - folded_ >= kWindow) {
+  const auto too_far = [&] {
+    return next_number_ - folded_ >= kWindow || pending_name_bytes_ >= kNamesInFlight;
+  };
+  if (!all_found_ && too_far()) flush(lock);
+  while (!all_found_ && too_far()) {
     if (error_) std::rethrow_exception(error_);
     if (!queue_.empty()) {
       scan_one(lock);
@@ -535,7 +574,7 @@ void Scanner::end_file(bool dropped, const fs::path& file) {
   Piece piece;
   piece.end = true;
   piece.dropped = dropped;
-  if (places_) piece.file = file;
+  if (places_) piece.file = file.native();
   deposit(next_number_++, std::move(piece));
 }
 
@@ -650,6 +689,7 @@ void Scanner::scanner() {
 void Scanner::deposit(std::uint64_t number, Piece piece) {
   if (all_found_) return;
   if (number != folded_) {
+    pending_name_bytes_ += piece.file.size();
     pending_.emplace(number, std::move(piece));
     return;
   }
@@ -665,6 +705,8 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
           ++files_folded_;
         }
         append(whole_, std::move(file_), keywords_, overlap_);
+        // Now and then, the names no place refers to any more are let go.
+        if (files_taken_.size() > 4 * (keywords_.size() + overlap_) + 64) prune_files();
         if (whole_.places) {
           for (std::size_t k = 0; k < keywords_.size(); ++k) {
             if (whole_.places->keywords[k].count != 0) {
@@ -688,22 +730,43 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
     const auto next = pending_.find(folded_);
     if (next == pending_.end()) return;
     piece = std::move(next->second);
+    pending_name_bytes_ -= piece.file.size();
     pending_.erase(next);
+  }
+}
+
+// Keeps the names of the files that whole_'s places refer to: the first and last byte of
+// each keyword's first occurrence, and the tail, where an occurrence over the edge of the
+// next file may begin. No other place of a file folded can ever be asked for.
+void Scanner::prune_files() {
+  if (!whole_.places) return;
+  std::vector<std::size_t> used;
+  for (const KeywordPlaces& k : whole_.places->keywords) {
+    if (k.count == 0) continue;
+    used.push_back(k.first.file);
+    used.push_back(k.last.file);
+  }
+  for (const TextPlace& p : whole_.places->tail) used.push_back(p.file);
+  std::sort(used.begin(), used.end());
+  for (auto it = files_taken_.begin(); it != files_taken_.end();) {
+    it = std::binary_search(used.begin(), used.end(), it->first) ? std::next(it)
+                                                                 : files_taken_.erase(it);
   }
 }
 
 ModeOutcome Scanner::outcome() {
   ModeOutcome outcome;
   if (failure_) outcome = input_failure(failure_->path, failure_->status);
+  if (output_met_) outcome = output_is_input(*output_met_, walk_options_.output);
   outcome.skipped = std::move(skipped_);
   return outcome;
 }
 
 }  // namespace
 
-ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
-                         const ScanSettings& settings, KeywordScan& scan, const WalkOptions& walk) {
-  const KeywordSet& keywords = scan.keywords();
+ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keywords,
+                        const ScanSettings& settings, const WalkOptions& walk) {
+  ScanResult result;
   unsigned threads = settings.threads != 0 ? settings.threads : platform::usable_cpus();
   threads = std::clamp(threads, 1u, kMostThreads);
   // Two buffers a thread at least: one being read into or queued while the other is
@@ -726,25 +789,40 @@ ModeOutcome scan_sources(Workspace& w, std::span<const fs::path> inputs,
     }
   } catch (const std::bad_alloc&) {
   }
-  Scanner scanner(inputs, walk, keywords, chunk_bytes, settings.places);
+  Scanner scanner(inputs, walk, keywords, chunk_bytes, settings);
   scanner.run(buffers, threads - 1);
-  ModeOutcome outcome = scanner.outcome();
-  if (outcome.status != ModeOutcome::Status::ok) return outcome;
+  result.outcome = scanner.outcome();
+  if (result.outcome.status != ModeOutcome::Status::ok) return result;
   if (!scanner.read_any()) {
     // Folders that gave no source at all: a report of nothing would look like advice.
-    outcome.status = ModeOutcome::Status::no_sources;
-    outcome.file = inputs.empty() ? fs::path() : inputs.front();
-    return outcome;
+    result.outcome.status = ModeOutcome::Status::no_sources;
+    result.outcome.file = inputs.empty() ? fs::path() : inputs.front();
+    note_ignored_folders(result.outcome, inputs, walk);
+    return result;
   }
   if (scanner.all_found()) {
-    scan.add(std::vector<bool>(keywords.size(), true));
+    result.found.assign(keywords.size(), true);
   } else {
-    scan.add(scanner.whole().found);
+    result.found = scanner.whole().found;
   }
-  if (settings.places) scan.set_places({scanner.whole().places->keywords, scanner.take_files()});
-  scanned_text(w) = scanner.whole().tail;
-  current_word(w) = scanner.whole().word;
-  return outcome;
+  if (settings.places) {
+    result.places = ScanPlaces{scanner.whole().places->keywords, scanner.take_files()};
+  }
+  result.end_of_text = scanner.whole().tail;
+  result.last_word = scanner.whole().word;
+  return result;
+}
+
+void keep_scanned_text(Workspace& w, const ScanResult& result) {
+  scanned_text(w) = result.end_of_text;
+  current_word(w) = result.last_word;
+}
+
+bool scanned_contains(const ScanResult& scan, const KeywordSet& keywords,
+                      std::string_view keyword) {
+  if (without_whitespace(keyword).empty()) return true;  // found in any text, as by a search
+  const std::size_t k = keywords.index_of(keyword);
+  return k < scan.found.size() && scan.found[k];
 }
 
 }  // namespace orven

@@ -57,8 +57,22 @@ std::string failure_text(const ModeOutcome& outcome, bool with_cause,
         if (!names.empty()) names += to_utf8(msg::kNoSourcesBetween);
         names += display_path(path);
       }
-      return to_utf8(msg::kNoSources.before) + names + to_utf8(msg::kNoSources.after);
+      std::string text = to_utf8(msg::kNoSources.before) + names + to_utf8(msg::kNoSources.after);
+      for (const ModeOutcome::IgnoredFolder& ignored : outcome.ignored) {
+        text += around_name(msg::kIgnoredFolder, ignored.folder) + escape_controls(ignored.pattern);
+        if (ignored.rule_file.empty()) {
+          text += to_utf8(msg::kIgnoredByExclude);
+          continue;
+        }
+        text += to_utf8(msg::kIgnoredLine) + std::to_string(ignored.line) +
+                around_name(msg::kIgnoredFile, ignored.rule_file);
+        if (with_cause) text += to_utf8(msg::kNoIgnoreTakesThem);
+      }
+      return text;
     }
+    case Status::output_is_input:
+      return around_name(msg::kOutputIsInput, outcome.output) + display_path(outcome.file) +
+             to_utf8(msg::kOutputIsInputEnd);
     case Status::input_unreadable:
       return around_name(
                  outcome.not_regular_file ? msg::kInputNotRegularFile : msg::kInputUnreadable,

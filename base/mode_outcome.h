@@ -31,13 +31,24 @@ struct ModeOutcome {
     out_of_memory,      // memory ran out; no partial output was left behind
     no_sources,         // training: the folders given hold no source file; nothing written
     internal_error,     // something the mode did not expect failed; `detail` says what
+    output_is_input,    // training: `output` is the input `file`; nothing written
+  };
+  // no_sources: a folder given that ignore rules leave out (or every entry of it that would
+  // be taken), and the rule that does: its file (empty for --exclude), line and pattern.
+  struct IgnoredFolder {
+    std::filesystem::path folder;
+    std::filesystem::path rule_file;
+    std::uint64_t line = 0;
+    std::string pattern;
   };
   Status status = Status::ok;
-  std::filesystem::path file;              // the file the failure concerns
-  std::uint64_t lines_lost = 0;            // expert mode: log lines that did not reach the disk
-  bool not_regular_file = false;           // input_unreadable: it is a folder, a device or a pipe
-  std::string detail{};                    // internal_error: what failed
-  std::vector<SkippedInput> skipped = {};  // training mode, in walk order; whatever the status
+  std::filesystem::path file;               // the file the failure concerns
+  std::uint64_t lines_lost = 0;             // expert mode: log lines that did not reach the disk
+  bool not_regular_file = false;            // input_unreadable: it is a folder, a device or a pipe
+  std::string detail{};                     // internal_error: what failed
+  std::vector<SkippedInput> skipped = {};   // training mode, in walk order; whatever the status
+  std::filesystem::path output = {};        // output_is_input: the output as it was given
+  std::vector<IgnoredFolder> ignored = {};  // no_sources
 };
 
 // The outcome of an input that did not open, or failed while it was read.
@@ -45,6 +56,14 @@ inline ModeOutcome input_failure(const std::filesystem::path& file,
                                  platform::InputFile::Status why) {
   return {ModeOutcome::Status::input_unreadable, file, 0,
           why == platform::InputFile::Status::not_regular};
+}
+
+// The outcome of a run whose output turned out to be one of its inputs.
+inline ModeOutcome output_is_input(const std::filesystem::path& input,
+                                   const std::filesystem::path& output) {
+  ModeOutcome outcome{ModeOutcome::Status::output_is_input, input};
+  outcome.output = output;
+  return outcome;
 }
 
 }  // namespace orven

@@ -10,6 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +57,9 @@ class InputFile {
   };
 
   explicit InputFile(const std::filesystem::path& file);
+  // The process's standard input, as it is (a pipe, a terminal or a file), in binary; its
+  // size is taken as 0, so that it is read to its end. `name` is what failures are told by.
+  static std::unique_ptr<InputFile> standard_input(const std::filesystem::path& name);
   // The entry `name` of the folder a walk stands in; a link is followed only when `follow`
   // (an entry the listing saw as a regular file is never opened through a link put there
   // since).
@@ -67,8 +73,14 @@ class InputFile {
   std::uint64_t size() const { return size_; }
   // Reads up to `size` bytes; 0 at the end. A failed read returns 0 and sets unreadable.
   std::size_t read(char* buffer, std::size_t size);
+  // Reads up to `size` bytes from the file's start without moving on, so that the reads after
+  // it begin at the start still; only before the first read(). Returns the bytes read (fewer
+  // at the end or after a failure, which read() then meets again).
+  std::size_t read_start(char* buffer, std::size_t size);
 
  private:
+  // Not open yet: standard_input makes it open.
+  InputFile(const std::filesystem::path& file, std::nullptr_t) : file_(file) {}
   void adopt(int fd);  // POSIX: both ways of opening end here
 
   Status status_ = Status::unreadable;
@@ -114,6 +126,15 @@ void ignore_write_signals();
 bool write_stdout(std::string_view utf8);
 bool write_stderr(std::string_view utf8);
 
+// Reads up to `size` bytes of standard input exactly as they come (on Windows too: no
+// text-mode translation of line ends, as a byte protocol needs); 0 at its end or after an
+// error. write_stdout is as exact when standard output is not a console.
+std::size_t read_stdin(char* buffer, std::size_t size);
+
+// Whether a process of this id is running now: a language server ends when its client is
+// gone. False for an id that names no process.
+bool process_running(std::int64_t id);
+
 // The program's arguments after its name, as UTF-8 for comparing with the options and
 // showing, and as the file name exactly as given.
 struct Argument {
@@ -132,11 +153,6 @@ std::wstring wide_from_utf8(std::string_view utf8);
 std::string utf8_from_wide(std::wstring_view wide);
 #endif
 
-// True when a name met in a folder is a link (on Windows any reparse point, a junction as
-// well as a symbolic link): a walk over folders never follows one into a folder, so it
-// cannot go round in a loop.
-bool is_link(const std::filesystem::directory_entry& entry);
-
 // What names a file on its file system (device and inode; volume and file index on Windows):
 // the same file under any name, through any path, however long.
 struct FileId {
@@ -147,6 +163,24 @@ struct FileId {
 
 // The identity of `file` itself (a link is not followed); false when there is none to take.
 bool file_id(const std::filesystem::path& file, FileId& id);
+// The identity of what `file` leads to (a link is followed), as a read of it would see it.
+bool target_id(const std::filesystem::path& file, FileId& id);
+
+// A helper program run to its end: `program` is looked for in the absolute folders of PATH
+// only (never the current one, which may hold anything), with `arguments` (UTF-8); its
+// standard input is empty and its standard error discarded. Its exit status and what it
+// wrote to standard output (the first MiB); nothing when it could not be started or did not
+// end by itself.
+struct ProgramRun {
+  int status = 0;
+  std::string output;
+};
+std::optional<ProgramRun> run_program(std::string_view program,
+                                      std::span<const std::string> arguments);
+
+// git's configuration file for the whole system, where it is not found through git itself
+// ("/etc/gitconfig"; none on Windows, where it lies beside git).
+std::filesystem::path system_git_config();
 
 // How many CPUs this process may run on (its affinity mask), at least 1.
 unsigned usable_cpus();

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -339,14 +341,33 @@ InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
 // that nothing can be swapped in between; closes it otherwise.
 void InputFile::adopt(int fd) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    status_ = S_ISREG(info.st_mode) ? Status::unreadable : Status::not_regular;
+  if (::fstat(fd, &info) != 0) {  // nothing is known of it: it cannot be read
+    remember_errno(file_);
+    status_ = Status::unreadable;
+    ::close(fd);
+    return;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    status_ = Status::not_regular;
     ::close(fd);
     return;
   }
   handle_ = fd;
   size_ = static_cast<std::uint64_t>(info.st_size);
   status_ = Status::open;
+}
+
+std::unique_ptr<InputFile> InputFile::standard_input(const std::filesystem::path& name) {
+  auto in = std::unique_ptr<InputFile>(new InputFile(name, nullptr));
+  // A descriptor of its own, so that closing it leaves the process's standard input alone.
+  const int fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    remember_errno(name);
+    return in;
+  }
+  in->handle_ = fd;
+  in->status_ = Status::open;
+  return in;
 }
 
 InputFile::~InputFile() {
@@ -364,6 +385,18 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
       return 0;
     }
   }
+}
+
+std::size_t InputFile::read_start(char* buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (status_ == Status::open && got < size) {
+    const ssize_t n =
+        ::pread(static_cast<int>(handle_), buffer + got, size - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
 }
 
 namespace {
@@ -536,6 +569,20 @@ bool write_stderr(std::string_view utf8) {
   return write_all(STDERR_FILENO, utf8);
 }
 
+std::size_t read_stdin(char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) return 0;
+  }
+}
+
+bool process_running(std::int64_t id) {
+  if (id <= 0 || id > std::numeric_limits<pid_t>::max()) return false;
+  // A process of another user answers EPERM: it is there all the same.
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
 std::vector<Argument> program_arguments(int argc, char** argv) {
   std::vector<Argument> args;
   for (int i = 1; i < argc; ++i) args.push_back({argv[i], std::filesystem::path(argv[i])});
@@ -565,11 +612,6 @@ void open_document(const std::filesystem::path& file) {
   }
   int status = 0;
   ::waitpid(child, &status, 0);
-}
-
-bool is_link(const std::filesystem::directory_entry& entry) {
-  std::error_code ignored;  // a name that is gone by now is no link to follow
-  return entry.is_symlink(ignored);
 }
 
 namespace {
@@ -611,6 +653,94 @@ bool file_id(const std::filesystem::path& file, FileId& id) {
   if (::lstat(file.c_str(), &info) != 0) return false;
   id = id_of(info);
   return true;
+}
+
+bool target_id(const std::filesystem::path& file, FileId& id) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) return false;
+  id = id_of(info);
+  return true;
+}
+
+std::optional<ProgramRun> run_program(std::string_view program,
+                                      std::span<const std::string> arguments) {
+  std::string found;
+  const char* path = std::getenv("PATH");
+  for (std::string_view folders = path != nullptr ? path : "/usr/bin:/bin"; found.empty();) {
+    const std::size_t colon = folders.find(':');
+    const std::string_view folder = folders.substr(0, colon);
+    if (!folder.empty() && folder.front() == '/') {
+      std::string candidate = std::string(folder) + "/" + std::string(program);
+      struct stat info {};
+      if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+          ::access(candidate.c_str(), X_OK) == 0) {
+        found = std::move(candidate);
+      }
+    }
+    if (colon == std::string_view::npos) break;
+    folders.remove_prefix(colon + 1);
+  }
+  if (found.empty()) return std::nullopt;
+  int pipe[2];
+  if (::pipe2(pipe, O_CLOEXEC) != 0) return std::nullopt;
+  Descriptor from(pipe[0]);
+  Descriptor to(pipe[1]);
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  if (posix_spawn_file_actions_init(&actions) != 0) return std::nullopt;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&actions);
+    return std::nullopt;
+  }
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, pipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  // The signals this process ignores (a closed pipe, the file size limit) are the helper's
+  // to meet as usual, and none is blocked for it.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  std::string name(program);
+  std::vector<std::string> copies(arguments.begin(), arguments.end());
+  std::vector<char*> argv{name.data()};
+  for (std::string& argument : copies) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t child = -1;
+  const int started =
+      ::posix_spawn(&child, found.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  to.close();
+  if (started != 0) return std::nullopt;
+  ProgramRun run;
+  constexpr std::size_t kMostKept = std::size_t{1} << 20;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(from.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    // The rest is read all the same, so that the helper is never left waiting on the pipe.
+    const std::size_t room = kMostKept - std::min(kMostKept, run.output.size());
+    run.output.append(buffer, std::min(room, static_cast<std::size_t>(got)));
+  }
+  from.close();
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return std::nullopt;
+  }
+  if (!WIFEXITED(status)) return std::nullopt;
+  run.status = WEXITSTATUS(status);
+  return run;
+}
+
+std::filesystem::path system_git_config() {
+  return "/etc/gitconfig";
 }
 
 unsigned usable_cpus() {

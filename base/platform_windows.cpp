@@ -277,6 +277,23 @@ InputFile::InputFile(const std::filesystem::path& file) : file_(file) {
   status_ = Status::open;
 }
 
+std::unique_ptr<InputFile> InputFile::standard_input(const std::filesystem::path& name) {
+  auto in = std::unique_ptr<InputFile>(new InputFile(name, nullptr));
+  // A handle of its own, so that closing it leaves the process's standard input alone; read
+  // with ReadFile, so no text mode changes a byte.
+  HANDLE own = nullptr;
+  const HANDLE process = GetCurrentProcess();
+  const HANDLE std_in = GetStdHandle(STD_INPUT_HANDLE);
+  if (std_in == nullptr || std_in == INVALID_HANDLE_VALUE ||
+      !DuplicateHandle(process, std_in, process, &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    remember_last_error(name);
+    return in;
+  }
+  in->handle_ = reinterpret_cast<std::intptr_t>(own);
+  in->status_ = Status::open;
+  return in;
+}
+
 InputFile::~InputFile() {
   if (handle_ != -1) CloseHandle(handle_of(handle_));
 }
@@ -286,9 +303,28 @@ std::size_t InputFile::read(char* buffer, std::size_t size) {
   const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
   DWORD got = 0;
   if (!ReadFile(handle_of(handle_), buffer, want, &got, nullptr)) {
+    // A pipe whose writer is gone has reached its end.
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
     status_ = Status::unreadable;
     remember_last_error(file_);
     return 0;
+  }
+  return got;
+}
+
+std::size_t InputFile::read_start(char* buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (status_ == Status::open && got < size) {
+    // An offset of its own for each read; the file's position goes back to the start after.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(got);
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - got, 1u << 30));
+    if (!ReadFile(handle_of(handle_), buffer + got, want, &n, &at) || n == 0) break;
+    got += n;
+  }
+  if (status_ == Status::open) {
+    SetFilePointerEx(handle_of(handle_), LARGE_INTEGER{}, nullptr, FILE_BEGIN);
   }
   return got;
 }
@@ -427,6 +463,27 @@ bool write_stderr(std::string_view utf8) {
   return write_to(STD_ERROR_HANDLE, utf8);
 }
 
+std::size_t read_stdin(char* buffer, std::size_t size) {
+  // ReadFile on the handle itself: the C runtime's text mode, which would turn CR LF into LF
+  // and stop at Ctrl+Z, is never in the way.
+  const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return 0;
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+  // A pipe whose writer is gone reports ERROR_BROKEN_PIPE: that is its end.
+  if (!ReadFile(handle, buffer, want, &got, nullptr)) return 0;
+  return got;
+}
+
+bool process_running(std::int64_t id) {
+  if (id <= 0 || id > 0xFFFFFFFFll) return false;
+  const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
+}
+
 std::vector<Argument> program_arguments(int argc, char** argv) {
   std::vector<Argument> args;
   int count = 0;
@@ -465,12 +522,6 @@ std::string utf8_from_wide(std::wstring_view wide) {
   std::string utf8(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
   return utf8;
-}
-
-// The C++ library here does not tell links from what they point to.
-bool is_link(const std::filesystem::directory_entry& entry) {
-  const DWORD attributes = GetFileAttributesW(entry.path().c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 namespace {
@@ -536,6 +587,124 @@ InputFile::InputFile(const WalkFolder& folder, std::string_view name, bool /*fol
 
 bool file_id(const std::filesystem::path& file, FileId& id) {
   return id_of_path(file.native(), id);
+}
+
+bool target_id(const std::filesystem::path& file, FileId& id) {
+  Handle h(CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!h.valid() || !GetFileInformationByHandle(h.get(), &info)) return false;
+  id.device = info.dwVolumeSerialNumber;
+  id.index = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  return true;
+}
+
+namespace {
+
+// One argument as the C runtime's parser (CommandLineToArgvW) reads it back.
+std::wstring argument_text(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+    return argument;
+  }
+  std::wstring out = L"\"";
+  for (auto at = argument.begin();; ++at) {
+    std::size_t backslashes = 0;
+    while (at != argument.end() && *at == L'\\') {
+      ++at;
+      ++backslashes;
+    }
+    if (at == argument.end()) {
+      out.append(backslashes * 2, L'\\');
+      break;
+    }
+    if (*at == L'"') {
+      out.append(backslashes * 2 + 1, L'\\');
+    } else {
+      out.append(backslashes, L'\\');
+    }
+    out.push_back(*at);
+  }
+  out.push_back(L'"');
+  return out;
+}
+
+}  // namespace
+
+std::optional<ProgramRun> run_program(std::string_view program,
+                                      std::span<const std::string> arguments) {
+  // CreateProcess would look in the current folder first: the program is found here instead.
+  std::wstring found;
+  const DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+  std::wstring folders(length, L'\0');
+  if (length == 0 || GetEnvironmentVariableW(L"PATH", folders.data(), length) >= length) {
+    return std::nullopt;
+  }
+  folders.resize(folders.find(L'\0'));
+  const std::wstring name = wide_from_utf8(program) + L".exe";
+  for (std::size_t from = 0; found.empty() && from <= folders.size();) {
+    std::size_t end = folders.find(L';', from);
+    if (end == std::wstring::npos) end = folders.size();
+    std::wstring folder = folders.substr(from, end - from);
+    from = end + 1;
+    if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') {
+      folder = folder.substr(1, folder.size() - 2);
+    }
+    if (folder.empty() || !std::filesystem::path(folder).is_absolute()) continue;
+    const std::wstring candidate = folder + (folder.back() == L'\\' ? L"" : L"\\") + name;
+    const DWORD attributes = GetFileAttributesW(candidate.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      found = candidate;
+    }
+  }
+  if (found.empty()) return std::nullopt;
+  std::wstring command = argument_text(found);
+  for (const std::string& argument : arguments)
+    command += L" " + argument_text(wide_from_utf8(argument));
+
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!CreatePipe(&read_end, &write_end, &inherited, 0)) return std::nullopt;
+  Handle from(read_end);
+  Handle to(write_end);
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  Handle null(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &inherited, OPEN_EXISTING, 0, nullptr));
+  if (!null.valid()) return std::nullopt;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = null.get();
+  startup.hStdOutput = write_end;
+  startup.hStdError = null.get();
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(found.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process)) {
+    return std::nullopt;
+  }
+  Handle child(process.hProcess);
+  CloseHandle(process.hThread);
+  to.reset(INVALID_HANDLE_VALUE);
+  null.reset(INVALID_HANDLE_VALUE);
+  ProgramRun run;
+  constexpr std::size_t kMostKept = std::size_t{1} << 20;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    const std::size_t room = kMostKept - std::min(kMostKept, run.output.size());
+    run.output.append(buffer, std::min<std::size_t>(room, got));
+  }
+  DWORD status = 0;
+  if (WaitForSingleObject(child.get(), INFINITE) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(child.get(), &status)) {
+    return std::nullopt;
+  }
+  run.status = static_cast<int>(status);
+  return run;
+}
+
+std::filesystem::path system_git_config() {
+  return {};
 }
 
 unsigned usable_cpus() {

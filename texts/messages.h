@@ -40,6 +40,20 @@ inline constexpr AroundName kNoSources{
     "В «"_cp,
     "» нет исходных файлов (*.php, *.html, *.js, *.cpp, *.h и других). Отчёт не записан."_cp};
 inline constexpr std::string_view kNoSourcesBetween = "», «"_cp;
+// After kNoSources, for each folder given that ignore rules leave out (or all that a walk of
+// it would take): the folder, the rule's pattern, then its line and file, or kIgnoredByExclude
+// for an --exclude pattern.
+inline constexpr AroundName kIgnoredFolder{" Файлы из «"_cp, "» исключены правилом «"_cp};
+inline constexpr std::string_view kIgnoredLine = "» (строка "_cp;
+inline constexpr AroundName kIgnoredFile{" файла «"_cp, "»)."_cp};
+inline constexpr std::string_view kIgnoredByExclude = "» (параметр --exclude)."_cp;
+// orven-cli adds after a rule of an ignore file what takes the files all the same.
+inline constexpr std::string_view kNoIgnoreTakesThem = " Взять их: --no-ignore."_cp;
+// orven-cli --output names a file the run reads (given, or met in a folder): the output as
+// given, then the input as the walk met it. Nothing was read into it or written.
+inline constexpr AroundName kOutputIsInput{"Файл для --output «"_cp, "» — это и входной файл «"_cp};
+inline constexpr std::string_view kOutputIsInputEnd =
+    "»: ничего не записано. Укажите для --output другой файл."_cp;
 // Expert mode was given more than one path (dropped on the window, or on its command line);
 // the name is the first path too many. Nothing ran.
 inline constexpr AroundName kExpertOneScript{
@@ -104,6 +118,8 @@ inline constexpr std::string_view kCliHelp =
     "                              на стандартный вывод или в ФАЙЛ\n"
     "  orven-cli expert ФАЙЛ       экспертный режим: исполняет скрипт ФАЙЛ и дописывает\n"
     "                              по строке на команду в orven_log.txt\n"
+    "  orven-cli lsp               сервер языка (LSP) для редакторов: советы к открытым\n"
+    "                              документам на стандартном вводе и выводе\n"
     "  orven-cli --help            эта справка\n"
     "  orven-cli --version         версия программы\n"
     "\n"

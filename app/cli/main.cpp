@@ -12,6 +12,7 @@
 
 #include "app/display_text.h"
 #include "app/findings_output.h"
+#include "app/lsp/lsp.h"
 #include "app/mode_entries.h"
 #include "app/run_sequence.h"
 #include "base/platform.h"
@@ -89,6 +90,13 @@ void say_error(const std::string& utf8) {
                          ": " + utf8 + "\n");
 }
 
+// The exit status of a run that did not succeed: an --output that is one of the inputs is
+// a usage error, found out by the walk.
+int exit_status(const ModeOutcome& outcome, bool said) {
+  if (outcome.status == ModeOutcome::Status::output_is_input) return kExitUsage;
+  return outcome.status == ModeOutcome::Status::ok && said ? kExitOk : kExitFailed;
+}
+
 // A training run that writes its findings in a machine format; the exit status.
 int run_findings(app::FindingsFormat format, const std::filesystem::path& output,
                  const std::vector<std::filesystem::path>& inputs,
@@ -109,7 +117,7 @@ int run_findings(app::FindingsFormat format, const std::filesystem::path& output
   }
   if (findings.outcome.status != ModeOutcome::Status::ok) {
     say_error(app::failure_message(findings.outcome, inputs));
-    return kExitFailed;
+    return exit_status(findings.outcome, true);
   }
   app::FindingsRunInfo info;
   info.arguments.push_back("orven-cli");
@@ -238,14 +246,14 @@ int run(const std::vector<platform::Argument>& args) {
   }
   std::vector<std::filesystem::path> inputs;
   for (std::size_t i = 1; i < operands.size(); ++i) inputs.push_back(operands[i]->path);
+  if (output) g_walk.output = *output;  // the walk refuses an input that is it
   if (findings) return run_findings(format, output.value_or(std::filesystem::path()), inputs, args);
   if (output) {
     report_file = *output;
     CliServices services(std::move(inputs), open);
     const app::ModeEntries entries{&training_to_report_file, &run_script};
     const app::RunResult result = app::perform_run(mode_index, services, entries, report_file);
-    return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
-                                                                               : kExitFailed;
+    return exit_status(result.outcome, services.said());
   }
 
   CliServices services(std::move(inputs), open);
@@ -260,5 +268,10 @@ int run(const std::vector<platform::Argument>& args) {
 
 int main(int argc, char** argv) {
   orven::platform::ignore_write_signals();
-  return orven::cli::run(orven::platform::program_arguments(argc, argv));
+  const auto args = orven::platform::program_arguments(argc, argv);
+  // The language server keeps the standard streams for its protocol.
+  if (!args.empty() && args[0].text == "lsp") {
+    return orven::lsp::run_language_server(std::span(args).subspan(1));
+  }
+  return orven::cli::run(args);
 }

@@ -5,15 +5,27 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
+#include "advisor/code_lexers.h"
+#include "advisor/display_width.h"
+#include "advisor/document_scan.h"
+#include "advisor/keyword_kinds.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/places.h"
+#include "advisor/rule_index.h"
+#include "advisor/suppression.h"
 #include "training_fixture.h"
 
 namespace orven::testing {
@@ -52,6 +64,26 @@ struct Place {
   std::uint64_t line = 0, column = 0;
   bool operator==(const Place&) const = default;
 };
+
+// The GNU display column (from 1) of byte `at` of a line's text: tab stops every 8, each
+// character as wide as the table says when the file is UTF-8, each byte one column otherwise.
+std::uint64_t display_in(std::string_view line, std::size_t at, bool utf8) {
+  std::uint64_t column = 0;
+  for (std::size_t i = 0; i < at;) {
+    if (line[i] == '\t') {
+      column = (column / 8 + 1) * 8;
+      ++i;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(line[i]);
+    const std::size_t n = !utf8 || b < 0x80 ? 1 : b >> 5 == 6 ? 2 : b >> 4 == 14 ? 3 : 4;
+    char32_t c = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t j = 1; j < n; ++j) c = c << 6 | (line[i + j] & 0x3F);
+    column += utf8 ? display_width(c) : 1;
+    i += n;
+  }
+  return column + 1;
+}
 std::ostream& operator<<(std::ostream& out, const Place& p) {
   return out << "file " << p.file << " line " << p.line << " column " << p.column;
 }
@@ -73,6 +105,7 @@ Place place_in(std::size_t file, std::string_view text, std::size_t at) {
 struct Expected {
   std::uint64_t count = 0;
   Place first, last;
+  std::uint64_t display = 0;  // of the first byte of the first occurrence
 };
 
 // The reference: the files' searched texts one after another, whitespace taken out, with
@@ -98,6 +131,13 @@ Expected reference(const std::vector<std::string>& files, std::string_view keywo
     };
     e.first = place(at);
     e.last = place(at + keyword.size() - 1);
+    const auto [f, offset] = origin[at];
+    const std::string_view text = std::string_view(files[f]).substr(0, files[f].find('\0'));
+    std::size_t line_start = offset;
+    while (line_start > 0 && text[line_start - 1] != '\n' && text[line_start - 1] != '\r') {
+      --line_start;
+    }
+    e.display = display_in(text.substr(line_start), offset - line_start, utf16_length(text) >= 0);
   }
   return e;
 }
@@ -114,22 +154,22 @@ class Places : public TrainingTest {
     }
     const std::vector<std::string_view> views(keywords.begin(), keywords.end());
     const KeywordSet set(views);
-    KeywordScan found(set);
-    workspace_ = create_workspace();
     settings.places = true;
-    EXPECT_EQ(scan_sources(*workspace_, paths, settings, found).status, ModeOutcome::Status::ok);
+    const ScanResult found = scan_sources(paths, set, settings);
+    EXPECT_EQ(found.outcome.status, ModeOutcome::Status::ok);
     std::vector<Expected> out;
-    const auto& places = found.places();
+    const auto& places = found.places;
     if (!places) return out;
     const auto index = [&](const fs::path& file) {
       return static_cast<std::size_t>(std::find(paths.begin(), paths.end(), file) - paths.begin());
     };
     for (const std::string& keyword : keywords) {
       const KeywordPlaces& p = places->keywords[set.index_of(keyword)];
-      Expected e{p.count, {}, {}};
+      Expected e{p.count, {}, {}, 0};
       if (p.count != 0) {
         e.first = {index(places->files.at(p.first.file)), p.first.line + 1, p.first.bytes + 1};
         e.last = {index(places->files.at(p.last.file)), p.last.line + 1, p.last.bytes + 1};
+        e.display = p.first.display + 1;
       }
       out.push_back(e);
     }
@@ -149,6 +189,7 @@ class Places : public TrainingTest {
       if (want.count == 0) continue;
       EXPECT_EQ(got[k].first, want.first);
       EXPECT_EQ(got[k].last, want.last);
+      EXPECT_EQ(got[k].display, want.display);
     }
   }
 };
@@ -161,8 +202,9 @@ class Places : public TrainingTest {
 TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
   std::mt19937 random(17);
   const std::vector<std::string> pieces{
-      "a",  "b", "c", "ab",   " ",    "\n", "\r\n", "\r",
-      "\t", "ж", "😀", "\xE6", "\xD0", "\0", "\v",   " \n" + std::string(70, ' ')};
+      "a",  "b",       "c",   "ab",   " ",    "\n", "\r\n", "\r",
+      "\t", "ж",       "😀",   "\xE6", "\xD0", "\0", "\v",   " \n" + std::string(70, ' '),
+      "中", "e\u0301", "\t\t"};
   for (int round = 0; round < 500; ++round) {
     const bool cp1251 = round % 4 == 1;  // windows-1251 bytes: files are not UTF-8
     const bool zeros = round % 5 == 2;
@@ -213,6 +255,37 @@ TEST_F(Places, FirstPlacesOverTheEdgesOfSmallFiles) {
     // Now and then one buffer for all of them, which the fold takes a batch at a time.
     settings.chunk_bytes = round % 4 == 0 ? 0 : 256 + random() % 1024;
     expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
+  }
+}
+
+// Display widths as the table gives them, and display columns of a line cut anywhere (tabs,
+// wide and combining characters) put together piece by piece as in one walk.
+TEST(DisplayColumns, WidthsAndSpansPutTogether) {
+  EXPECT_EQ(display_width(U'a'), 1u);
+  EXPECT_EQ(display_width(U'ж'), 1u);
+  EXPECT_EQ(display_width(U'中'), 2u);
+  EXPECT_EQ(display_width(U'\U0001F600'), 2u);
+  EXPECT_EQ(display_width(U'\u0301'), 0u);
+  EXPECT_EQ(display_width(U'\u200B'), 0u);
+  std::mt19937 random(31);
+  const std::vector<std::string> pieces{"a", "\t", "中", "ж", "e\u0301", "bcdefgh"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string line;
+    while (line.size() < random() % 60) line += pieces[random() % pieces.size()];
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+    DisplaySpan whole_bytes, whole_chars;
+    add_display(whole_bytes, whole_chars, bytes, 0, line.size(), line.size());
+    ASSERT_EQ(whole_chars.apply(0) + 1, display_in(line, line.size(), true)) << line;
+    ASSERT_EQ(whole_bytes.apply(0) + 1, display_in(line, line.size(), false)) << line;
+    // Cut between characters, the spans put one after the other give the whole line's.
+    std::size_t cut = line.empty() ? 0 : random() % line.size();
+    while (cut > 0 && (bytes[cut] & 0xC0) == 0x80) --cut;
+    DisplaySpan a_bytes, a_chars, b_bytes, b_chars;
+    add_display(a_bytes, a_chars, bytes, 0, cut, line.size());
+    add_display(b_bytes, b_chars, bytes, cut, line.size(), line.size());
+    const std::uint64_t start = random() % 20;
+    EXPECT_EQ(a_chars.then(b_chars).apply(start), whole_chars.apply(start)) << line;
+    EXPECT_EQ(a_bytes.then(b_bytes).apply(start), whole_bytes.apply(start)) << line;
   }
 }
 
@@ -327,6 +400,276 @@ TEST_F(Places, FindingsAreTheReportsBlocks) {
     EXPECT_EQ(got_cpp, cpp);
     EXPECT_EQ(f.web_gate.has_value(), sections().find(kWebHeading) != std::string_view::npos);
     EXPECT_EQ(f.cpp_gate.has_value(), sections().find(kCppHeading) != std::string_view::npos);
+  }
+}
+
+#ifndef _WIN32
+// An input "-" is standard input, read once (a second "-" adds nothing) as one file of the
+// name the settings give ("-" without one), in its place among the other inputs.
+TEST_F(Places, StandardInputIsOneFileOfItsName) {
+  write_bytes("typed.txt", "x\n  fopen(1); <?php");
+  write_bytes("b.php", "mail fopen");
+  for (const char* name : {"typed.php", ""}) {
+    const int saved = dup(0);
+    const int typed = open("typed.txt", O_RDONLY);
+    ASSERT_GE(typed, 0);
+    dup2(typed, 0);
+    close(typed);
+    ScanSettings settings;
+    settings.dash_is_stdin = true;
+    settings.stdin_name = name;
+    workspace_ = create_workspace();
+    const Findings f = find_advice(*workspace_, std::vector<fs::path>{"-", "b.php", "-"}, settings);
+    dup2(saved, 0);
+    close(saved);
+    ASSERT_EQ(f.outcome.status, ModeOutcome::Status::ok);
+    const fs::path stdin_name = *name == 0 ? "-" : name;
+    ASSERT_TRUE(f.web_gate);
+    EXPECT_EQ(f.web_gate->first.file, stdin_name);
+    ASSERT_FALSE(f.findings.empty());
+    EXPECT_EQ(f.findings[0].id, "W01");
+    EXPECT_EQ(f.findings[0].hit->first.file, stdin_name);
+    EXPECT_EQ(f.findings[0].hit->first.line, 2u);
+    EXPECT_EQ(f.findings[0].hit->first.column, 3u);
+    EXPECT_EQ(f.findings[0].hit->count, 2u);  // and once in b.php, not again from a second "-"
+  }
+}
+
+// Standard input that is a pipe, longer than a chunk and written while it is read: all of
+// it is read to its end, as one file, and a keyword across the edge of two reads is found.
+TEST_F(Places, StandardInputFromAPipeIsReadToItsEnd) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const std::string typed = std::string(300000, ' ') + "fop" + std::string(70000, '\n') + "en";
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < typed.size();) {
+      const ssize_t n =
+          write(ends[1], typed.data() + at, std::min<std::size_t>(4096, typed.size() - at));
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    close(ends[1]);
+  });
+  const int saved = dup(0);
+  dup2(ends[0], 0);
+  close(ends[0]);
+  ScanSettings settings;
+  settings.dash_is_stdin = true;
+  settings.chunk_bytes = 65536;
+  workspace_ = create_workspace();
+  write_bytes("gate.php", "<?php");
+  const Findings f = find_advice(*workspace_, std::vector<fs::path>{"gate.php", "-"}, settings);
+  writer.join();
+  dup2(saved, 0);
+  close(saved);
+  ASSERT_EQ(f.outcome.status, ModeOutcome::Status::ok);
+  ASSERT_FALSE(f.findings.empty());
+  EXPECT_EQ(f.findings[0].id, "W01");
+  EXPECT_EQ(f.findings[0].hit->first.file, "-");
+  EXPECT_EQ(f.findings[0].hit->last.line, 70001u);
+}
+#endif
+
+// The markers as they are read on a raw line: each scope, lists with commas and blanks, "all",
+// ids that are no rule passed over; no marker without a blank and an id after the scope, in a
+// longer word, or with a list cut by the end of a text that is not all of its file.
+TEST(Markers, ReadOnTheRawLine) {
+  const auto only = [](std::string_view text) {
+    const std::vector<Marker> markers = markers_in(text);
+    EXPECT_EQ(markers.size(), 1u) << text;
+    return markers.empty() ? Marker{} : markers.front();
+  };
+  const Marker line = only("x(); // orven-disable-line W01,C02 , W28\n");
+  EXPECT_EQ(line.scope, Marker::Scope::line);
+  EXPECT_EQ(line.rules.count(), 3u);
+  EXPECT_TRUE(line.rules.test(0) && line.rules.test(27) && line.rules.test(kWebRuleCount + 1));
+  EXPECT_EQ(only("<!-- orven-disable-next-line W03-->").scope, Marker::Scope::next_line);
+  EXPECT_EQ(only("<!-- orven-disable-next-line W03-->").rules.count(), 1u);
+  EXPECT_EQ(only("/* orven-disable-file all */").rules.count(), kRuleCount);
+  EXPECT_EQ(only("# orven-disable-file\tC40,W99,X1,W00,C41").rules.count(), 1u);
+  for (const std::string_view none :
+       {"orven-disable-line", "orven-disable-lineW01", "orven-disable-lines W01",
+        "orven-disable-line ,W01", "orven-disable W01", "orven-disable-line\nW01"}) {
+    EXPECT_TRUE(markers_in(none).empty()) << none;
+  }
+  EXPECT_TRUE(next_marker("// orven-disable-line W0", 0, false) == std::nullopt);
+  EXPECT_TRUE(next_marker("// orven-disable-line W01, ", 0, false) == std::nullopt);
+  EXPECT_TRUE(next_marker("// orven-disable-line W01\n", 0, false).has_value());
+  EXPECT_EQ(markers_in("orven-disable-line W01 orven-disable-file C01").size(), 2u);
+}
+
+// The hits of one document: every occurrence of the keywords of its section's rules (both
+// rules where two share a keyword), blanks inside an occurrence spanned, in order of begin;
+// the name's ending gives the section, a name of no language needs a gate keyword; markers
+// leave out the occurrences on their lines; the limit cuts the list.
+TEST(DocumentHits, OccurrencesOfTheRulesThatFire) {
+  using Hits = std::vector<std::tuple<std::string, std::size_t, std::size_t>>;
+  const auto hits = [](std::string_view text, const char* name, std::size_t limit = 1000) {
+    Hits out;
+    for (const DocumentHit& h : document_hits(text, name, limit))
+      out.emplace_back(h.id, h.begin, h.end);
+    return out;
+  };
+  const std::string php = "<?php fopen(1);\nfor  (;;) $_GET;";
+  EXPECT_EQ(hits(php, "a.php"),
+            (Hits{{"W01", 6, 11}, {"W02", 16, 22}, {"W06", 26, 31}, {"W10", 26, 31}}));
+  EXPECT_EQ(hits(php, "A.PHP", 2), (Hits{{"W01", 6, 11}, {"W02", 16, 22}}));
+  // C++: for (without its parenthesis) and fopen are C++ rules too; $_GET is not.
+  EXPECT_EQ(hits(php, "a.cpp"), (Hits{{"C02", 6, 11}, {"C03", 16, 19}}));
+  EXPECT_TRUE(hits(php.substr(6), "notes.txt").empty());
+  EXPECT_EQ(hits("#include fopen", "notes.txt"), (Hits{{"C02", 9, 14}}));
+  // A zero byte ends what is searched.
+  EXPECT_TRUE(hits(std::string("<?php x\0fopen", 13), "a.php").empty());
+
+  const std::string marked =
+      "<?php fopen(); fopen(); // orven-disable-line W01\n"
+      "// orven-disable-next-line all\r\n"
+      "fopen();\r"
+      "fopen(); if\n";
+  EXPECT_EQ(hits(marked, "a.php"), (Hits{{"W01", 91, 96}, {"W16", 100, 102}}));
+  EXPECT_EQ(hits(marked + "/* orven-disable-file W16 */", "a.php"), (Hits{{"W01", 91, 96}}));
+  EXPECT_EQ(hits(marked, "a.c").size(), 4u);  // C02 three times and C04: W01 is not C02
+}
+
+// In code, an occurrence counts only where it is code of the kind its keyword must be: not in
+// a comment, a literal or markup text, not inside a longer word, not joined from two words
+// by taking out a blank, and a tag or a header name only where one stands. Each case is
+// (source, name, the occurrences that count as "id:text").
+TEST(DocumentHits, CodeNotCommentsLiteralsOrPartsOfWords) {
+  const auto hits = [](std::string_view text, const char* name) {
+    std::vector<std::string> out;
+    for (const DocumentHit& h : document_hits(text, name)) {
+      out.push_back(h.id + ":" + std::string(text.substr(h.begin, h.end - h.begin)));
+    }
+    return out;
+  };
+  using Want = std::vector<std::string>;
+  EXPECT_EQ(hits("// fopen if\n/* while */ \"return\" 'i' #ifndef X\n"
+                 "if (x) fopen(y); ACCESS_BIT SS_CENTER Create Window CreateWindowEx();\n"
+                 "R\"x(puts)x\" 1'0'0 OFN_ALLOWMULTISELECT for\t(;;) strtolower(s);\n"
+                 "#define S \"a\\\n fopen\"\n",
+                 "win.c"),
+            (Want{"C04:if", "C02:fopen", "C28:SS_", "C10:CreateWindow", "C17:FN_ALLOWMULTISELECT",
+                  "C03:for"}));
+  EXPECT_EQ(
+      hits("<html><body><form><input type=\"text\" value='input'> mail if\n"
+           "<?php // mail ?>\n<?php $mail = 1; mail ($to); # fopen\n"
+           "echo \"$_GET[x] and fopen\"; echo <<<EOT\n  $_POST fopen\n  EOT;\n"
+           "echo <<<'NOW'\n$_REQUEST\nNOW;\n?>\n"
+           "<script>if (a) s = /fopen/.test(s); x = y / fopen / 2; `${mkdir(1)} unlink`</script>"
+           "<!-- chmod --></body>",
+           "page.php"),
+      (Want{"W23:form", "W22:input", "W21:mail", "W06:$_GET", "W10:$_GET", "W06:$_POST",
+            "W10:$_POST", "W16:if", "W01:fopen", "W13:mkdir"}));
+  // JavaScript alone opens the web section; a name of no language is text.
+  EXPECT_EQ(hits("let s = 'fopen'; // mail\nif (re.test(x)) getElementById('a');", "a.js"),
+            (Want{"W16:if", "W24:getElementById"}));
+  EXPECT_EQ(hits("#include <windows.h>\n// ifx", "notes.txt"), (Want{"C04:if"}));
+}
+
+// The lexers' classes of the bytes that keywords of a kind need: a preprocessor line's "#"
+// and the header name of its #include, PHP's open tags, the tags of a page.
+TEST(CodeLexers, DirectivesHeadersTagsAndOpenTags) {
+  const std::string c = "  # include <windows.h>\n#define X <a.h>\n";
+  const std::vector<CodeClass> cc = classify(c, Language::c);
+  EXPECT_EQ(cc[2], CodeClass::directive);
+  EXPECT_EQ(cc[c.find("<windows.h>")], CodeClass::header);
+  EXPECT_EQ(cc[c.find(".h>")], CodeClass::header);
+  EXPECT_EQ(cc[c.find("<a.h>")], CodeClass::code);
+  const std::string php = "<p>x</p><?php if ?><?= $a ?><?xml";
+  const std::vector<CodeClass> pc = classify(php, Language::php);
+  EXPECT_EQ(pc[0], CodeClass::tag);
+  EXPECT_EQ(pc[3], CodeClass::text);
+  EXPECT_EQ(pc[php.find("</p")], CodeClass::tag);
+  EXPECT_EQ(pc[php.find("<?php") + 4], CodeClass::open_tag);
+  EXPECT_EQ(pc[php.find("if")], CodeClass::code);
+  EXPECT_EQ(pc[php.find("$a")], CodeClass::code);
+  EXPECT_NE(pc[php.find("<?xml")], CodeClass::open_tag);
+  // Every keyword of the rules and gates has its kind written down.
+  for (const RuleRef& ref : all_rules()) {
+    for (const std::string_view keyword : ref.rule->keywords) {
+      if (keyword.empty()) continue;
+      EXPECT_TRUE(std::any_of(std::begin(kKeywordKinds), std::end(kKeywordKinds),
+                              [&](const KeywordKindEntry& e) { return e.keyword == keyword; }))
+          << keyword;
+    }
+  }
+}
+
+// The lexers on what is hard to tell: JavaScript's slash as a regular expression or a
+// division, templates nested in templates, PHP's heredoc label only where it ends a line's
+// first word and "?>" ending PHP in a line comment, C's raw strings with a delimiter, a line
+// comment continued by a backslash, and character prefixes.
+TEST(CodeLexers, WhatIsHardToTell) {
+  const auto classes_of = [](std::string_view text, Language language, std::string_view what,
+                             std::size_t nth = 0) {
+    std::size_t at = text.find(what);
+    while (nth-- > 0) at = text.find(what, at + 1);
+    return classify(text, language)[at];
+  };
+  const std::string js =
+      "a = b / c / d; r = /x\\/[/]y/g.test(s); return /z/; f(`${`${q}` + w}` + v); e = (1) / g;";
+  EXPECT_EQ(classes_of(js, Language::javascript, "c"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "y/g"), CodeClass::literal);
+  EXPECT_EQ(classes_of(js, Language::javascript, "z"), CodeClass::literal);
+  EXPECT_EQ(classes_of(js, Language::javascript, "q"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "w"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "v"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "g;"), CodeClass::code);
+
+  const std::string php =
+      "<?php $a = <<<END\nx END y\n  ENDING\n  END;\n$b; // c ?>d<?php /* ?> */ $e ?>";
+  EXPECT_EQ(classes_of(php, Language::php, "ENDING"), CodeClass::literal);
+  EXPECT_EQ(classes_of(php, Language::php, "$b"), CodeClass::code);
+  EXPECT_EQ(classes_of(php, Language::php, "d<"), CodeClass::text);
+  EXPECT_EQ(classes_of(php, Language::php, "$e"), CodeClass::code);
+
+  const std::string c = "s = R\"xy(a)\" b)xy\"; t; // c \\\n d\ne = u8'f' + L\"g\" + h;";
+  EXPECT_EQ(classes_of(c, Language::c, "b)"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "t;"), CodeClass::code);
+  EXPECT_EQ(classes_of(c, Language::c, " d"), CodeClass::comment);
+  EXPECT_EQ(classes_of(c, Language::c, "e ="), CodeClass::code);
+  EXPECT_EQ(classes_of(c, Language::c, "f"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "g"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "h"), CodeClass::code);
+}
+
+// The numbered list of the rules: every id read back to its number, the ids that are not
+// rules refused, and each keyword of the set firing the rules that name it, in order.
+TEST(RuleIndex, IdsNumbersAndKeywords) {
+  for (const RuleRef& ref : all_rules()) {
+    EXPECT_EQ(rule_number(rule_id(ref.section, ref.index)), ref.number);
+  }
+  for (const std::string_view id : {"W00", "W29", "C41", "X01", "W1", "w01", "W011"}) {
+    EXPECT_FALSE(rule_number(id).has_value()) << id;
+  }
+  const KeywordSet& keywords = advisor_keywords();
+  const auto rules = rules_by_keyword(keywords);
+  EXPECT_EQ(rules[keywords.index_of("$_GET")], (std::vector<std::size_t>{5, 9}));
+  EXPECT_EQ(rules[keywords.index_of("fopen")], (std::vector<std::size_t>{0, kWebRuleCount + 1}));
+  EXPECT_EQ(rules[keywords.index_of("eval (")], (std::vector<std::size_t>{19}));
+  EXPECT_TRUE(rules[keywords.index_of("<?php")].empty());
+}
+
+// A file of no language: its document hits are the text-mode findings of a run over that
+// file alone, rule for rule, each rule's first hit where the findings place it.
+TEST_F(Places, DocumentHitsOfATextFileAgreeWithTheFindings) {
+  const std::string text =
+      "#include <windows.h>\n<?php fopen(x);\tfor ( ; ; ) if\r\nMessage Box(); printf sprintf";
+  write_bytes("notes.txt", text);
+  workspace_ = create_workspace();
+  const Findings f = find_advice(*workspace_, std::vector<fs::path>{"notes.txt"});
+  const std::vector<DocumentHit> hits = document_hits(text, "notes.txt");
+  for (const Finding& finding : f.findings) {
+    if (!finding.hit) continue;
+    SCOPED_TRACE(finding.id);
+    const auto first = std::find_if(hits.begin(), hits.end(),
+                                    [&](const DocumentHit& h) { return h.id == finding.id; });
+    ASSERT_NE(first, hits.end());
+    const std::string_view before = std::string_view(text).substr(0, first->begin);
+    const std::size_t line_start = before.find_last_of("\r\n") + 1;
+    EXPECT_EQ(std::count(before.begin(), before.end(), '\n') + 1, finding.hit->first.line);
+    EXPECT_EQ(first->begin - line_start + 1, finding.hit->first.column);
   }
 }
 

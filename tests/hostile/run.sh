@@ -18,6 +18,10 @@
 #                  32 MiB; run from a current folder 3,000 deep, its outputs are not read back
 #   wide_folder    one folder of 200,000 files with 100-byte names: within 48 MiB, the last read
 #                  (and its findings with their places, within 48 MiB too)
+#   deep_formats   every machine format over a tree 10,000 folders deep with an empty and then a
+#                  7-byte .c file at every level: within 32 MiB (the findings keep no name of a
+#                  file that no place refers to)
+#   wide_formats   every machine format over one folder of 200,000 empty files: within 48 MiB
 #   walk_memory    ulimit -v at many limits over a deep and a wide tree: exit 0 with the report
 #                  of an unlimited run, or exit 1 saying memory ran out; never an abort, never
 #                  a folder "skipped"
@@ -400,6 +404,38 @@ wide_folder)
   check "the folder gives findings (exit $status)" [ $status -eq 0 ]
   check "the last file holds the first <?php" grep -q "$(printf '%096d' 200000).php" "$work/out.txt"
   check "peak memory under 48 MiB" [ $peak -lt $((48 * mib)) ]
+  ;;
+
+deep_formats)
+  [ "$build" = plain ] || skip "memory is only measured in the plain build"
+  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  for content in "" $'int x;\n'; do
+    rm -rf d
+    perl -e 'for (1 .. 10000) { mkdir "d" or die; chdir "d" or die;
+      open my $f, ">", "x.c" or die; print $f $ARGV[0]; close $f }
+      open my $f, ">", "bottom.c" or die; print $f "#include <windows.h>\n"' "$content" || exit 1
+    for format in sarif json gnu; do
+      run_cli training --format $format d
+      say_peak "--format $format, a tree 10,000 folders deep, files of ${#content} bytes at every level"
+      check "--format $format gives its findings (exit $status: $(head -c 300 err.txt))" [ $status -eq 0 ]
+      [ $format = json ] && check "the file at the bottom holds the gate" grep -q 'bottom.c' out.txt
+      check "peak memory under 32 MiB" [ $peak -lt $((32 * mib)) ]
+    done
+  done
+  ;;
+
+wide_formats)
+  [ "$build" = plain ] || skip "memory is only measured in the plain build"
+  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  mkdir wide
+  perl -e 'for my $i (1 .. 200000) { open my $f, ">", sprintf("wide/%096d.c", $i) or die }
+    open my $f, ">", sprintf("wide/%096d.c", 200001) or die; print $f "#include\n"' || exit 1
+  for format in sarif json gnu; do
+    run_cli training --format $format wide
+    say_peak "--format $format, one folder of 200,000 empty files"
+    check "--format $format gives its findings (exit $status: $(head -c 300 err.txt))" [ $status -eq 0 ]
+    check "peak memory under 48 MiB" [ $peak -lt $((48 * mib)) ]
+  done
   ;;
 
 walk_memory)
