@@ -194,11 +194,12 @@ class WalkRules {
     }
     here_ = real;
     fs::path at = error ? real : real.root_path();
-    // Only the innermost repository around the folder counts (read_here sees one in it).
+    // Only the innermost repository around the folder counts: the folder's own, if it is
+    // the top of one (read_here reads that), else the nearest above.
     std::size_t top = names.size();
-    for (std::size_t i = 0; !error && i < names.size(); ++i) {
+    for (std::size_t i = 0; !error && i <= names.size(); ++i) {
       if (FilesAtPath(at).mark().kind != GitMark::none) top = i;
-      at /= names[i];
+      if (i < names.size()) at /= names[i];
     }
     excludes_pending_ = !excludes_at_top || top == names.size();
     at = error ? real : real.root_path();

@@ -388,6 +388,308 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsOwn) {
   write_bytes(repo / "p" / ".ignore", "");
   EXPECT_EQ(walk(repo / "p", {false, {}}), (std::vector<std::string>{"k.js", "k.php"}));
 }
+
+// The shell's standard output of `command`, run by /bin/sh.
+std::string shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+      out.append(buffer, got);
+    }
+    ::pclose(pipe);
+  }
+  return out;
+}
+
+std::string quoted(const fs::path& path) {
+  std::string out = "'";
+  for (const char c : path.string()) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// git alone has a say: no system file, a home of the test's own.
+fs::path isolate_git(const fs::path& dir) {
+  const fs::path home = dir / "home";
+  fs::create_directories(home / ".config" / "git");
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+  ::setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
+  ::unsetenv("GIT_CONFIG_GLOBAL");
+  return home;
+}
+
+bool hidden_below(const fs::path& file, const fs::path& start) {
+  for (const fs::path& name : file.lexically_relative(start)) {
+    if (name.string().starts_with('.') && name != "." && name != "..") return true;
+  }
+  return false;
+}
+
+// The files git takes below `folder`: `git ls-files --others --exclude-standard` run in the
+// folder (so that the innermost repository around it answers from there), and again in each
+// repository below it that git shows as a folder of its own; outside any repository, every
+// file, with the repositories below it asked the same way.
+void git_takes(const fs::path& folder, std::vector<std::string>& files) {
+  const bool in_repository =
+      shell("cd " + quoted(folder) + " && git rev-parse --is-inside-work-tree 2>/dev/null") ==
+      "true\n";
+  if (!in_repository) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+      if (entry.is_symlink()) continue;
+      if (entry.is_directory()) {
+        git_takes(entry.path(), files);
+      } else {
+        files.push_back(entry.path().lexically_normal().string());
+      }
+    }
+    return;
+  }
+  const std::string listed =
+      shell("cd " + quoted(folder) + " && git ls-files --others --exclude-standard -z");
+  for (std::size_t from = 0; from < listed.size();) {
+    const std::size_t end = listed.find('\0', from);
+    const std::string name = listed.substr(from, end - from);
+    from = end + 1;
+    if (name.ends_with('/')) {
+      git_takes(folder / name, files);  // a repository of its own
+    } else {
+      files.push_back((folder / name).lexically_normal().string());
+    }
+  }
+}
+
+// What a walk of `starts` gives (paths made absolute from `here`), sorted.
+std::vector<std::string> walked(const std::vector<fs::path>& starts, const fs::path& here,
+                                WalkOptions options = {}) {
+  const fs::path before = fs::current_path();
+  fs::current_path(here);
+  std::vector<std::string> files;
+  InputWalk walk(starts, std::move(options));
+  while (const std::optional<WalkItem> item = walk.next()) {
+    files.push_back(fs::absolute(item->path).lexically_normal().string());
+  }
+  fs::current_path(before);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The same from any folder: over random trees of repositories (the top a repository or a
+// folder holding some, repositories inside repositories, a worktree whose .git is a file),
+// with .gitignore files at random levels (CRLF and a byte order mark at random), each
+// repository's info/exclude, the user's excludes file set in one of the forms git accepts
+// (a comment after the value, a section and its value on one line, a value continued on the
+// next line, in an included file, relative to the repository), and core.ignorecase, a walk
+// from random folders (with and without a trailing "/", "." from inside, several at once)
+// takes exactly what git lists from there: `git ls-files --others --exclude-standard` in the
+// folder and in every repository below it that git shows (not --cached: nothing here is
+// tracked).
+TEST_F(TrainingRun, IgnoreRulesAreGitsFromAnyFolder) {
+  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  const fs::path home = isolate_git(dir_);
+  std::mt19937 random(25);
+  const auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(*(from.begin() + random() % from.size()));
+  };
+  const auto pattern = [&] {
+    std::string p;
+    if (random() % 5 == 0) p += "!";
+    if (random() % 4 == 0) p += "/";
+    const int parts = 1 + static_cast<int>(random() % 3);
+    for (int i = 0; i < parts; ++i) {
+      if (i > 0) p += "/";
+      p += pick({"a", "b", "src", "Src", "*", "**", "?", "x*", "*.php", "*.PHP", "*.[ch]",
+                 "[ab]*", "[[:upper:]]*", "sub", "B.js", "[!a]*", "**", "sr[a-z]", "\\a.php",
+                 "build", "*.c", "A.C", "d"});
+    }
+    if (random() % 4 == 0) p += "/";
+    return p;
+  };
+  const auto rules = [&] {
+    const bool crlf = random() % 4 == 0;
+    std::string text = random() % 5 == 0 ? "\xEF\xBB\xBF" : "";
+    for (int n = static_cast<int>(random() % 4); n > 0; --n) text += pattern() + (crlf ? "\r\n" : "\n");
+    return text;
+  };
+  const auto git = [](const fs::path& where, const std::string& command) {
+    return std::system(("cd " + quoted(where) + " && git " + command + " >/dev/null 2>&1").c_str());
+  };
+  for (int round = 0; round < 12; ++round) {
+    const fs::path top = dir_ / ("tree" + std::to_string(round));
+    fs::create_directories(top);
+    const bool holder = round % 4 == 3;  // a folder that holds repositories, not in one itself
+    std::vector<fs::path> folders{top};
+    std::vector<fs::path> repositories;
+    if (!holder) {
+      ASSERT_EQ(git(top, "init -q ."), 0);
+      repositories.push_back(top);
+    }
+    for (int n = 0; n < 24; ++n) {
+      fs::path folder = top;
+      for (int depth = static_cast<int>(random() % 4); depth > 0; --depth) {
+        folder /= pick({"a", "b", "src", "Src", "sub", "build", "d"});
+      }
+      fs::create_directories(folder);
+      folders.push_back(folder);
+      write_bytes(folder / pick({"a.php", "B.js", "main.cpp", "x.h", "A.C", "b.php", "a.c"}), "x");
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    // Repositories inside: a folder below the top becomes one now and then.
+    for (int n = static_cast<int>(random() % 3) + (holder ? 1 : 0); n > 0; --n) {
+      const fs::path& folder = folders[random() % folders.size()];
+      if (folder == top || fs::exists(folder / ".git")) continue;
+      ASSERT_EQ(git(folder, "init -q ."), 0);
+      repositories.push_back(folder);
+    }
+    // A worktree of the top's repository, inside the tree.
+    if (!holder && round % 3 == 0) {
+      ASSERT_EQ(git(top, "-c user.email=t@t -c user.name=t commit -q --allow-empty -m t"), 0);
+      const fs::path worktree = folders[random() % folders.size()] / "wt";
+      ASSERT_EQ(git(top, "worktree add -q " + quoted(worktree)), 0);
+      for (const char* file : {"a.php", "B.js", "main.cpp"}) write_bytes(worktree / file, "x");
+      fs::create_directories(worktree / "sub");
+      write_bytes(worktree / "sub" / "a.c", "x");
+      write_bytes(worktree / ".gitignore", rules());
+      folders.push_back(worktree);
+      folders.push_back(worktree / "sub");
+    }
+    for (const fs::path& folder : folders) {
+      if (folder == top || random() % 3 == 0) write_bytes(folder / ".gitignore", rules());
+    }
+    for (const fs::path& repository : repositories) {
+      fs::create_directories(repository / ".git" / "info");
+      write_bytes(repository / ".git" / "info" / "exclude", rules());
+      if (round % 5 == 1) {
+        ASSERT_EQ(git(repository, "config core.ignorecase true"), 0);
+      }
+    }
+    // The user's excludes file, named in one of the forms git reads.
+    const std::string user_rules = rules();
+    fs::remove(home / ".gitconfig");
+    fs::remove(home / ".config" / "git" / "ignore");
+    switch (round % 6) {
+      case 0:
+        write_bytes(home / ".config" / "git" / "ignore", user_rules);
+        break;
+      case 1:
+        write_bytes(home / ".gitconfig", "[core]\n\texcludesFile = ~/ex1 # the user's own\n");
+        write_bytes(home / "ex1", user_rules);
+        break;
+      case 2:
+        write_bytes(home / ".gitconfig", "[user] name = t\n[Core] excludesfile = \"~/ex 2\" ; x\n");
+        write_bytes(home / "ex 2", user_rules);
+        break;
+      case 3:
+        write_bytes(home / ".gitconfig", "[core]\r\n  excludesFile = ~/e\\\nx3\r\n");
+        write_bytes(home / "ex3", user_rules);
+        break;
+      case 4:
+        write_bytes(home / ".gitconfig", "[include]\n\tpath = more.cfg\n");
+        write_bytes(home / "more.cfg", "[core]\nexcludesFile=~/ex4\n");
+        write_bytes(home / "ex4", user_rules);
+        break;
+      case 5:
+        if (!holder) {
+          ASSERT_EQ(git(top, "config core.excludesFile ex5.rules"), 0);
+          write_bytes(top / "ex5.rules", user_rules);
+        }
+        break;
+    }
+
+    // Where the walks start: the top, folders below it as they are or with a "/" after, "."
+    // from inside one, and two at once.
+    const fs::path& one = folders[random() % folders.size()];
+    const fs::path& two = folders[random() % folders.size()];
+    const std::vector<std::pair<std::vector<fs::path>, fs::path>> starts{
+        {{top}, dir_},
+        {{one}, dir_},
+        {{one.string() + "/"}, dir_},
+        {{"."}, two},
+        {{two.lexically_relative(dir_), one}, dir_},
+    };
+    for (const auto& [paths, here] : starts) {
+      std::vector<std::string> expected;
+      for (const fs::path& path : paths) {
+        const fs::path start = (here / path).lexically_normal();
+        std::vector<std::string> files;
+        git_takes(start, files);
+        for (const std::string& file : files) {
+          const fs::path name = fs::path(file).filename();
+          if (takes_name(name.string()) && !hidden_below(file, start)) expected.push_back(file);
+        }
+      }
+      std::sort(expected.begin(), expected.end());
+      std::string asked;
+      for (const fs::path& path : paths) asked += " " + path.string();
+      ASSERT_EQ(walked(paths, here), expected)
+          << "round " << round << ", from " << here << ":" << asked << "\n"
+          << shell("cd " + quoted(top) +
+                   " && for f in $(find . -name .gitignore -o -name exclude -o -name '*.rules'); "
+                   "do echo \"== $f\"; cat -A \"$f\"; done");
+    }
+  }
+}
+
+// .ignore files win over git's files at every level, above the folder given too, inside and
+// outside a repository, as ripgrep reads them (`rg --files` is the oracle). Debian's
+// ripgrep 13 forgets the anchored rules of the folders above when it starts below them, so
+// the walks that start below the top keep to rules without a "/".
+TEST_F(TrainingRun, DotIgnoreWinsAsRipgrepSays) {
+  if (std::system("rg --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "rg is not installed";
+  isolate_git(dir_);
+  std::mt19937 random(8);
+  const auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(*(from.begin() + random() % from.size()));
+  };
+  for (int round = 0; round < 16; ++round) {
+    const fs::path top = dir_ / ("rg" + std::to_string(round));
+    fs::create_directories(top);
+    if (round % 2 == 0) {
+      ASSERT_EQ(std::system(("git init -q " + quoted(top)).c_str()), 0);
+    }
+    const bool anchored = round % 4 < 2;  // only walks from the top then
+    const auto rules = [&] {
+      std::string text;
+      for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) {
+        text += pick({"", "", "!"});
+        text += anchored ? pick({"*.php", "b.js", "sub/", "a", "/a.php", "sub/*.c", "x*", "*.c"})
+                         : pick({"*.php", "b.js", "sub/", "a", "x*", "*.c", "main.*", "d/"});
+        text += "\n";
+      }
+      return text;
+    };
+    std::vector<fs::path> folders{top};
+    for (int n = 0; n < 20; ++n) {
+      fs::path folder = top;
+      for (int depth = static_cast<int>(random() % 4); depth > 0; --depth) {
+        folder /= pick({"a", "sub", "d", "x1"});
+      }
+      fs::create_directories(folder);
+      folders.push_back(folder);
+      write_bytes(folder / pick({"a.php", "b.js", "main.cpp", "x.h", "a.c"}), "x");
+    }
+    for (const fs::path& folder : folders) {
+      if (random() % 2 == 0) write_bytes(folder / ".ignore", rules());
+      if (random() % 3 == 0) write_bytes(folder / ".gitignore", rules());
+    }
+    for (const fs::path& start : {top, folders[random() % folders.size()]}) {
+      if (anchored && start != top) continue;
+      std::vector<std::string> expected;
+      std::istringstream listed(shell("cd " + quoted(start) + " && rg --files --no-config"));
+      for (std::string line; std::getline(listed, line);) {
+        if (takes_name(fs::path(line).filename().string())) {
+          expected.push_back((start / line).lexically_normal().string());
+        }
+      }
+      std::sort(expected.begin(), expected.end());
+      ASSERT_EQ(walked({start}, dir_), expected)
+          << "round " << round << " from " << start << "\n"
+          << shell("cd " + quoted(top) + " && for f in $(find . -name '.*ignore'); do echo \"== $f\"; cat \"$f\"; done");
+    }
+  }
+}
+
 #endif
 
 #ifdef _WIN32
