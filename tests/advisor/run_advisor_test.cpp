@@ -15,6 +15,7 @@
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include <string>
 #include <system_error>
 
+#include "advisor/git_config.h"
 #include "advisor/input_walk.h"
 #include "texts/cpp_rules.h"
 #include "texts/rule.h"
@@ -498,9 +500,10 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsFromAnyFolder) {
     const int parts = 1 + static_cast<int>(random() % 3);
     for (int i = 0; i < parts; ++i) {
       if (i > 0) p += "/";
-      p += pick({"a", "b", "src", "Src", "*", "**", "?", "x*", "*.php", "*.PHP", "*.[ch]",
-                 "[ab]*", "[[:upper:]]*", "sub", "B.js", "[!a]*", "**", "sr[a-z]", "\\a.php",
-                 "build", "*.c", "A.C", "d"});
+      p += pick({"a",    "b",     "src",   "Src",     "*",       "**",           "?",
+                 "x*",   "*.php", "*.PHP", "*.[ch]",  "[ab]*",   "[[:upper:]]*", "sub",
+                 "B.js", "[!a]*", "**",    "sr[a-z]", "\\a.php", "build",        "*.c",
+                 "A.C",  "d"});
     }
     if (random() % 4 == 0) p += "/";
     return p;
@@ -508,7 +511,8 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsFromAnyFolder) {
   const auto rules = [&] {
     const bool crlf = random() % 4 == 0;
     std::string text = random() % 5 == 0 ? "\xEF\xBB\xBF" : "";
-    for (int n = static_cast<int>(random() % 4); n > 0; --n) text += pattern() + (crlf ? "\r\n" : "\n");
+    for (int n = static_cast<int>(random() % 4); n > 0; --n)
+      text += pattern() + (crlf ? "\r\n" : "\n");
     return text;
   };
   const auto git = [](const fs::path& where, const std::string& command) {
@@ -631,6 +635,246 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsFromAnyFolder) {
   }
 }
 
+// One rule means what it means to git: random patterns (classes, ranges, escapes, "**" in
+// every place, CRLF and trailing blanks), each in a folder's .gitignore, against random
+// paths below the folder, as `git check-ignore --no-index` says (a path is left out when
+// the rule matches it or a folder above it), with and without core.ignorecase. git's
+// "space" class is blank, tab, LF and CR only.
+TEST_F(TrainingRun, IgnorePatternsMeanWhatTheyMeanToGit) {
+  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  isolate_git(dir_);
+  ASSERT_EQ(std::system("git init -q ."), 0);
+  EXPECT_TRUE(wildmatch("a[[:space:]]b", "a\tb"));
+  EXPECT_FALSE(wildmatch("a[[:space:]]b", "a\vb"));
+  EXPECT_FALSE(wildmatch("a[[:space:]]b", "a\fb"));
+  std::mt19937 random(10);
+  const auto pick = [&](std::initializer_list<const char*> from) {
+    return std::string(*(from.begin() + random() % from.size()));
+  };
+  for (const bool casefold : {false, true}) {
+    std::vector<std::pair<std::string, std::string>> asked;  // the .gitignore line, the path
+    std::string queries;
+    // git compares the bytes before a pattern's first wildcard on their own, so a "**" right
+    // after them counts as after a "/": "a**/b" matches "ab" and "ax/y/b".
+    const std::vector<std::pair<std::string, std::vector<std::string>>> fixed{
+        {"a**/b", {"ax/y/b", "a/b", "ab", "axb", "x/ax/y/b"}},
+        {"x/a**/b", {"x/ax/y/b", "x/ab"}},
+        {"/A**", {"a/b/c", "Ab/c"}},
+        {"\\A[A]", {"AA", "aa", "Aa"}},
+        {"**/[B-a]", {"x/_", "x/B", "x/b", "x/A"}},
+    };
+    for (std::size_t i = 0; i < fixed.size(); ++i) {
+      const std::string folder = "f" + std::to_string(i);
+      fs::create_directories(folder);
+      write_bytes(fs::path(folder) / ".gitignore", fixed[i].first + "\n");
+      for (const std::string& path : fixed[i].second) {
+        asked.emplace_back(fixed[i].first + "\n", path);
+        queries += folder + "/" + path + '\0';
+      }
+    }
+    for (int i = 0; i < 160; ++i) {
+      std::string pattern = random() % 3 == 0 ? "/" : "";
+      for (int n = 1 + static_cast<int>(random() % 4); n > 0; --n) {
+        pattern += pick({"a",     "B",           "*",           "**",          "?",
+                         "/",     "**/",         "/**",         "[a-c]",       "[!a]",
+                         "[^b]",  "[[:space:]]", "[[:alpha:]]", "[[:upper:]]", "[[:punct:]]",
+                         "[A-Z]", "[]a]",        "[a-]",        "\\*",         "\\a",
+                         "\\A",   "x",           ".c",          "[[:nope:]]",  "[a"});
+      }
+      if (random() % 5 == 0) pattern += "/";
+      if (random() % 6 == 0) pattern += random() % 2 == 0 ? "  " : "\\ ";
+      const std::string folder = "p" + std::to_string(i);
+      fs::create_directories(folder);
+      write_bytes(fs::path(folder) / ".gitignore", pattern + (random() % 3 == 0 ? "\r\n" : "\n"));
+      for (int q = 0; q < 6; ++q) {
+        std::string path;
+        for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) {
+          if (!path.empty()) path += "/";
+          for (int k = 1 + static_cast<int>(random() % 3); k > 0; --k) {
+            path += pick(
+                {"a", "b", "B", "A", "x", ".c", "*", "\v", "\f", " ", "\t", "]", "-", "ab", "xa"});
+          }
+        }
+        asked.emplace_back(read_bytes(fs::path(folder) / ".gitignore"), path);
+        queries += folder + "/" + path + '\0';
+      }
+    }
+    write_bytes("queries", queries);
+    const std::string answer =
+        shell(std::string("git -c core.ignorecase=") + (casefold ? "true" : "false") +
+              " check-ignore --no-index -v -n -z --stdin <queries");
+    // source, line, pattern, path: the source is empty for a path no rule matches.
+    std::vector<std::string> fields;
+    for (std::size_t from = 0; from < answer.size();) {
+      const std::size_t end = answer.find('\0', from);
+      fields.push_back(answer.substr(from, end - from));
+      from = end + 1;
+    }
+    ASSERT_EQ(fields.size(), 4 * asked.size());
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+      const auto& [line, path] = asked[i];
+      const std::vector<IgnoreRule> rules = parse_ignore_rules(line);
+      bool ours = false;
+      for (const IgnoreRule& rule : rules) {
+        // The rule matches the path, or a folder on its way.
+        for (std::size_t end = path.find('/');; end = path.find('/', end + 1)) {
+          const std::string below = path.substr(0, end);
+          const bool folder = end != std::string::npos;
+          const std::string name = below.substr(below.rfind('/') + 1);
+          if ((folder || !rule.folder_only) && rule_matches(rule, below, name, casefold)) {
+            ours = !rule.negated;
+          }
+          if (!folder || ours) break;
+        }
+      }
+      EXPECT_EQ(ours, !fields[4 * i].empty())
+          << "pattern line \"" << line << "\", path \"" << path << "\", casefold " << casefold;
+    }
+  }
+}
+
+// Patterns that make git's own matcher try every way to split a path stay polynomial here:
+// "**/" 26 times before a name against a path 60 folders deep of long names (git: seconds
+// to minutes), and stars between letters against a name of one letter repeated.
+TEST_F(TrainingRun, StarPatternsStayPolynomial) {
+  std::string pattern;
+  for (int i = 0; i < 26; ++i) pattern += "**/";
+  pattern += "x";
+  std::string path;
+  for (int i = 0; i < 60; ++i) path += std::string(60, 'a' + i % 26) + "/";
+  std::string stars;
+  for (int i = 0; i < 40; ++i) stars += "*a";
+  stars += "b";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(wildmatch(pattern, path + "y"));
+  EXPECT_TRUE(wildmatch(pattern, path + "x"));
+  EXPECT_FALSE(wildmatch(stars, std::string(250, 'a')));
+  EXPECT_FALSE(wildmatch("**/" + stars, path + std::string(250, 'a')));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // Well under 0.1 s on an idle machine; the limit leaves room for a loaded one.
+  EXPECT_LT(seconds, 2.0);
+}
+
+// git's configuration as git reads it: our reader (for systems without git) gives what
+// `git config --get` gives for core.excludesFile and core.ignorecase, whatever form the
+// files take (comments, one-line sections, continued lines, quotes and escapes, letter case,
+// subsections, CRLF and a byte order mark, includes and conditional includes, the system,
+// XDG, user, repository and worktree files, GIT_CONFIG_GLOBAL, GIT_CONFIG_COUNT); and the
+// settings git itself gives the walk are the same.
+TEST_F(TrainingRun, GitConfigAsGitReadsIt) {
+  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  const fs::path home = isolate_git(dir_);
+  const fs::path top = dir_ / "Repo";
+  ASSERT_EQ(std::system(("git init -q " + quoted(top) + " && git -C " + quoted(top) +
+                         " symbolic-ref HEAD refs/heads/main")
+                            .c_str()),
+            0);
+  const std::string local = read_bytes(top / ".git" / "config");
+  const GitRepository repository{top / ".git", top / ".git", top};
+  struct Case {
+    std::string user;                                          // ~/.gitconfig
+    std::string local;                                         // added to the repository's config
+    std::vector<std::pair<std::string, std::string>> files{};  // more files, below the home
+    std::vector<std::pair<const char*, std::string>> environment{};
+  };
+  const std::string dir = dir_.string();
+  const std::vector<Case> cases{
+      {"[core]\n\texcludesFile = ~/ex # the user's own\n", ""},
+      {"[core] excludesFile = /one/line ; said\n", ""},
+      {"[core]\n  excludesFile = ~/a\\\n  b\n", ""},
+      {"[core]\n excludesFile = \"a \\\"q\\\" \\\\ \\tb\"  c\t\td  # x\n", ""},
+      {"[CORE]\n ExcludesFILE = upper\n[core \"x\"]\n excludesFile = "
+       "sub\n[core.y]\nexcludesfile=l\n",
+       ""},
+      {"\xEF\xBB\xBF[core]\r\n\texcludesFile = crlf\r\n\tignoreCase = yes\r\n", ""},
+      {"[core]\n excludesFile = global\n ignorecase = on\n",
+       "[core]\n excludesFile = local\n ignorecase = 0\n"},
+      {"[include]\n path = inc.cfg\n", "", {{"inc.cfg", "[core]\nexcludesFile = included\n"}}},
+      {"[include] path = sub/one.cfg\n",
+       "",
+       {{"sub/one.cfg", "[include]\n path = two.cfg\n"},
+        {"sub/two.cfg", "[core] excludesfile = deep\n"}}},
+      {"[includeIf \"gitdir:" + dir + "/\"]\n path = cond.cfg\n",
+       "",
+       {{"cond.cfg", "[core] excludesFile = by-gitdir\n"}}},
+      {"[includeIf \"gitdir/i:" + dir + "/REPO/\"]\n path = cond.cfg\n",
+       "",
+       {{"cond.cfg", "[core] ignorecase\n"}}},
+      {"[includeIf \"gitdir:" + dir + "/REPO/\"]\n path = cond.cfg\n",
+       "",
+       {{"cond.cfg", "[core] ignorecase\n"}}},
+      {"[includeIf \"gitdir:Repo/\"]\n path = cond.cfg\n",
+       "",
+       {{"cond.cfg", "[core] excludesFile = anywhere\n"}}},
+      {"[includeIf \"onbranch:main\"]\n path = cond.cfg\n[includeIf \"onbranch:other\"]\n path = "
+       "no.cfg\n",
+       "",
+       {{"cond.cfg", "[core] excludesFile = on-main\n"}, {"no.cfg", "[core] excludesFile = no\n"}}},
+      {"", "[core]\n ignorecase = \"\"\n"},
+      {"", "[core]\n ignorecase = 2k\n"},
+      {"", "[extensions]\n worktreeConfig = true\n", {}, {}},
+      {"[core] excludesFile = user\n",
+       "",
+       {{".config/git/config", "[core] excludesFile = xdg\n ignorecase = true\n"}}},
+      {"",
+       "",
+       {{"system.cfg", "[core] excludesFile = system\n"}},
+       {{"GIT_CONFIG_SYSTEM", dir + "/home/system.cfg"}, {"GIT_CONFIG_NOSYSTEM", "0"}}},
+      {"[core] excludesFile = user\n",
+       "",
+       {{"other.cfg", "[core] excludesFile = other\n"}},
+       {{"GIT_CONFIG_GLOBAL", dir + "/home/other.cfg"}}},
+      {"",
+       "",
+       {},
+       {{"GIT_CONFIG_COUNT", "1"},
+        {"GIT_CONFIG_KEY_0", "core.excludesFile"},
+        {"GIT_CONFIG_VALUE_0", "from-environment"}}},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    write_bytes(home / ".gitconfig", c.user);
+    write_bytes(top / ".git" / "config", local + c.local);
+    write_bytes(top / ".git" / "config.worktree", "[core] excludesFile = worktree\n");
+    fs::remove(home / ".config" / "git" / "config");
+    for (const auto& [name, text] : c.files) {
+      fs::create_directories((home / name).parent_path());
+      write_bytes(home / name, text);
+    }
+    for (const auto& [name, value] : c.environment) ::setenv(name, value.c_str(), 1);
+    const std::string git = "git --git-dir=" + quoted(top / ".git") + " config --get ";
+    const std::string value = shell(git + "core.excludesFile; echo \"=$?\"");
+    const std::string fold = shell(git + "--type=bool core.ignorecase; echo \"=$?\"");
+    const std::optional<GitConfigValue> ours = read_git_config(repository, "core.excludesFile");
+    const GitIgnoreSettings settings = read_ignore_settings(repository);
+    if (value.ends_with("=0\n")) {
+      ASSERT_TRUE(ours.has_value()) << "case " << i;
+      EXPECT_EQ(ours->value + "\n=0\n", value) << "case " << i;
+    } else {
+      EXPECT_EQ(value, "=1\n") << "case " << i;
+      EXPECT_FALSE(ours.has_value()) << "case " << i << ": " << ours->value;
+    }
+    EXPECT_EQ(settings.ignore_case, fold == "true\n=0\n") << "case " << i << ": " << fold;
+    const GitIgnoreSettings by_git = git_ignore_settings(repository);
+    EXPECT_EQ(by_git.excludes_file, settings.excludes_file) << "case " << i;
+    EXPECT_EQ(by_git.ignore_case, settings.ignore_case) << "case " << i;
+    for (const auto& [name, value] : c.environment) ::unsetenv(name);
+    ::setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
+  }
+  // "~/" is the home folder, a relative name is read from the top of the work tree, and
+  // without a setting the user's excludes file is git's own default.
+  write_bytes(home / ".gitconfig", "[core] excludesFile = ~/mine\n");
+  write_bytes(top / ".git" / "config", local);
+  EXPECT_EQ(read_ignore_settings(repository).excludes_file, home / "mine");
+  write_bytes(top / ".git" / "config", local + "[core] excludesFile = rel/ex\n");
+  EXPECT_EQ(read_ignore_settings(repository).excludes_file, top / "rel" / "ex");
+  write_bytes(home / ".gitconfig", "");
+  write_bytes(top / ".git" / "config", local);
+  EXPECT_EQ(read_ignore_settings(repository).excludes_file, home / ".config" / "git" / "ignore");
+  EXPECT_EQ(git_ignore_settings(repository).excludes_file, home / ".config" / "git" / "ignore");
+}
+
 // .ignore files win over git's files at every level, above the folder given too, inside and
 // outside a repository, as ripgrep reads them (`rg --files` is the oracle). Debian's
 // ripgrep 13 forgets the anchored rules of the folders above when it starts below them, so
@@ -685,7 +929,8 @@ TEST_F(TrainingRun, DotIgnoreWinsAsRipgrepSays) {
       std::sort(expected.begin(), expected.end());
       ASSERT_EQ(walked({start}, dir_), expected)
           << "round " << round << " from " << start << "\n"
-          << shell("cd " + quoted(top) + " && for f in $(find . -name '.*ignore'); do echo \"== $f\"; cat \"$f\"; done");
+          << shell("cd " + quoted(top) +
+                   " && for f in $(find . -name '.*ignore'); do echo \"== $f\"; cat \"$f\"; done");
     }
   }
 }
