@@ -417,8 +417,11 @@ InputWalk::InputWalk(std::span<const fs::path> paths, WalkOptions options)
     if (platform::file_id(fs::path(output), id)) outputs_.push_back(id);
   }
   if (!options_.output.empty()) {
+    // The file itself, or the one it leads to: a link is never written through, but one
+    // that leads to an input says the output was meant to be that input.
     platform::FileId id;
-    if (platform::file_id(options_.output, id)) output_id_ = id;
+    if (platform::target_id(options_.output, id)) output_ids_.push_back(id);
+    if (platform::file_id(options_.output, id)) output_ids_.push_back(id);
     output_name_ = platform::walk_name_of(options_.output.filename());
   }
   if (options_.ignore_files || !options_.excludes.empty()) {
@@ -446,11 +449,13 @@ bool InputWalk::is_output(const platform::WalkFolder::Entry& entry) const {
 }
 
 bool InputWalk::is_the_output(const platform::WalkFolder::Entry& entry) const {
-  if (!output_id_) return false;
-  if (entry.id_known) return entry.id == *output_id_;
+  if (output_ids_.empty()) return false;
+  const auto among = [&](const platform::FileId& id) {
+    return std::find(output_ids_.begin(), output_ids_.end(), id) != output_ids_.end();
+  };
+  if (entry.id_known) return among(entry.id);
   platform::FileId id;
-  return same_letters(entry.name, output_name_) && folder_.entry_id(entry.name, id) &&
-         id == *output_id_;
+  return same_letters(entry.name, output_name_) && folder_.entry_id(entry.name, id) && among(id);
 }
 
 void InputWalk::add(void* walk, const platform::WalkFolder::Entry& entry) {
@@ -534,7 +539,8 @@ std::optional<WalkItem> InputWalk::next() {
       if (!fs::is_directory(path, ignored)) {
         // A file given is read through any link: what it leads to must not be the output.
         platform::FileId id;
-        if (output_id_ && platform::target_id(path, id) && id == *output_id_) {
+        if (!output_ids_.empty() && platform::target_id(path, id) &&
+            std::find(output_ids_.begin(), output_ids_.end(), id) != output_ids_.end()) {
           return stop_at_output(path);
         }
         return WalkItem{path, true, What::file};

@@ -25,6 +25,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <tuple>
 
 #include "advisor/git_config.h"
 #include "advisor/input_walk.h"
@@ -635,6 +636,66 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsFromAnyFolder) {
   }
 }
 
+// A folder given that the rules of the folders above leave out gives nothing, as in git
+// ("build/" leaves out all of build; "vendor/*" all that vendor holds), and the run that
+// has no source then says which rule did it; a file given is always read. ignored_by tells
+// the same of any one file, from whatever folder it is asked: the rule file, line and
+// pattern (for --exclude, which one), or nothing when the walk would take it.
+TEST_F(TrainingRun, FoldersTheRulesLeaveOutAndWhy) {
+  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  isolate_git(dir_);
+  ASSERT_EQ(std::system("git init -q repo"), 0);
+  for (const char* folder : {"repo/build/deep", "repo/vendor/lib", "repo/sub/d", "repo/keep"}) {
+    fs::create_directories(folder);
+  }
+  write_bytes("repo/.gitignore", "# built\nbuild/\nvendor/*\n/sub/a.c\n/sub/d/\n");
+  for (const char* file : {"repo/build/deep/x.c", "repo/vendor/v.c", "repo/vendor/lib/w.c",
+                           "repo/sub/a.c", "repo/sub/b.c", "repo/sub/d/e.c", "repo/keep/k.c"}) {
+    write_bytes(file, "<?php");
+  }
+  const fs::path rules = dir_ / "repo" / ".gitignore";
+  const auto is = [](const std::optional<IgnoredBy>& why, const fs::path& file, std::uint64_t line,
+                     const std::string& pattern) {
+    return why && why->rule_file == file && why->line == line && why->pattern == pattern;
+  };
+  EXPECT_TRUE(is(ignored_by("repo/build/deep/x.c"), rules, 2, "build/"));
+  EXPECT_TRUE(is(ignored_by(dir_ / "repo/vendor/v.c"), rules, 3, "vendor/*"));
+  EXPECT_TRUE(is(ignored_by("repo/vendor/lib/w.c"), rules, 3, "vendor/*"));
+  EXPECT_TRUE(is(ignored_by("repo/sub/a.c"), rules, 4, "/sub/a.c"));
+  EXPECT_TRUE(is(ignored_by("repo/sub/d/e.c"), rules, 5, "/sub/d/"));
+  EXPECT_FALSE(ignored_by("repo/sub/b.c"));
+  EXPECT_FALSE(ignored_by("repo/build/deep/x.c", {false, {}}));
+  // --exclude is relative to the repository's top when a file alone is asked about.
+  EXPECT_TRUE(is(ignored_by("repo/keep/k.c", {true, {"*.h", "/keep/"}}), {}, 2, "/keep/"));
+  fs::current_path("repo/sub");
+  EXPECT_TRUE(is(ignored_by("a.c"), rules, 4, "/sub/a.c"));
+  EXPECT_FALSE(ignored_by("b.c"));
+  fs::current_path(dir_);
+
+  for (const auto& [folder, line, pattern] :
+       std::vector<std::tuple<const char*, std::uint64_t, std::string>>{
+           {"repo/build", 2, "build/"},
+           {"repo/build/deep/", 2, "build/"},
+           {"repo/vendor", 3, "vendor/*"},
+           {"repo/sub/d", 5, "/sub/d/"}}) {
+    EXPECT_TRUE(walked({folder}, dir_).empty()) << folder;
+    const ModeOutcome outcome = run_paths({folder});
+    EXPECT_EQ(outcome.status, Status::no_sources) << folder;
+    ASSERT_EQ(outcome.ignored.size(), 1u) << folder;
+    EXPECT_EQ(outcome.ignored[0].folder, folder);
+    EXPECT_EQ(outcome.ignored[0].rule_file, rules) << folder;
+    EXPECT_EQ(outcome.ignored[0].line, line) << folder;
+    EXPECT_EQ(outcome.ignored[0].pattern, pattern) << folder;
+  }
+  EXPECT_EQ(walked({"repo/sub"}, dir_), std::vector<std::string>{(dir_ / "repo/sub/b.c").string()});
+  EXPECT_EQ(walked({"repo/build"}, dir_, {false, {}}),
+            std::vector<std::string>{(dir_ / "repo/build/deep/x.c").string()});
+  EXPECT_EQ(run_paths({"repo/build/deep/x.c"}).status, Status::ok);
+  // A folder without sources that no rule leaves out says nothing of rules.
+  fs::create_directories("repo/empty");
+  EXPECT_TRUE(run_paths({"repo/empty"}).ignored.empty());
+}
+
 // One rule means what it means to git: random patterns (classes, ranges, escapes, "**" in
 // every place, CRLF and trailing blanks), each in a folder's .gitignore, against random
 // paths below the folder, as `git check-ignore --no-index` says (a path is left out when
@@ -1002,6 +1063,50 @@ TEST_F(TrainingRun, WindowsNamesAndAttributes) {
   }
 }
 #endif
+
+// An output (orven-cli --output) that is one of the run's inputs refuses the run before
+// anything is written, whichever way the input reaches it: named, met in a folder, through a
+// link, by another spelling or another (hard) link's name; the input is left as it was. A
+// report of this program's own under the output's name is no input: it is written over.
+TEST_F(TrainingRun, AnOutputThatIsAnInputRefusesTheRun) {
+  fs::create_directories("proj/lib");
+  write_bytes("proj/a.php", "<?php echo 1;");
+  write_bytes("proj/lib/b.js", "eval(x);");
+  write_bytes("keep.php", "<?php mail();");
+  std::error_code no_links;
+  fs::create_symlink("../a.php", "proj/lib/link.php", no_links);
+  fs::create_hard_link("proj/lib/b.js", "other-name.txt", no_links);
+  const auto run_to = [&](const std::vector<fs::path>& paths, const fs::path& output) {
+    workspace_ = create_workspace();
+    WalkOptions walk;
+    walk.output = output;
+    return run_advisor(*workspace_, paths, ScanSettings{}, walk, output);
+  };
+  for (const auto& [paths, output, input] :
+       std::vector<std::tuple<std::vector<fs::path>, fs::path, fs::path>>{
+           {{"keep.php"}, "keep.php", "keep.php"},
+           {{"./proj/../keep.php"}, "keep.php", "./proj/../keep.php"},
+           {{"proj"}, "proj/a.php", "proj/a.php"},
+           {{"keep.php", "proj"}, dir_ / "proj/lib/b.js", "proj/lib/b.js"},
+           {{"proj/lib"}, "proj/a.php", "proj/lib/link.php"},
+           {{"proj"}, "other-name.txt", "proj/lib/b.js"}}) {
+    if (no_links && (output == "other-name.txt" || paths.front() == "proj/lib")) continue;
+    const std::string before = read_bytes(output);
+    const ModeOutcome outcome = run_to(paths, output);
+    EXPECT_EQ(outcome.status, Status::output_is_input) << output;
+    EXPECT_EQ(outcome.file, input);
+    EXPECT_EQ(outcome.output, output);
+    EXPECT_TRUE(read_bytes(output) == before) << output << " was written";
+  }
+  // The run's own report, written there before, is written over; so is a file no walk takes.
+  EXPECT_EQ(run_to({"proj"}, "proj/report.html").status, Status::ok);
+  const std::string first = read_bytes("proj/report.html");
+  EXPECT_EQ(run_to({"proj"}, "proj/report.html").status, Status::ok);
+  EXPECT_EQ(read_bytes("proj/report.html"), first);
+  write_bytes("proj/notes.txt", "mine");
+  EXPECT_EQ(run_to({"proj"}, "proj/notes.txt").status, Status::ok);
+  EXPECT_EQ(read_bytes("proj/notes.txt"), first);
+}
 
 // Folders that give no source file make no report: the run fails and names them, and
 // result.html stays as it was. A file given by name, even an empty one, is a source.
