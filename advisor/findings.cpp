@@ -15,7 +15,7 @@ namespace orven {
 namespace {
 
 SourcePlace source_place(const ScanPlaces& places, const TextPlace& p) {
-  return {places.files.at(p.file), p.line + 1, p.bytes + 1};
+  return {places.files.at(p.file), p.line + 1, p.bytes + 1, p.display + 1};
 }
 
 // The keyword with its places.

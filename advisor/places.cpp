@@ -276,13 +276,19 @@ class LineWalk {
   LineWalk(std::string_view chunk, std::size_t tried)
       : bytes_(reinterpret_cast<const unsigned char*>(chunk.data())),
         tried_(bytes_ + tried),
-        limit_(bytes_ + chunk.size()) {}
+        limit_(bytes_ + chunk.size()),
+        size_(chunk.size()) {}
 
   TextPlace at(std::size_t offset) {
     advance(offset);
-    return {TextPlace::kOpen, breaks_, offset - line_start_, units_};
+    TextPlace place;
+    place.line = breaks_;
+    place.bytes = offset - line_start_;
+    place.units = units_;
+    place.span_bytes = span_bytes_;
+    place.span_chars = span_chars_;
+    return place;
   }
-  std::uint64_t breaks() const { return breaks_; }
   bool broken() const { return broken_; }
 
  private:
@@ -301,11 +307,15 @@ class LineWalk {
     // a CR before the range.
     if (breaks == 0 && (from == end || *from != '\n')) {
       units_ += units_in(from, end);
+      add_display(span_bytes_, span_chars_, bytes_, pos_, to, size_);
     } else {
       const unsigned char* line = end;
       while (line != from && line[-1] != '\n' && line[-1] != '\r') --line;
       line_start_ = static_cast<std::size_t>(line - bytes_);
       units_ = units_in(line, end);
+      span_bytes_ = {};
+      span_chars_ = {};
+      add_display(span_bytes_, span_chars_, bytes_, line_start_, to, size_);
     }
     breaks_ += breaks;
     pos_ = to;
@@ -319,20 +329,27 @@ class LineWalk {
   std::uint64_t breaks_ = 0;
   std::size_t line_start_ = 0;
   std::uint64_t units_ = 0;
+  std::size_t size_;
+  DisplaySpan span_bytes_;
+  DisplaySpan span_chars_;
 };
 
 // The place of the byte at `to`, from the place of the one at `from` before it, byte by byte:
 // for the few bytes of a keyword, a head or a tail.
-TextPlace step_to(TextPlace place, const unsigned char* bytes, std::size_t from, std::size_t to) {
+TextPlace step_to(TextPlace place, const unsigned char* bytes, std::size_t from, std::size_t to,
+                  std::size_t size) {
   for (std::size_t i = from; i < to; ++i) {
     const unsigned char c = bytes[i];
     if (c == '\r' || (c == '\n' && (i == 0 || bytes[i - 1] != '\r'))) {
       ++place.line;
       place.bytes = 0;
       place.units = 0;
+      place.span_bytes = {};
+      place.span_chars = {};
     } else if (c != '\n') {
       ++place.bytes;
       place.units += units_of(c);
+      add_display(place.span_bytes, place.span_chars, bytes, i, i + 1, size);
     }
   }
   return place;
@@ -407,13 +424,50 @@ bool places_wanted(const WholeFile& whole, const KeywordSet& keywords,
   return false;
 }
 
+// What a stretch puts before the first line of the one after it: its last line's columns,
+// with the display width of a character cut by the edge between them.
+struct LineBefore {
+  const StretchPlaces& a;
+  DisplaySpan span_bytes;
+  DisplaySpan span_chars;
+};
+
+// Where a chunk's edges cut characters (StretchPlaces::open_char, lead_conts).
+void cut_characters(StretchPlaces& p, const unsigned char* bytes, std::size_t size) {
+  std::size_t conts = 0;
+  while (conts < size && (bytes[conts] & 0xC0) == 0x80) ++conts;
+  p.lead_conts.assign(bytes, bytes + std::min<std::size_t>(conts, 3));
+  p.only_conts = size != 0 && conts == size;
+  p.open_char.clear();
+  if (p.only_conts) return;
+  for (std::size_t back = 1; back <= 4 && back <= size; ++back) {
+    const unsigned char c = bytes[size - back];
+    if ((c & 0xC0) == 0x80) continue;
+    const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (length > back) p.open_char.assign(bytes + size - back, bytes + size);
+    break;
+  }
+}
+
+// The display width of a character that a's end begins and b's start finishes; 0 when none.
+unsigned cut_width(const StretchPlaces& a, const StretchPlaces& b) {
+  if (a.open_char.empty() || b.lead_conts.empty()) return 0;
+  const std::string both = a.open_char + b.lead_conts;
+  const CharWidth w =
+      utf8_char_width(reinterpret_cast<const unsigned char*>(both.data()), both.size());
+  return w.length == 0 ? 0 : w.width;
+}
+
 // A place of b, in the stretch of a followed by b.
-TextPlace moved(const StretchPlaces& a, bool lf_after_cr, TextPlace p) {
+TextPlace moved(const LineBefore& before, bool lf_after_cr, TextPlace p) {
+  const StretchPlaces& a = before.a;
   if (p.file != TextPlace::kOpen) return p;  // in a file that is done: it stays
   if (p.line == 0) {
     p.line = a.breaks;
     p.bytes += a.end_bytes;
     p.units += a.end_units;
+    p.span_bytes = before.span_bytes.then(p.span_bytes);
+    p.span_chars = before.span_chars.then(p.span_chars);
   } else {
     p.line += a.breaks - (lf_after_cr ? 1 : 0);
   }
@@ -538,7 +592,7 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
       p.keywords[code].count = counts[code];
       p.keywords[code].first = place;
       if (last[code] - offset <= kLongestStep) {
-        p.keywords[code].last = step_to(place, bytes, offset, last[code]);
+        p.keywords[code].last = step_to(place, bytes, offset, last[code], chunk.size());
       }
     } else if (code < tail) {
       p.keywords[code - n].last = place;
@@ -546,7 +600,8 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
       p.tail.reserve(tail_offsets.size());
       p.tail.push_back(place);
       for (std::size_t i = 1; i < tail_offsets.size(); ++i) {
-        p.tail.push_back(step_to(p.tail.back(), bytes, tail_offsets[i - 1], tail_offsets[i]));
+        p.tail.push_back(
+            step_to(p.tail.back(), bytes, tail_offsets[i - 1], tail_offsets[i], chunk.size()));
       }
     }
   }
@@ -554,7 +609,7 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   std::size_t from = 0;
   TextPlace place;
   for (const std::size_t offset : head_offsets) {
-    place = step_to(place, bytes, from, offset);
+    place = step_to(place, bytes, from, offset, chunk.size());
     from = offset;
     p.head.push_back(place);
   }
@@ -563,6 +618,9 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   p.breaks = end.line;
   p.end_bytes = end.bytes;
   p.end_units = end.units;
+  p.end_span_bytes = end.span_bytes;
+  p.end_span_chars = end.span_chars;
+  cut_characters(p, bytes, chunk.size());
   p.starts_with_lf = !chunk.empty() && chunk.front() == '\n';
   p.ends_with_cr = !chunk.empty() && chunk.back() == '\r';
   p.has_bytes = !chunk.empty();
@@ -575,6 +633,8 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
                  std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords) {
   if (!b.has_bytes) return;
   const bool lf_after_cr = a.has_bytes && a.ends_with_cr && b.starts_with_lf;
+  LineBefore before{a, a.end_span_bytes, a.end_span_chars};
+  before.span_chars.add(cut_width(a, b));
 
   // Occurrences that begin in a's tail and end in b's head.
   std::vector<std::pair<std::size_t, std::size_t>> seam;
@@ -593,7 +653,7 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
     // may then have none at its edges.
     if (joined[k].count++ == 0 && a.keywords[k].count == 0) {
       joined[k].first = a.tail[end + 1 - length];
-      joined[k].last = moved(a, lf_after_cr, b.head[end - a_tail.size()]);
+      joined[k].last = moved(before, lf_after_cr, b.head[end - a_tail.size()]);
     }
   }
   const KeywordPlaces none;
@@ -606,8 +666,8 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
         mine.first = across.first;
         mine.last = across.last;
       } else if (theirs.count != 0) {
-        mine.first = moved(a, lf_after_cr, theirs.first);
-        mine.last = moved(a, lf_after_cr, theirs.last);
+        mine.first = moved(before, lf_after_cr, theirs.first);
+        mine.last = moved(before, lf_after_cr, theirs.last);
       }
     }
     mine.count += across.count + theirs.count;
@@ -617,11 +677,11 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
   if (kept.a_kept < kept.overlap) {
     for (const TextPlace& place : b.head) {
       if (a.head.size() == kept.overlap) break;
-      a.head.push_back(moved(a, lf_after_cr, place));
+      a.head.push_back(moved(before, lf_after_cr, place));
     }
   }
   if (kept.b_kept >= kept.overlap) a.tail.clear();
-  for (const TextPlace& place : b.tail) a.tail.push_back(moved(a, lf_after_cr, place));
+  for (const TextPlace& place : b.tail) a.tail.push_back(moved(before, lf_after_cr, place));
   if (a.tail.size() > kept.overlap) {
     a.tail.erase(a.tail.begin(), a.tail.end() - static_cast<std::ptrdiff_t>(kept.overlap));
   }
@@ -629,9 +689,33 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
   if (b.breaks == 0) {
     a.end_bytes += b.end_bytes;
     a.end_units += b.end_units;
+    a.end_span_bytes = before.span_bytes.then(b.end_span_bytes);
+    a.end_span_chars = before.span_chars.then(b.end_span_chars);
   } else {
     a.end_bytes = b.end_bytes;
     a.end_units = b.end_units;
+    a.end_span_bytes = b.end_span_bytes;
+    a.end_span_chars = b.end_span_chars;
+  }
+  // The characters cut by the joined stretch's edges.
+  if (!a.has_bytes) {
+    a.lead_conts = b.lead_conts;
+    a.only_conts = b.only_conts;
+    a.open_char = b.open_char;
+  } else {
+    std::string open = b.open_char;
+    if (b.only_conts) {
+      open = a.open_char.empty() ? std::string() : a.open_char + b.lead_conts;
+      const auto* const bytes = reinterpret_cast<const unsigned char*>(open.data());
+      if (!open.empty() && (utf8_char_width(bytes, open.size()).length != 0 || open.size() > 4)) {
+        open.clear();  // finished by b
+      }
+    }
+    if (a.only_conts) {
+      a.lead_conts = (a.lead_conts + b.lead_conts).substr(0, 3);
+      a.only_conts = b.only_conts;
+    }
+    a.open_char = std::move(open);
   }
   a.breaks += b.breaks - (lf_after_cr ? 1 : 0);
   if (!a.has_bytes) a.starts_with_lf = b.starts_with_lf;
@@ -647,6 +731,7 @@ void close_file(StretchPlaces& places, std::size_t file) {
     p.file = file;
     if (utf8) p.bytes = p.units;
     p.units = p.bytes;
+    p.display = (utf8 ? p.span_chars : p.span_bytes).apply(0);
   };
   for (KeywordPlaces& keyword : places.keywords) {
     if (keyword.count == 0) continue;

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "advisor/display_width.h"
+
 namespace orven {
 
 class KeywordSet;
@@ -33,6 +35,12 @@ struct TextPlace {
   std::uint64_t line = 0;   // from 0
   std::uint64_t bytes = 0;  // column in bytes, from 0; the column once the file is done
   std::uint64_t units = 0;  // column in UTF-16 code units, from 0
+  // The display column (advisor/display_width.h) counting bytes and counting UTF-8
+  // characters, from where the stretch's first line begins in it (column 0 of its line when
+  // the byte is not on that first line); and once the file is done, the one that counts.
+  DisplaySpan span_bytes;
+  DisplaySpan span_chars;
+  std::uint64_t display = 0;  // from 0
 
   friend bool operator==(const TextPlace&, const TextPlace&) = default;
 };
@@ -78,6 +86,14 @@ struct StretchPlaces {
   std::uint64_t breaks = 0;     // line breaks inside the stretch
   std::uint64_t end_bytes = 0;  // characters after its last break (or in all of it)
   std::uint64_t end_units = 0;
+  DisplaySpan end_span_bytes;  // and its display columns there
+  DisplaySpan end_span_chars;
+  // A character cut by the stretch's edges: the bytes of one begun at its end, and the bytes
+  // that go on one at its start (up to three each). A character cut so counts its display
+  // width where it ends (join_places). only_conts: nothing but such bytes.
+  std::string open_char;
+  std::string lead_conts;
+  bool only_conts = false;
   bool starts_with_lf = false;  // with a CR before it, that LF ends no line of its own
   bool ends_with_cr = false;
   bool has_bytes = false;    // not even whitespace, when false

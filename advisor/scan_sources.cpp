@@ -7,6 +7,8 @@
 //   the segment holds at its edges (a Stretch); an ordered fold puts the stretches together
 //   in the order the reader numbered them, so that a keyword or a word across the edge of
 //   two chunks or two files is found as in one text made of all the files one after another.
+//   The scan gives back its result (scan.h, ScanResult); the run puts into the workspace
+//   what the report keeps there.
 //
 // Invariants, all under `mutex_`:
 // - Every segment and every file's end gets the next sequence number from the reader, and
@@ -23,13 +25,19 @@
 // - Whenever the reader finds no free buffer it scans a queued job itself, so the scan
 //   finishes with no scanner thread at all (one core, or none could be started).
 // - Listing folders and opening files happen on the reader alone, outside the lock; a file
-//   is closed as soon as its last chunk is read.
+//   is closed as soon as its last chunk is read. An input "-" (ScanSettings::dash_is_stdin)
+//   is standard input, read like a named file between the walks of the inputs around it.
 // - With places: `settled_` marks the keywords whose count in whole_ is not zero. whole_ holds
 //   only files folded to their end, all of them before any file still being scanned, so a
 //   scanner that reads a mark (at any time, without the lock) knows that keyword's first
 //   occurrence lies before the file it scans. A file that is one segment and meets only such
 //   keywords, inside and over its edges, keeps its counts only (WholeFile in places.h): none
 //   of its places can be asked for, so its lines are not counted and its name is not kept.
+// - With places, names are kept only while a place can refer to them: in file ends the fold
+//   has not reached (at most kNamesInFlight bytes of them: the reader waits as for the
+//   window), and in `files_taken_` for the files whose places whole_ holds (its keywords'
+//   first occurrences and its tail), pruned as it grows. Memory thus grows with neither the
+//   number of files nor the depth of the tree.
 // - Whether every keyword is found is decided at file ends only, from the files folded
 //   whole, so a file whose read fails part way never counts, whatever it held before the
 //   failure: it fails the run (a named file) or is reported skipped (a file of a folder).

@@ -17,7 +17,10 @@
 #include <string_view>
 #include <vector>
 
+#include "advisor/code_lexers.h"
+#include "advisor/display_width.h"
 #include "advisor/document_scan.h"
+#include "advisor/keyword_kinds.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/places.h"
 #include "advisor/suppression.h"
@@ -59,6 +62,26 @@ struct Place {
   std::uint64_t line = 0, column = 0;
   bool operator==(const Place&) const = default;
 };
+
+// The GNU display column (from 1) of byte `at` of a line's text: tab stops every 8, each
+// character as wide as the table says when the file is UTF-8, each byte one column otherwise.
+std::uint64_t display_in(std::string_view line, std::size_t at, bool utf8) {
+  std::uint64_t column = 0;
+  for (std::size_t i = 0; i < at;) {
+    if (line[i] == '\t') {
+      column = (column / 8 + 1) * 8;
+      ++i;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(line[i]);
+    const std::size_t n = !utf8 || b < 0x80 ? 1 : b >> 5 == 6 ? 2 : b >> 4 == 14 ? 3 : 4;
+    char32_t c = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t j = 1; j < n; ++j) c = c << 6 | (line[i + j] & 0x3F);
+    column += utf8 ? display_width(c) : 1;
+    i += n;
+  }
+  return column + 1;
+}
 std::ostream& operator<<(std::ostream& out, const Place& p) {
   return out << "file " << p.file << " line " << p.line << " column " << p.column;
 }
@@ -80,6 +103,7 @@ Place place_in(std::size_t file, std::string_view text, std::size_t at) {
 struct Expected {
   std::uint64_t count = 0;
   Place first, last;
+  std::uint64_t display = 0;  // of the first byte of the first occurrence
 };
 
 // The reference: the files' searched texts one after another, whitespace taken out, with
@@ -105,6 +129,13 @@ Expected reference(const std::vector<std::string>& files, std::string_view keywo
     };
     e.first = place(at);
     e.last = place(at + keyword.size() - 1);
+    const auto [f, offset] = origin[at];
+    const std::string_view text = std::string_view(files[f]).substr(0, files[f].find('\0'));
+    std::size_t line_start = offset;
+    while (line_start > 0 && text[line_start - 1] != '\n' && text[line_start - 1] != '\r') {
+      --line_start;
+    }
+    e.display = display_in(text.substr(line_start), offset - line_start, utf16_length(text) >= 0);
   }
   return e;
 }
@@ -132,10 +163,11 @@ class Places : public TrainingTest {
     };
     for (const std::string& keyword : keywords) {
       const KeywordPlaces& p = places->keywords[set.index_of(keyword)];
-      Expected e{p.count, {}, {}};
+      Expected e{p.count, {}, {}, 0};
       if (p.count != 0) {
         e.first = {index(places->files.at(p.first.file)), p.first.line + 1, p.first.bytes + 1};
         e.last = {index(places->files.at(p.last.file)), p.last.line + 1, p.last.bytes + 1};
+        e.display = p.first.display + 1;
       }
       out.push_back(e);
     }
@@ -155,6 +187,7 @@ class Places : public TrainingTest {
       if (want.count == 0) continue;
       EXPECT_EQ(got[k].first, want.first);
       EXPECT_EQ(got[k].last, want.last);
+      EXPECT_EQ(got[k].display, want.display);
     }
   }
 };
@@ -167,8 +200,9 @@ class Places : public TrainingTest {
 TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
   std::mt19937 random(17);
   const std::vector<std::string> pieces{
-      "a",  "b", "c", "ab",   " ",    "\n", "\r\n", "\r",
-      "\t", "ж", "😀", "\xE6", "\xD0", "\0", "\v",   " \n" + std::string(70, ' ')};
+      "a",  "b",       "c",   "ab",   " ",    "\n", "\r\n", "\r",
+      "\t", "ж",       "😀",   "\xE6", "\xD0", "\0", "\v",   " \n" + std::string(70, ' '),
+      "中", "e\u0301", "\t\t"};
   for (int round = 0; round < 500; ++round) {
     const bool cp1251 = round % 4 == 1;  // windows-1251 bytes: files are not UTF-8
     const bool zeros = round % 5 == 2;
@@ -219,6 +253,37 @@ TEST_F(Places, FirstPlacesOverTheEdgesOfSmallFiles) {
     // Now and then one buffer for all of them, which the fold takes a batch at a time.
     settings.chunk_bytes = round % 4 == 0 ? 0 : 256 + random() % 1024;
     expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
+  }
+}
+
+// Display widths as the table gives them, and display columns of a line cut anywhere (tabs,
+// wide and combining characters) put together piece by piece as in one walk.
+TEST(DisplayColumns, WidthsAndSpansPutTogether) {
+  EXPECT_EQ(display_width(U'a'), 1u);
+  EXPECT_EQ(display_width(U'ж'), 1u);
+  EXPECT_EQ(display_width(U'中'), 2u);
+  EXPECT_EQ(display_width(U'\U0001F600'), 2u);
+  EXPECT_EQ(display_width(U'\u0301'), 0u);
+  EXPECT_EQ(display_width(U'\u200B'), 0u);
+  std::mt19937 random(31);
+  const std::vector<std::string> pieces{"a", "\t", "中", "ж", "e\u0301", "bcdefgh"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string line;
+    while (line.size() < random() % 60) line += pieces[random() % pieces.size()];
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+    DisplaySpan whole_bytes, whole_chars;
+    add_display(whole_bytes, whole_chars, bytes, 0, line.size(), line.size());
+    ASSERT_EQ(whole_chars.apply(0) + 1, display_in(line, line.size(), true)) << line;
+    ASSERT_EQ(whole_bytes.apply(0) + 1, display_in(line, line.size(), false)) << line;
+    // Cut between characters, the spans put one after the other give the whole line's.
+    std::size_t cut = line.empty() ? 0 : random() % line.size();
+    while (cut > 0 && (bytes[cut] & 0xC0) == 0x80) --cut;
+    DisplaySpan a_bytes, a_chars, b_bytes, b_chars;
+    add_display(a_bytes, a_chars, bytes, 0, cut, line.size());
+    add_display(b_bytes, b_chars, bytes, cut, line.size(), line.size());
+    const std::uint64_t start = random() % 20;
+    EXPECT_EQ(a_chars.then(b_chars).apply(start), whole_chars.apply(start)) << line;
+    EXPECT_EQ(a_bytes.then(b_bytes).apply(start), whole_bytes.apply(start)) << line;
   }
 }
 
@@ -409,25 +474,90 @@ TEST(DocumentHits, OccurrencesOfTheRulesThatFire) {
       out.emplace_back(h.id, h.begin, h.end);
     return out;
   };
-  const std::string php = "fopen(1);\nfor  (;;) $_GET;";
+  const std::string php = "<?php fopen(1);\nfor  (;;) $_GET;";
   EXPECT_EQ(hits(php, "a.php"),
-            (Hits{{"W01", 0, 5}, {"W02", 10, 16}, {"W06", 20, 25}, {"W10", 20, 25}}));
-  EXPECT_EQ(hits(php, "A.PHP", 2), (Hits{{"W01", 0, 5}, {"W02", 10, 16}}));
+            (Hits{{"W01", 6, 11}, {"W02", 16, 22}, {"W06", 26, 31}, {"W10", 26, 31}}));
+  EXPECT_EQ(hits(php, "A.PHP", 2), (Hits{{"W01", 6, 11}, {"W02", 16, 22}}));
   // C++: for (without its parenthesis) and fopen are C++ rules too; $_GET is not.
-  EXPECT_EQ(hits(php, "a.cpp"), (Hits{{"C02", 0, 5}, {"C03", 10, 13}}));
-  EXPECT_TRUE(hits(php, "notes.txt").empty());
+  EXPECT_EQ(hits(php, "a.cpp"), (Hits{{"C02", 6, 11}, {"C03", 16, 19}}));
+  EXPECT_TRUE(hits(php.substr(6), "notes.txt").empty());
   EXPECT_EQ(hits("#include fopen", "notes.txt"), (Hits{{"C02", 9, 14}}));
   // A zero byte ends what is searched.
-  EXPECT_TRUE(hits(std::string("x\0fopen", 7), "a.php").empty());
+  EXPECT_TRUE(hits(std::string("<?php x\0fopen", 13), "a.php").empty());
 
   const std::string marked =
-      "fopen(); fopen(); // orven-disable-line W01\n"
+      "<?php fopen(); fopen(); // orven-disable-line W01\n"
       "// orven-disable-next-line all\r\n"
       "fopen();\r"
       "fopen(); if\n";
-  EXPECT_EQ(hits(marked, "a.php"), (Hits{{"W01", 85, 90}, {"W16", 94, 96}}));
-  EXPECT_EQ(hits(marked + "/* orven-disable-file W16 */", "a.php"), (Hits{{"W01", 85, 90}}));
+  EXPECT_EQ(hits(marked, "a.php"), (Hits{{"W01", 91, 96}, {"W16", 100, 102}}));
+  EXPECT_EQ(hits(marked + "/* orven-disable-file W16 */", "a.php"), (Hits{{"W01", 91, 96}}));
   EXPECT_EQ(hits(marked, "a.c").size(), 4u);  // C02 three times and C04: W01 is not C02
+}
+
+// In code, an occurrence counts only where it is code of the kind its keyword must be: not in
+// a comment, a literal or markup text, not inside a longer word, not joined from two words
+// by taking out a blank, and a tag or a header name only where one stands. Each case is
+// (source, name, the occurrences that count as "id:text").
+TEST(DocumentHits, CodeNotCommentsLiteralsOrPartsOfWords) {
+  const auto hits = [](std::string_view text, const char* name) {
+    std::vector<std::string> out;
+    for (const DocumentHit& h : document_hits(text, name)) {
+      out.push_back(h.id + ":" + std::string(text.substr(h.begin, h.end - h.begin)));
+    }
+    return out;
+  };
+  using Want = std::vector<std::string>;
+  EXPECT_EQ(hits("// fopen if\n/* while */ \"return\" 'i' #ifndef X\n"
+                 "if (x) fopen(y); ACCESS_BIT SS_CENTER Create Window CreateWindowEx();\n"
+                 "R\"x(puts)x\" 1'0'0 OFN_ALLOWMULTISELECT for\t(;;) strtolower(s);\n"
+                 "#define S \"a\\\n fopen\"\n",
+                 "win.c"),
+            (Want{"C04:if", "C02:fopen", "C28:SS_", "C10:CreateWindow", "C17:FN_ALLOWMULTISELECT",
+                  "C03:for"}));
+  EXPECT_EQ(
+      hits("<html><body><form><input type=\"text\" value='input'> mail if\n"
+           "<?php // mail ?>\n<?php $mail = 1; mail ($to); # fopen\n"
+           "echo \"$_GET[x] and fopen\"; echo <<<EOT\n  $_POST fopen\n  EOT;\n"
+           "echo <<<'NOW'\n$_REQUEST\nNOW;\n?>\n"
+           "<script>if (a) s = /fopen/.test(s); x = y / fopen / 2; `${mkdir(1)} unlink`</script>"
+           "<!-- chmod --></body>",
+           "page.php"),
+      (Want{"W23:form", "W22:input", "W21:mail", "W06:$_GET", "W10:$_GET", "W06:$_POST",
+            "W10:$_POST", "W16:if", "W01:fopen", "W13:mkdir"}));
+  // JavaScript alone opens the web section; a name of no language is text.
+  EXPECT_EQ(hits("let s = 'fopen'; // mail\nif (re.test(x)) getElementById('a');", "a.js"),
+            (Want{"W16:if", "W24:getElementById"}));
+  EXPECT_EQ(hits("#include <windows.h>\n// ifx", "notes.txt"), (Want{"C04:if"}));
+}
+
+// The lexers' classes of the bytes that keywords of a kind need: a preprocessor line's "#"
+// and the header name of its #include, PHP's open tags, the tags of a page.
+TEST(CodeLexers, DirectivesHeadersTagsAndOpenTags) {
+  const std::string c = "  # include <windows.h>\n#define X <a.h>\n";
+  const std::vector<CodeClass> cc = classify(c, Language::c);
+  EXPECT_EQ(cc[2], CodeClass::directive);
+  EXPECT_EQ(cc[c.find("<windows.h>")], CodeClass::header);
+  EXPECT_EQ(cc[c.find(".h>")], CodeClass::header);
+  EXPECT_EQ(cc[c.find("<a.h>")], CodeClass::code);
+  const std::string php = "<p>x</p><?php if ?><?= $a ?><?xml";
+  const std::vector<CodeClass> pc = classify(php, Language::php);
+  EXPECT_EQ(pc[0], CodeClass::tag);
+  EXPECT_EQ(pc[3], CodeClass::text);
+  EXPECT_EQ(pc[php.find("</p")], CodeClass::tag);
+  EXPECT_EQ(pc[php.find("<?php") + 4], CodeClass::open_tag);
+  EXPECT_EQ(pc[php.find("if")], CodeClass::code);
+  EXPECT_EQ(pc[php.find("$a")], CodeClass::code);
+  EXPECT_NE(pc[php.find("<?xml")], CodeClass::open_tag);
+  // Every keyword of the rules and gates has its kind written down.
+  for (const RuleRef& ref : all_rules()) {
+    for (const std::string_view keyword : ref.rule->keywords) {
+      if (keyword.empty()) continue;
+      EXPECT_TRUE(std::any_of(std::begin(kKeywordKinds), std::end(kKeywordKinds),
+                              [&](const KeywordKindEntry& e) { return e.keyword == keyword; }))
+          << keyword;
+    }
+  }
 }
 
 }  // namespace
