@@ -118,6 +118,8 @@ inline constexpr std::string_view kCliHelp =
     "                              на стандартный вывод или в ФАЙЛ\n"
     "  orven-cli expert ФАЙЛ       экспертный режим: исполняет скрипт ФАЙЛ и дописывает\n"
     "                              по строке на команду в orven_log.txt\n"
+    "  orven-cli lsp               сервер языка (LSP) для редакторов: советы к открытым\n"
+    "                              документам на стандартном вводе и выводе\n"
     "  orven-cli --help            эта справка\n"
     "  orven-cli --version         версия программы\n"
     "\n"
