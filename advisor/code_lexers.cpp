@@ -43,6 +43,12 @@ std::string_view word_before(std::string_view t, std::size_t at) {
   return t.substr(s, at - s);
 }
 
+// The end of a C-style block comment that starts at `at`, or the text's end when unclosed.
+std::size_t block_comment_end(std::string_view t, std::size_t at) {
+  const std::size_t end = t.find("*/", at + 2);
+  return end == npos ? t.size() : end + 2;
+}
+
 // --- C and C++ -------------------------------------------------------------------------
 
 // The end of a quoted literal that starts at `at` (its quote), escapes and line
@@ -72,8 +78,7 @@ void lex_c(std::string_view t, Classes& out) {
       continue;
     }
     if (c == '/' && i + 1 < n && t[i + 1] == '*') {
-      const std::size_t end = t.find("*/", i + 2);
-      const std::size_t j = end == npos ? n : end + 2;
+      const std::size_t j = block_comment_end(t, i);
       fill(out, i, j, CodeClass::comment);
       i = j;
       continue;
@@ -381,8 +386,7 @@ void lex_php_blocks(std::string_view t, Classes& out, std::vector<bool>& php) {
         continue;
       }
       if (c == '/' && j + 1 < n && t[j + 1] == '*') {
-        const std::size_t end = t.find("*/", j + 2);
-        const std::size_t k = end == npos ? n : end + 2;
+        const std::size_t k = block_comment_end(t, j);
         fill(out, j, k, CodeClass::comment);
         j = k;
         continue;

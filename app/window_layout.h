@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -37,6 +38,34 @@ inline constexpr std::array<IntroPlace, 10> kIntroPlaces{{
     {false, 270, 250},
     {false, 300, 360},
 }};
+
+// The introduction as it is read: the title, two paragraphs of four printed lines each, and
+// the question that names the mode list. Each is the run of count lines from first, set
+// kIntroLineStep apart at one x, as kIntroPlaces puts them.
+struct IntroParagraph {
+  std::size_t first;
+  std::size_t count;
+};
+inline constexpr std::array<IntroParagraph, 4> kIntroParagraphs{{{0, 1}, {1, 4}, {5, 4}, {9, 1}}};
+inline constexpr std::size_t kModeListLabel = 3;  // the paragraph that names the mode list
+inline constexpr int kIntroLineStep = 20;
+
+consteval bool paragraphs_cover_the_lines() {
+  std::size_t next = 0;
+  for (const IntroParagraph& p : kIntroParagraphs) {
+    if (p.first != next || p.count == 0) return false;
+    for (std::size_t i = p.first + 1; i < p.first + p.count; ++i) {
+      if (kIntroPlaces[i].x != kIntroPlaces[p.first].x ||
+          kIntroPlaces[i].y != kIntroPlaces[i - 1].y + kIntroLineStep ||
+          kIntroPlaces[i].title != kIntroPlaces[p.first].title) {
+        return false;
+      }
+    }
+    next = p.first + p.count;
+  }
+  return next == kIntroPlaces.size();
+}
+static_assert(paragraphs_cover_the_lines(), "each line in one paragraph, in order, evenly set");
 
 // The child controls, in the order they are created; positions are in client coordinates.
 struct Control {

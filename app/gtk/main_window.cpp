@@ -6,6 +6,7 @@
 
 #include "app/digit_columns.h"
 #include "app/display_text.h"
+#include "app/gtk/accessible.h"
 #include "app/gtk/services.h"
 #include "app/mode_entries.h"
 #include "app/window_layout.h"
@@ -84,16 +85,26 @@ MainWindow::MainWindow() {
   g_signal_connect(panel, "draw", G_CALLBACK(draw_panel), this);
   gtk_fixed_put(GTK_FIXED(fixed), panel, 0, 0);
 
-  for (std::size_t i = 0; i < w::kIntroLines.size(); ++i) {
-    const layout::IntroPlace& place = layout::kIntroPlaces[i];
-    GtkWidget* line = gtk_label_new(app::to_utf8(w::kIntroLines[i]).c_str());
-    add_class(line, place.title ? "orven-title" : "orven-body");
-    gtk_fixed_put(GTK_FIXED(fixed), line, place.x, place.y);
+  // The introduction is read a paragraph at a time, as a paragraph's label each; the lines
+  // stay where they are printed.
+  std::vector<GtkWidget*> paragraphs;
+  for (const layout::IntroParagraph& p : layout::kIntroParagraphs) {
+    const layout::IntroPlace& place = layout::kIntroPlaces[p.first];
+    std::vector<std::string> lines;
+    for (std::size_t i = p.first; i < p.first + p.count; ++i) {
+      lines.push_back(app::to_utf8(w::kIntroLines[i]));
+    }
+    GtkWidget* paragraph = paragraph_new(lines, layout::kIntroLineStep);
+    add_class(paragraph, place.title ? "orven-title" : "orven-body");
+    gtk_fixed_put(GTK_FIXED(fixed), paragraph, place.x, place.y);
+    paragraphs.push_back(paragraph);
   }
 
   next_ = button(fixed, w::kNextButton, layout::kNextButton);
   exit_ = button(fixed, w::kExitButton, layout::kExitButton);
-  modes_ = gtk_combo_box_text_new();
+  modes_ = mode_list_new();
+  // The question is read with the answer.
+  tie_label(paragraphs[layout::kModeListLabel], modes_);
   for (const std::string_view item : w::kModeItems) {
     gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(modes_), app::to_utf8(item).c_str());
   }

@@ -6,7 +6,8 @@
 
 namespace orven::app {
 
-std::string rule_markdown(const texts::Rule& rule) {
+std::string rule_markdown(const RuleRef& ref) {
+  const texts::Rule& rule = *ref.rule;
   std::string out;
   for (const std::string& line : markup_lines(rule.advice)) {
     if (line.find_first_not_of(' ') != std::string::npos) out += line + "\n";

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "texts/rule.h"
+#include "advisor/rule_index.h"
 
 namespace orven::app {
 
-std::string rule_markdown(const texts::Rule& rule);
+std::string rule_markdown(const RuleRef& rule);
 
 }  // namespace orven::app

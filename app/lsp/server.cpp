@@ -46,9 +46,11 @@ constexpr int kSeverityInformation = 3;
 constexpr int kSyncIncremental = 2;
 constexpr std::string_view kSource = "orven";
 
-// The advice of each rule as a diagnostic's message (one line) and as hover's Markdown.
+// The advice of each rule as a diagnostic's message (one line, and that as a JSON string)
+// and as hover's Markdown.
 struct RuleTexts {
   std::string message;
+  std::string message_json;
   std::string markdown;
 };
 
@@ -63,8 +65,9 @@ const std::map<std::string, RuleTexts, std::less<>>& rule_texts() {
         if (!message.empty()) message += ' ';
         message.append(line, from, line.find_last_not_of(' ') + 1 - from);
       }
-      by_id[rule_id(rule.section, rule.index)] = {std::move(message),
-                                                  app::rule_markdown(*rule.rule)};
+      std::string message_json = json(message).dump();
+      by_id[rule_id(rule.section, rule.index)] = {std::move(message), std::move(message_json),
+                                                  app::rule_markdown(rule)};
     }
     return by_id;
   }();
@@ -248,7 +251,10 @@ void Server::settle() {
 void Server::send(const Json& message) {
   // Text that is not UTF-8 cannot reach here (it came through JSON or from the texts), but
   // a dump must never throw.
-  const std::string body = message.dump(-1, ' ', false, json::error_handler_t::replace);
+  send_body(message.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+void Server::send_body(std::string_view body) {
   const std::string whole = framed(body);
   std::lock_guard lock(write_mutex_);
   if (hooks_.write) hooks_.write(whole);
@@ -268,11 +274,45 @@ void Server::reply_error(const Json& id, int code, std::string_view message) {
         {"error", {{"code", code}, {"message", app::to_utf8(message)}}}});
 }
 
-void Server::publish(const std::string& uri, const Json& diagnostics,
-                     std::optional<std::int64_t> version) {
-  json params = {{"uri", uri}, {"diagnostics", diagnostics}};
-  if (version) params["version"] = *version;
-  send({{"jsonrpc", "2.0"}, {"method", "textDocument/publishDiagnostics"}, {"params", params}});
+// The message is written piece by piece around values the library writes (the URI, each
+// rule's message once for all), not built as a json value and dumped: for a document of a
+// thousand diagnostics with their Cyrillic messages that took 5 ms of CPU a publish, five
+// times the scan's own time.
+std::string Server::diagnostics_message(const std::string& uri, std::optional<std::int64_t> version,
+                                        const Text* text,
+                                        const std::vector<DocumentHit>& hits) const {
+  std::string out =
+      R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":)";
+  out += json(uri).dump(-1, ' ', false, json::error_handler_t::replace);
+  out += R"(,"diagnostics":[)";
+  if (text && !hits.empty()) {
+    std::vector<std::size_t> offsets;
+    for (const DocumentHit& hit : hits) {
+      offsets.push_back(hit.begin);
+      offsets.push_back(hit.end);
+    }
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    const std::vector<Position> positions = text->positions_of(offsets, encoding_);
+    const auto position = [&](std::size_t offset) {
+      const Position& p =
+          positions[std::lower_bound(offsets.begin(), offsets.end(), offset) - offsets.begin()];
+      return R"({"line":)" + std::to_string(p.line) + R"(,"character":)" +
+             std::to_string(p.character) + "}";
+    };
+    for (const DocumentHit& hit : hits) {
+      const auto rule = rule_texts().find(hit.id);
+      if (out.back() == '}') out += ',';
+      out += R"({"range":{"start":)" + position(hit.begin) + R"(,"end":)" + position(hit.end) +
+             R"(},"severity":)" + std::to_string(kSeverityInformation) + R"(,"code":)" +
+             json(hit.id).dump() + R"(,"source":")" + std::string(kSource) + R"(","message":)" +
+             (rule == rule_texts().end() ? json(hit.id).dump() : rule->second.message_json) + "}";
+    }
+  }
+  out += "]";
+  if (version) out += R"(,"version":)" + std::to_string(*version);
+  out += "}}";
+  return out;
 }
 
 void Server::receive(const Incoming& incoming) {
@@ -504,7 +544,7 @@ void Server::did_close(const Json& params) {
     if (dirty_set_.erase(uri) != 0) std::erase(dirty_, uri);
     if (dirty_.empty() && !busy_) idle_.notify_all();
   }
-  publish(uri, json::array(), std::nullopt);
+  send_body(diagnostics_message(uri, std::nullopt, nullptr, {}));
 }
 
 // --- Diagnostics ----------------------------------------------------------------------
@@ -519,20 +559,6 @@ std::vector<DocumentHit> Server::hits_of(const Document& document, const Text& t
 Server::Json Server::range_json(const Text& text, std::size_t begin, std::size_t end) const {
   return {{"start", position_json(text.position_of(begin, encoding_))},
           {"end", position_json(text.position_of(end, encoding_))}};
-}
-
-Server::Json Server::diagnostics_of(const Text& text, const std::vector<DocumentHit>& hits) const {
-  json diagnostics = json::array();
-  for (const DocumentHit& hit : hits) {
-    const auto rule = rule_texts().find(hit.id);
-    diagnostics.push_back(
-        {{"range", range_json(text, hit.begin, hit.end)},
-         {"severity", kSeverityInformation},
-         {"code", hit.id},
-         {"source", kSource},
-         {"message", rule == rule_texts().end() ? hit.id : rule->second.message}});
-  }
-  return diagnostics;
 }
 
 void Server::work() {
@@ -550,20 +576,21 @@ void Server::work() {
     busy_ = true;
     const Document snapshot = found->second;
     lock.unlock();
-    std::optional<json> diagnostics;
+    std::optional<std::string> message;
     try {
-      diagnostics = diagnostics_of(*snapshot.text, hits_of(snapshot, *snapshot.text));
+      message = diagnostics_message(uri, snapshot.version, snapshot.text.get(),
+                                    hits_of(snapshot, *snapshot.text));
     } catch (const std::exception&) {
       // Out of memory for this text: its diagnostics wait for the next change.
     }
     lock.lock();
     const auto now = documents_.find(uri);
-    if (!diagnostics || now == documents_.end() || now->second.generation != snapshot.generation) {
+    if (!message || now == documents_.end() || now->second.generation != snapshot.generation) {
       continue;  // closed, or changed meanwhile: the newer text is queued already
     }
     // Published under the lock, so that no close or change can come between the check and
     // the message.
-    publish(uri, *diagnostics, snapshot.version);
+    send_body(*message);
   }
 }
 

@@ -89,9 +89,8 @@ class Server {
 
   void reply(const Json& id, Json result);
   void reply_error(const Json& id, int code, std::string_view message);
-  void publish(const std::string& uri, const Json& diagnostics,
-               std::optional<std::int64_t> version);
   void send(const Json& message);
+  void send_body(std::string_view body);
   void note(std::string_view text);
 
   // The open document of a uri, read on the thread that calls receive() (the only one that
@@ -99,7 +98,9 @@ class Server {
   const Document* document(const Json& params) const;
   bool ignored(const Document& document) const;
   std::vector<DocumentHit> hits_of(const Document& document, const Text& text) const;
-  Json diagnostics_of(const Text& text, const std::vector<DocumentHit>& hits) const;
+  // publishDiagnostics for the hits in a text (none: an empty list).
+  std::string diagnostics_message(const std::string& uri, std::optional<std::int64_t> version,
+                                  const Text* text, const std::vector<DocumentHit>& hits) const;
   Json range_json(const Text& text, std::size_t begin, std::size_t end) const;
 
   void work();

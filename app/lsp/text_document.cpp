@@ -35,45 +35,64 @@ Step step_at(std::string_view text, std::size_t i, std::size_t end) {
 
 }  // namespace
 
-Text::Text(std::string bytes) : bytes_(std::move(bytes)) {
-  starts_.push_back(0);
+// A line ends at a LF, or at a CR that no LF follows: the break of a CR LF is its LF.
+bool Text::is_break(std::size_t i) const {
+  return bytes_[i] == '\n' ||
+         (bytes_[i] == '\r' && (i + 1 == bytes_.size() || bytes_[i + 1] != '\n'));
+}
+
+std::uint64_t Text::breaks_in(std::size_t from, std::size_t to) const {
   const char* data = bytes_.data();
+  // Counting LFs vectorises; CRs are rare, and looked at only where there are any.
+  std::uint64_t n = static_cast<std::uint64_t>(std::count(data + from, data + to, '\n'));
+  for (const char* cr = data + from; (cr = static_cast<const char*>(std::memchr(
+                                          cr, '\r', static_cast<std::size_t>(data + to - cr))));
+       ++cr) {
+    if (is_break(static_cast<std::size_t>(cr - data))) ++n;
+  }
+  return n;
+}
+
+Text::Text(std::string bytes) : bytes_(std::move(bytes)) {
   const std::size_t size = bytes_.size();
-  // Most texts have no CR at all: then memchr finds the line feeds, several bytes a step.
-  if (std::memchr(data, '\r', size) == nullptr) {
-    for (const char* at = data; (at = static_cast<const char*>(std::memchr(
-                                     at, '\n', static_cast<std::size_t>(data + size - at))));) {
-      ++at;
-      starts_.push_back(static_cast<std::size_t>(at - data));
-    }
-    return;
+  breaks_before_.reserve(size / kIndexBlock + 1);
+  for (std::size_t block = 0; block <= size; block += kIndexBlock) {
+    breaks_before_.push_back(breaks_);
+    breaks_ += breaks_in(block, std::min(size, block + kIndexBlock));
   }
-  for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == '\n') {
-      starts_.push_back(i + 1);
-    } else if (data[i] == '\r') {
-      if (i + 1 < size && data[i + 1] == '\n') ++i;
-      starts_.push_back(i + 1);
-    }
+}
+
+std::size_t Text::line_start(std::uint64_t line) const {
+  if (line == 0) return 0;
+  // The block that holds the line-th break, then the break itself within it.
+  const auto after = std::lower_bound(breaks_before_.begin(), breaks_before_.end(), line);
+  const std::size_t block = static_cast<std::size_t>(after - breaks_before_.begin()) - 1;
+  std::uint64_t left = line - breaks_before_[block];
+  for (std::size_t i = block * kIndexBlock; i < bytes_.size(); ++i) {
+    if (is_break(i) && --left == 0) return i + 1;
   }
+  return bytes_.size();
 }
 
 std::size_t Text::line_end(std::uint64_t line) const {
-  if (line + 1 >= starts_.size()) return bytes_.size();
-  std::size_t end = starts_[line + 1] - 1;
-  if (bytes_[end] == '\n' && end > starts_[line] && bytes_[end - 1] == '\r') --end;
-  return end;
+  return end_from(line_start(line));
+}
+
+std::size_t Text::end_from(std::size_t start) const {
+  const std::size_t end = bytes_.find_first_of("\r\n", start);
+  return end == std::string::npos ? bytes_.size() : end;
 }
 
 std::uint64_t Text::line_of(std::size_t offset) const {
-  return static_cast<std::uint64_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
-                                    starts_.begin() - 1);
+  offset = std::min(offset, bytes_.size());
+  const std::size_t block = offset / kIndexBlock;
+  return breaks_before_[block] + breaks_in(block * kIndexBlock, offset);
 }
 
 std::size_t Text::offset_of(Position position, Encoding encoding) const {
-  if (position.line >= starts_.size()) return bytes_.size();
-  const std::size_t start = starts_[position.line];
-  const std::size_t end = line_end(position.line);
+  if (position.line > breaks_) return bytes_.size();
+  const std::size_t start = line_start(position.line);
+  const std::size_t end = end_from(start);
   if (encoding == Encoding::utf8) {
     // A byte offset inside a character means the character's start.
     std::size_t at =
@@ -93,18 +112,41 @@ std::size_t Text::offset_of(Position position, Encoding encoding) const {
   return at;
 }
 
-Position Text::position_of(std::size_t offset, Encoding encoding) const {
-  offset = std::min(offset, bytes_.size());
-  const std::uint64_t line = line_of(offset);
-  const std::size_t start = starts_[line];
-  if (encoding == Encoding::utf8) return {line, offset - start};
+std::uint64_t Text::units(std::size_t start, std::size_t offset, Encoding encoding) const {
+  if (encoding == Encoding::utf8) return offset - start;
   std::uint64_t units = 0;
   for (std::size_t at = start; at < offset;) {
     const Step step = step_at(bytes_, at, bytes_.size());
     units += step.units;
     at += step.bytes;
   }
-  return {line, units};
+  return units;
+}
+
+Position Text::position_of(std::size_t offset, Encoding encoding) const {
+  offset = std::min(offset, bytes_.size());
+  const std::uint64_t line = line_of(offset);
+  return {line, units(line_start(line), offset, encoding)};
+}
+
+std::vector<Position> Text::positions_of(std::span<const std::size_t> ascending,
+                                         Encoding encoding) const {
+  std::vector<Position> out;
+  out.reserve(ascending.size());
+  std::size_t at = 0;
+  std::uint64_t line = 0;
+  std::size_t start = 0;
+  for (std::size_t offset : ascending) {
+    offset = std::clamp(offset, at, bytes_.size());
+    if (const std::uint64_t breaks = breaks_in(at, offset); breaks > 0) {
+      line += breaks;
+      start = offset;
+      while (!is_break(start - 1)) --start;
+    }
+    at = offset;
+    out.push_back({line, units(start, offset, encoding)});
+  }
+  return out;
 }
 
 Text changed(const Text& text, std::span<const TextChange> changes, Encoding encoding) {

@@ -1,5 +1,5 @@
-// An open document's text as the language server holds it: its UTF-8 bytes with the offsets
-// where its lines start, and the protocol's positions over it. A position is a line (lines
+// An open document's text as the language server holds it: its UTF-8 bytes with a sparse
+// index of its lines, and the protocol's positions over it. A position is a line (lines
 // end at CR LF, LF or CR) and a character within it, counted in UTF-16 code units unless the
 // client and the server agreed on UTF-8 (bytes). A text is never changed in place: a change
 // makes a new one, so the diagnostics worker can go on reading the old.
@@ -32,7 +32,7 @@ class Text {
   explicit Text(std::string bytes);
 
   const std::string& bytes() const { return bytes_; }
-  std::size_t line_count() const { return starts_.size(); }
+  std::uint64_t line_count() const { return breaks_ + 1; }
 
   // The byte offset of a position. A character past its line's end means the line's end, a
   // line past the last the text's end; a character inside a character that takes two
@@ -40,14 +40,30 @@ class Text {
   std::size_t offset_of(Position position, Encoding encoding) const;
   // The position of a byte offset (the text's end for one past it).
   Position position_of(std::size_t offset, Encoding encoding) const;
+  // The positions of offsets given in ascending order, each walked to from the one before:
+  // one pass over the text for all of them.
+  std::vector<Position> positions_of(std::span<const std::size_t> ascending,
+                                     Encoding encoding) const;
   // The line of a byte offset, and the offsets where a line starts and where its break is.
   std::uint64_t line_of(std::size_t offset) const;
-  std::size_t line_start(std::uint64_t line) const { return starts_[line]; }
+  std::size_t line_start(std::uint64_t line) const;
   std::size_t line_end(std::uint64_t line) const;
 
  private:
   std::string bytes_;
-  std::vector<std::size_t> starts_;  // of each line; the first is 0
+  // The line breaks before each block of kIndexBlock bytes: memory a small part of the
+  // text's, even for a text of nothing but line breaks, and any line found by reading at
+  // most one block.
+  static constexpr std::size_t kIndexBlock = 1024;
+  std::vector<std::uint64_t> breaks_before_;
+  std::uint64_t breaks_ = 0;
+  bool is_break(std::size_t i) const;
+  // The characters from `start` to `offset` on one line, in the encoding's units.
+  std::uint64_t units(std::size_t start, std::size_t offset, Encoding encoding) const;
+  // The end of the line that starts at `start`: its break, or the text's end.
+  std::size_t end_from(std::size_t start) const;
+  // The line breaks that end in [from, to) (a CR LF ends at its LF).
+  std::uint64_t breaks_in(std::size_t from, std::size_t to) const;
 };
 
 // One entry of a didChange: a range and its new text, or (no range) the whole new text.

@@ -40,6 +40,26 @@ constexpr std::array<ChildControl, 3> kControls{{
     {L"combobox", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, layout::kModeList, {}},
 }};
 
+// The introduction as a screen reader reads it: one static text per paragraph (the title,
+// two paragraphs, the question), in the order read, each drawing its lines as the paint
+// draws them beneath it, so that nothing moves by a pixel. The title and the paragraphs come
+// first and are owner-drawn (their lines stand further apart than a static text sets them);
+// the question is a plain one-line static text in the body font just before the mode list,
+// the label that, by the system's convention, names the control after it. None is a tab
+// stop: Tab goes round the three controls alone.
+constexpr int kFirstParagraphId = 4;
+constexpr int kParagraphs = static_cast<int>(layout::kIntroParagraphs.size());
+constexpr int kQuestionId = kFirstParagraphId + static_cast<int>(layout::kModeListLabel);
+// Where each paragraph's static text is created: before the control of this id.
+constexpr int paragraph_before(std::size_t paragraph) {
+  return paragraph == layout::kModeListLabel ? layout::kModeList.id : layout::kNextButton.id;
+}
+
+// The children that hold a font of their own for the window's life: the three controls
+// (the control font), then the question (the body font).
+constexpr std::array<int, 4> kFontedIds{layout::kNextButton.id, layout::kExitButton.id,
+                                        layout::kModeList.id, kQuestionId};
+
 // The panel: its colour, and a rectangle whose left and top edges lie outside the client
 // area, so that its frame (the default pen at 96 DPI) leaves only the black line at x = 239
 // visible.
@@ -64,23 +84,97 @@ HFONT make_font(const layout::FontSpec& font, BYTE charset, int dpi) {
                      DEFAULT_PITCH | FF_DONTCARE, wide(font.face).c_str());
 }
 
-// Places the controls and gives each a font of its own for dpi; the fonts they had before
-// are deleted once replaced.
-void lay_out_controls(HWND window, int dpi) {
-  for (const ChildControl& child : kControls) {
-    const layout::Control c = scaled(child.control, dpi);
-    const HWND control = GetDlgItem(window, c.id);
-    MoveWindow(control, c.x, c.y, c.width, c.height, TRUE);
-    const auto previous = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-    const HFONT font = make_font(layout::kControlFont, ANSI_CHARSET, dpi);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    if (previous != nullptr) DeleteObject(previous);
-  }
-}
-
 void text_out(HDC dc, int x, int y, std::string_view cp1251) {
   const std::wstring text = wide(cp1251);
   TextOutW(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+}
+
+// Introduction line i at its place, less the top-left corner of what dc draws on.
+void intro_line_out(HDC dc, std::size_t i, int dpi, POINT origin) {
+  const layout::IntroPlace& place = layout::kIntroPlaces[i];
+  text_out(dc, scaled(place.x, dpi) - origin.x, scaled(place.y, dpi) - origin.y,
+           window_texts::kIntroLines[i]);
+}
+
+// A paragraph's static text: from its first line's top-left corner to the client area's
+// right edge and its last line's foot.
+RECT paragraph_rectangle(HWND window, const layout::IntroParagraph& paragraph, int dpi) {
+  const layout::IntroPlace& first = layout::kIntroPlaces[paragraph.first];
+  const layout::IntroPlace& last = layout::kIntroPlaces[paragraph.first + paragraph.count - 1];
+  const int height = (first.title ? layout::kTitleFont : layout::kBodyFont).height;
+  RECT client{};
+  GetClientRect(window, &client);
+  return {scaled(first.x, dpi), scaled(first.y, dpi), client.right,
+          scaled(last.y, dpi) + scaled(height, dpi)};
+}
+
+std::wstring paragraph_text(const layout::IntroParagraph& paragraph) {
+  std::wstring text;
+  for (std::size_t i = paragraph.first; i < paragraph.first + paragraph.count; ++i) {
+    if (i != paragraph.first) text += L"\r\n";
+    text += wide(window_texts::kIntroLines[i]);
+  }
+  return text;
+}
+
+HWND create_paragraph(HINSTANCE instance, HWND window, std::size_t paragraph, int dpi) {
+  const RECT r = paragraph_rectangle(window, layout::kIntroParagraphs[paragraph], dpi);
+  const DWORD type = paragraph == layout::kModeListLabel ? SS_SIMPLE : SS_OWNERDRAW;
+  return CreateWindowExW(
+      0, L"static", paragraph_text(layout::kIntroParagraphs[paragraph]).c_str(),
+      WS_CHILD | WS_VISIBLE | type | SS_NOPREFIX, r.left, r.top, r.right - r.left, r.bottom - r.top,
+      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstParagraphId + paragraph)),
+      instance, nullptr);
+}
+
+// Gives child id its font for dpi; the font it had before is deleted once replaced.
+void give_font(HWND window, int id, int dpi) {
+  const HWND child = GetDlgItem(window, id);
+  const auto previous = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
+  const HFONT font = id == kQuestionId ? make_font(layout::kBodyFont, RUSSIAN_CHARSET, dpi)
+                                       : make_font(layout::kControlFont, ANSI_CHARSET, dpi);
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (previous != nullptr) DeleteObject(previous);
+}
+
+// Places the controls and the paragraphs' static texts for dpi, with their fonts.
+void lay_out_controls(HWND window, int dpi) {
+  for (const ChildControl& child : kControls) {
+    const layout::Control c = scaled(child.control, dpi);
+    MoveWindow(GetDlgItem(window, c.id), c.x, c.y, c.width, c.height, TRUE);
+  }
+  for (int p = 0; p < kParagraphs; ++p) {
+    const RECT r = paragraph_rectangle(window, layout::kIntroParagraphs[p], dpi);
+    MoveWindow(GetDlgItem(window, kFirstParagraphId + p), r.left, r.top, r.right - r.left,
+               r.bottom - r.top, TRUE);
+  }
+  for (const int id : kFontedIds) give_font(window, id, dpi);
+}
+
+// WM_DRAWITEM of a paragraph's static text: white, and its lines as the paint draws them
+// (its font, black on opaque white), whatever colours the static text's context was given.
+void draw_paragraph(const DRAWITEMSTRUCT& item) {
+  const int dpi = window_dpi_now;
+  const layout::IntroParagraph& paragraph =
+      layout::kIntroParagraphs[static_cast<std::size_t>(item.CtlID) - kFirstParagraphId];
+  RECT at{};
+  GetWindowRect(item.hwndItem, &at);
+  MapWindowPoints(nullptr, GetParent(item.hwndItem), reinterpret_cast<POINT*>(&at), 2);
+  const HDC dc = item.hDC;
+  const int saved = SaveDC(dc);
+  FillRect(dc, &item.rcItem, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  const bool title = layout::kIntroPlaces[paragraph.first].title;
+  const HFONT font =
+      make_font(title ? layout::kTitleFont : layout::kBodyFont, RUSSIAN_CHARSET, dpi);
+  SelectObject(dc, font);
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, RGB(255, 255, 255));
+  SetBkMode(dc, OPAQUE);
+  for (std::size_t i = paragraph.first; i < paragraph.first + paragraph.count; ++i) {
+    intro_line_out(dc, i, dpi, {at.left, at.top});
+  }
+  RestoreDC(dc, saved);
+  DeleteObject(font);
 }
 
 void paint(HWND window) {
@@ -115,7 +209,7 @@ void paint(HWND window) {
       body = make_font(layout::kBodyFont, RUSSIAN_CHARSET, dpi);
       SelectObject(dc, body);
     }
-    text_out(dc, scaled(place.x, dpi), scaled(place.y, dpi), window_texts::kIntroLines[i]);
+    intro_line_out(dc, i, dpi, {0, 0});
   }
 
   // The digit columns, white on the panel colour in the body font; a fresh seed from the
@@ -207,19 +301,22 @@ HWND create_main_window(HINSTANCE instance) {
     SetWindowPos(window, nullptr, 0, 0, scaled(kWindowWidth, window_dpi_now),
                  scaled(kWindowHeight, window_dpi_now), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  std::size_t paragraph = 0;
   for (const ChildControl& child : kControls) {
+    for (; paragraph < layout::kIntroParagraphs.size() &&
+           paragraph_before(paragraph) == child.control.id;
+         ++paragraph) {
+      create_paragraph(instance, window, paragraph, window_dpi_now);
+    }
     const layout::Control c = scaled(child.control, window_dpi_now);
     const HWND handle = CreateWindowExW(
         0, child.window_class, wide(child.text).c_str(), child.style, c.x, c.y, c.width, c.height,
         window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     if (c.id == layout::kModeList.id) mode_list = handle;
   }
-  // Each control gets a font of its own, kept for the life of the window (or until the
-  // window moves to another DPI).
-  for (const ChildControl& child : kControls) {
-    const HFONT font = make_font(layout::kControlFont, ANSI_CHARSET, window_dpi_now);
-    SendDlgItemMessageW(window, child.control.id, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  }
+  // Each control, and the question, gets a font of its own, kept for the life of the window
+  // (or until the window moves to another DPI).
+  for (const int id : kFontedIds) give_font(window, id, window_dpi_now);
   for (const std::string_view item : window_texts::kModeItems) {
     SendMessageW(mode_list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
   }
@@ -250,6 +347,24 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_DPICHANGED:
       change_dpi(window, HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
+    case WM_CTLCOLORSTATIC:
+      // The question: black on white, as the paint draws it.
+      if (reinterpret_cast<HWND>(lparam) == GetDlgItem(window, kQuestionId)) {
+        const auto dc = reinterpret_cast<HDC>(wparam);
+        SetTextColor(dc, RGB(0, 0, 0));
+        SetBkColor(dc, RGB(255, 255, 255));
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+      }
+      return DefWindowProcW(window, message, wparam, lparam);
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      if (item->CtlType != ODT_STATIC || item->CtlID < kFirstParagraphId ||
+          item->CtlID >= kFirstParagraphId + kParagraphs) {
+        return DefWindowProcW(window, message, wparam, lparam);
+      }
+      draw_paragraph(*item);
+      return TRUE;
+    }
     // The keyboard of a dialog (IsDialogMessage in the message loop): Return presses the
     // default button, "Далее", where the focus is not on a button; Escape sends IDCANCEL,
     // which is "Выход"'s id.
@@ -282,9 +397,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_DESTROY:
       DragAcceptFiles(window, FALSE);
       // Controls never free the fonts they are given; hidden by now, they draw no more.
-      for (const ChildControl& child : kControls) {
-        DeleteObject(reinterpret_cast<HFONT>(
-            SendDlgItemMessageW(window, child.control.id, WM_GETFONT, 0, 0)));
+      for (const int id : kFontedIds) {
+        DeleteObject(reinterpret_cast<HFONT>(SendDlgItemMessageW(window, id, WM_GETFONT, 0, 0)));
       }
       PostQuitMessage(0);
       return 0;

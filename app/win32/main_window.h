@@ -1,9 +1,11 @@
 // The main window of orven.exe: the window class "vrx27", the fixed-size window with its
 // two buttons and mode list, the painting of the panel, introduction and digit columns, and
 // the command handler that performs a run; runs on dropped files and on the command line's;
-// the keyboard of a dialog; the layout scaled to the DPI of the window's monitor. The window
-// owns the three control fonts; every font, pen and brush of a paint lives only within that
-// paint.
+// the keyboard of a dialog, with the focus on the mode list when the window opens; the
+// introduction as static texts a screen reader reads, one per paragraph, the question naming
+// the mode list; the layout scaled to the DPI of the window's monitor. The window owns the
+// three control fonts and the question's; every font, pen and brush of a paint lives only
+// within that paint.
 #pragma once
 
 #include <windows.h>

@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "advisor/code_lexers.h"
@@ -23,6 +24,7 @@
 #include "advisor/keyword_kinds.h"
 #include "advisor/keyword_scan.h"
 #include "advisor/places.h"
+#include "advisor/rule_index.h"
 #include "advisor/suppression.h"
 #include "training_fixture.h"
 
@@ -432,6 +434,40 @@ TEST_F(Places, StandardInputIsOneFileOfItsName) {
     EXPECT_EQ(f.findings[0].hit->count, 2u);  // and once in b.php, not again from a second "-"
   }
 }
+
+// Standard input that is a pipe, longer than a chunk and written while it is read: all of
+// it is read to its end, as one file, and a keyword across the edge of two reads is found.
+TEST_F(Places, StandardInputFromAPipeIsReadToItsEnd) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const std::string typed = std::string(300000, ' ') + "fop" + std::string(70000, '\n') + "en";
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < typed.size();) {
+      const ssize_t n =
+          write(ends[1], typed.data() + at, std::min<std::size_t>(4096, typed.size() - at));
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    close(ends[1]);
+  });
+  const int saved = dup(0);
+  dup2(ends[0], 0);
+  close(ends[0]);
+  ScanSettings settings;
+  settings.dash_is_stdin = true;
+  settings.chunk_bytes = 65536;
+  workspace_ = create_workspace();
+  write_bytes("gate.php", "<?php");
+  const Findings f = find_advice(*workspace_, std::vector<fs::path>{"gate.php", "-"}, settings);
+  writer.join();
+  dup2(saved, 0);
+  close(saved);
+  ASSERT_EQ(f.outcome.status, ModeOutcome::Status::ok);
+  ASSERT_FALSE(f.findings.empty());
+  EXPECT_EQ(f.findings[0].id, "W01");
+  EXPECT_EQ(f.findings[0].hit->first.file, "-");
+  EXPECT_EQ(f.findings[0].hit->last.line, 70001u);
+}
 #endif
 
 // The markers as they are read on a raw line: each scope, lists with commas and blanks, "all",
@@ -557,6 +593,83 @@ TEST(CodeLexers, DirectivesHeadersTagsAndOpenTags) {
                               [&](const KeywordKindEntry& e) { return e.keyword == keyword; }))
           << keyword;
     }
+  }
+}
+
+// The lexers on what is hard to tell: JavaScript's slash as a regular expression or a
+// division, templates nested in templates, PHP's heredoc label only where it ends a line's
+// first word and "?>" ending PHP in a line comment, C's raw strings with a delimiter, a line
+// comment continued by a backslash, and character prefixes.
+TEST(CodeLexers, WhatIsHardToTell) {
+  const auto classes_of = [](std::string_view text, Language language, std::string_view what,
+                             std::size_t nth = 0) {
+    std::size_t at = text.find(what);
+    while (nth-- > 0) at = text.find(what, at + 1);
+    return classify(text, language)[at];
+  };
+  const std::string js =
+      "a = b / c / d; r = /x\\/[/]y/g.test(s); return /z/; f(`${`${q}` + w}` + v); e = (1) / g;";
+  EXPECT_EQ(classes_of(js, Language::javascript, "c"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "y/g"), CodeClass::literal);
+  EXPECT_EQ(classes_of(js, Language::javascript, "z"), CodeClass::literal);
+  EXPECT_EQ(classes_of(js, Language::javascript, "q"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "w"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "v"), CodeClass::code);
+  EXPECT_EQ(classes_of(js, Language::javascript, "g;"), CodeClass::code);
+
+  const std::string php =
+      "<?php $a = <<<END\nx END y\n  ENDING\n  END;\n$b; // c ?>d<?php /* ?> */ $e ?>";
+  EXPECT_EQ(classes_of(php, Language::php, "ENDING"), CodeClass::literal);
+  EXPECT_EQ(classes_of(php, Language::php, "$b"), CodeClass::code);
+  EXPECT_EQ(classes_of(php, Language::php, "d<"), CodeClass::text);
+  EXPECT_EQ(classes_of(php, Language::php, "$e"), CodeClass::code);
+
+  const std::string c = "s = R\"xy(a)\" b)xy\"; t; // c \\\n d\ne = u8'f' + L\"g\" + h;";
+  EXPECT_EQ(classes_of(c, Language::c, "b)"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "t;"), CodeClass::code);
+  EXPECT_EQ(classes_of(c, Language::c, " d"), CodeClass::comment);
+  EXPECT_EQ(classes_of(c, Language::c, "e ="), CodeClass::code);
+  EXPECT_EQ(classes_of(c, Language::c, "f"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "g"), CodeClass::literal);
+  EXPECT_EQ(classes_of(c, Language::c, "h"), CodeClass::code);
+}
+
+// The numbered list of the rules: every id read back to its number, the ids that are not
+// rules refused, and each keyword of the set firing the rules that name it, in order.
+TEST(RuleIndex, IdsNumbersAndKeywords) {
+  for (const RuleRef& ref : all_rules()) {
+    EXPECT_EQ(rule_number(rule_id(ref.section, ref.index)), ref.number);
+  }
+  for (const std::string_view id : {"W00", "W29", "C41", "X01", "W1", "w01", "W011"}) {
+    EXPECT_FALSE(rule_number(id).has_value()) << id;
+  }
+  const KeywordSet& keywords = advisor_keywords();
+  const auto rules = rules_by_keyword(keywords);
+  EXPECT_EQ(rules[keywords.index_of("$_GET")], (std::vector<std::size_t>{5, 9}));
+  EXPECT_EQ(rules[keywords.index_of("fopen")], (std::vector<std::size_t>{0, kWebRuleCount + 1}));
+  EXPECT_EQ(rules[keywords.index_of("eval (")], (std::vector<std::size_t>{19}));
+  EXPECT_TRUE(rules[keywords.index_of("<?php")].empty());
+}
+
+// A file of no language: its document hits are the text-mode findings of a run over that
+// file alone, rule for rule, each rule's first hit where the findings place it.
+TEST_F(Places, DocumentHitsOfATextFileAgreeWithTheFindings) {
+  const std::string text =
+      "#include <windows.h>\n<?php fopen(x);\tfor ( ; ; ) if\r\nMessage Box(); printf sprintf";
+  write_bytes("notes.txt", text);
+  workspace_ = create_workspace();
+  const Findings f = find_advice(*workspace_, std::vector<fs::path>{"notes.txt"});
+  const std::vector<DocumentHit> hits = document_hits(text, "notes.txt");
+  for (const Finding& finding : f.findings) {
+    if (!finding.hit) continue;
+    SCOPED_TRACE(finding.id);
+    const auto first = std::find_if(hits.begin(), hits.end(),
+                                    [&](const DocumentHit& h) { return h.id == finding.id; });
+    ASSERT_NE(first, hits.end());
+    const std::string_view before = std::string_view(text).substr(0, first->begin);
+    const std::size_t line_start = before.find_last_of("\r\n") + 1;
+    EXPECT_EQ(std::count(before.begin(), before.end(), '\n') + 1, finding.hit->first.line);
+    EXPECT_EQ(first->begin - line_start + 1, finding.hit->first.column);
   }
 }
 

@@ -10,7 +10,8 @@
 # the keyboard alone; a screen reader alone (AT-SPI: the tree, every query within a second
 # before, during and after the dialog and the message, the buttons activated through it);
 # files named on the command line; files and folders dropped from a drag source (XDND);
-# GDK_SCALE=2; and, when weston is there, the screen reader's pass again on headless Wayland.
+# GDK_SCALE=2; and, when weston is there, the screen reader's pass again on headless Wayland
+# and, for the keys, on a Weston shown in a window of the X server.
 #
 # usage: run.sh ORVEN ORVEN_CLI SOURCE_ROOT ARTIFACT_DIR
 set -uo pipefail
@@ -27,15 +28,15 @@ cli=$(realpath "$2")
 source_root=$(realpath "$3")
 artifacts=$(realpath "$4")
 
-for tool in Xvfb xdotool xwininfo xprop import convert openbox dbus-daemon; do
+for tool in Xvfb xdotool xwininfo xprop import convert openbox dbus-daemon weston; do
   if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed"
-    exit 77
+    echo "FAIL: $tool is not installed (scripts/install-deps.sh test installs it)"
+    exit 1
   fi
 done
 if ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
-  echo "SKIP: python3-pyatspi is not installed"
-  exit 77
+  echo "FAIL: python3-pyatspi is not installed (scripts/install-deps.sh test installs it)"
+  exit 1
 fi
 
 # What the dialog must show, from the texts the program shows it with.
@@ -54,10 +55,14 @@ bus_pid=""
 atspi_pid=""
 wm_pid=""
 weston_pid=""
+weston_x11_pid=""
+listener_pid=""
 cleanup() {
   [ -n "$orven_pid" ] && kill "$orven_pid" 2>/dev/null
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$weston_pid" ] && kill "$weston_pid" 2>/dev/null
+  [ -n "$weston_x11_pid" ] && kill "$weston_x11_pid" 2>/dev/null
+  [ -n "$listener_pid" ] && kill "$listener_pid" 2>/dev/null
   [ -n "$atspi_pid" ] && kill "$atspi_pid" 2>/dev/null
   [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -455,23 +460,45 @@ keyboard_pass() {
   echo "pass $pass: ok"
 }
 
-# A screen reader alone: the tree as AT-SPI shows it, and every query answered within a
-# second before, during and after the dialog and the message; «Далее», the dialog's Cancel,
-# the message's OK and «Выход» activated through AT-SPI. $1 names the pass; the window is
-# started with the environment after it.
+# A screen reader alone: the tree as AT-SPI shows it (the introduction a paragraph per
+# label), the mode list named by its question both ways and its focus as the buttons report
+# theirs, and every query answered within a second before, during and after the dialog and
+# the message; «Далее», the dialog's Cancel, the message's OK and «Выход» activated through
+# AT-SPI. Where there is a keyboard, the list has the focus when the window opens, Tab
+# takes it to «Выход» and Shift+Tab back, and a screen reader is told each time. $1 names
+# the pass, $2 where the keys go: x11 (the main window), weston (the nested Weston's window
+# $weston_x11_window) or none (headless Weston has no seat, so nothing has the focus); the
+# window is started with the environment after them.
 screen_reader_pass() {
   pass=$1
-  shift
+  local keys=$2
+  shift 2
   export HOME="$work/home-$pass"
   mkdir -p "$HOME" "$work/$pass"
   step="$pass: tree"
+  local events="$work/$pass-focus-events"
+  if [ "$keys" != none ]; then
+    : >"$events"
+    /usr/bin/python3 "$source_root/tests/e2e-gtk/atspi.py" orven focus-events 120 >"$events" 2>&1 &
+    listener_pid=$!
+    listening() { grep -qx listening "$events"; }
+    wait_until 10 listening || fail "the focus listener did not start: $(cat "$events")"
+  fi
   (cd "$work/$pass" && exec env "$@" "$orven") &
   orven_pid=$!
   wait_until 20 atspi walk >/dev/null 2>&1 || fail "AT-SPI shows no window of orven"
-  local want
+  local want lines=() item question
+  mapfile -t lines < <(sed -n '/kIntroLines{/,/};/s/^ *"\(.*\)"_cp,$/\1/p' "$source_root"/texts/window.h)
+  [ ${#lines[@]} -eq 10 ] || fail "ten introduction lines expected in texts/window.h"
+  item=$(sed -n '/kModeItems{/,/};/s/^ *"\(.*\)"_cp,$/\1/p' "$source_root"/texts/window.h | head -n1)
+  question=${lines[9]}
+  paragraph() { local IFS='|'; echo "label: $*" | sed 's/|/\\n/g'; }
   want=$({
     echo "$caption"
-    cat "$source_root"/texts/window.h | sed -n '/kIntroLines{/,/};/s/^ *"\(.*\)"_cp,$/label: \1/p'
+    echo "label: ${lines[0]}"
+    paragraph "${lines[@]:1:4}"
+    paragraph "${lines[@]:5:4}"
+    echo "label: $question"
     echo "button: Далее"
     echo "button: Выход"
     echo "combo: $(sed -n '/kModeItems{/,/};/s/^ *"\(.*\)"_cp,$/\1/p' "$source_root"/texts/window.h | paste -sd'|')"
@@ -480,6 +507,50 @@ screen_reader_pass() {
   # are the toolkit's, not the window's.
   shown_tree() { atspi walk | grep -vxF -e "label: $caption" -e "label: " -e "button: Close" | sort; }
   [ "$(shown_tree)" = "$want" ] || fail "AT-SPI shows: $(atspi walk | tr '\n' '|')"
+
+  # The controls' focus states (which one holds the focus: $1) and the question's ties.
+  focus_want() {
+    local combo="focusable" leave="focusable"
+    [ "$1" = list ] && combo="focusable; focused"
+    [ "$1" = exit ] && leave="focusable; focused"
+    printf '%s\n' "label $question: label for $item" "button Далее: focusable" \
+      "button Выход: $leave" "combo $item: $combo; labelled by $question"
+  }
+  focus_is() { [ "$(atspi focus | grep -v '^button Close:')" = "$(focus_want "$1")" ]; }
+  step="$pass: focus"
+  case $keys in
+    x11)
+      find_main || fail "no main window"
+      xdotool windowfocus --sync "$main"
+      press() { xdotool key --clearmodifiers "$1"; }
+      ;;
+    weston)
+      xdotool windowfocus --sync "$weston_x11_window"
+      press() { xdotool key --clearmodifiers "$1"; }
+      ;;
+  esac
+  if [ "$keys" = none ]; then
+    focus_is none || fail "without a keyboard: $(atspi focus | tr '\n' '|')"
+  else
+    wait_until 10 focus_is list || fail "at the start: $(atspi focus | tr '\n' '|')"
+    press Tab
+    wait_until 10 focus_is exit || fail "after Tab: $(atspi focus | tr '\n' '|')"
+    press shift+Tab
+    wait_until 10 focus_is list || fail "after Shift+Tab: $(atspi focus | tr '\n' '|')"
+    # Told: the list on opening, «Выход», the list again (GTK tells of the button inside the
+    # list as well, as it does for every combo box).
+    local told
+    told_all() {
+      told=$(grep -xF -e "combo box $item" -e "push button Выход" "$events" | uniq | paste -sd'|')
+      [ "$told" = "combo box $item|push button Выход|combo box $item" ]
+    }
+    wait_until 10 told_all || fail "a screen reader was told of the focus: $(paste -sd'|' "$events")"
+    kill "$listener_pid" 2>/dev/null
+    wait "$listener_pid" 2>/dev/null
+    listener_pid=""
+  fi
+  echo "pass $pass: tree, focus ($keys) and the question's ties ok"
+
   step="$pass: dialog"
   atspi press "Далее" || fail "AT-SPI could not press «Далее»"
   wait_until 20 atspi dialog >/dev/null || fail "no dialog after «Далее» through AT-SPI"
@@ -621,7 +692,7 @@ scale_pass() {
 
 session mouse "$work/home-mouse" none
 keyboard_pass
-screen_reader_pass screen-reader-x11 GDK_BACKEND=x11
+screen_reader_pass screen-reader-x11 x11 GDK_BACKEND=x11
 command_line_pass
 drop_pass
 scale_pass
@@ -635,17 +706,28 @@ wait_until 10 wm_running || fail "openbox did not start: $(cat "$work/openbox.lo
 session mouse-openbox "$work/home-mouse" openbox
 
 # Headless Wayland: no backend is forced, so the window comes up there as well.
-if command -v weston >/dev/null; then
-  step="weston"
-  export XDG_RUNTIME_DIR="$work/runtime"
-  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
-  weston --backend=headless-backend.so --socket=orven-e2e --idle-time=0 >"$work/weston.log" 2>&1 &
-  weston_pid=$!
-  weston_up() { [ -S "$XDG_RUNTIME_DIR/orven-e2e" ]; }
-  wait_until 15 weston_up || fail "weston did not start: $(cat "$work/weston.log")"
-  screen_reader_pass screen-reader-wayland -u DISPLAY WAYLAND_DISPLAY=orven-e2e GDK_BACKEND=wayland
-else
-  echo "weston is not installed: the Wayland pass is left out"
-fi
+step="weston"
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+weston --backend=headless-backend.so --socket=orven-e2e --idle-time=0 >"$work/weston.log" 2>&1 &
+weston_pid=$!
+weston_up() { [ -S "$XDG_RUNTIME_DIR/orven-e2e" ]; }
+wait_until 15 weston_up || fail "weston did not start: $(cat "$work/weston.log")"
+screen_reader_pass screen-reader-wayland none -u DISPLAY WAYLAND_DISPLAY=orven-e2e \
+  GDK_BACKEND=wayland
+# Keys on Wayland: a Weston in a window of the X server, whose seat takes its keyboard.
+step="weston on X11"
+weston --backend=x11-backend.so --use-pixman --socket=orven-e2e-x11 --idle-time=0 \
+  --width=1000 --height=700 >"$work/weston-x11.log" 2>&1 &
+weston_x11_pid=$!
+weston_x11_window=""
+weston_x11_up() {
+  [ -S "$XDG_RUNTIME_DIR/orven-e2e-x11" ] &&
+    weston_x11_window=$(xdotool search --onlyvisible --classname '^weston' | head -n1) &&
+    [ -n "$weston_x11_window" ]
+}
+wait_until 15 weston_x11_up || fail "weston on X11 did not start: $(cat "$work/weston-x11.log")"
+screen_reader_pass screen-reader-wayland-keys weston -u DISPLAY WAYLAND_DISPLAY=orven-e2e-x11 \
+  GDK_BACKEND=wayland
 
 echo "e2e: all passes ok"

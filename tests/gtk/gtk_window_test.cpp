@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/gtk/accessible.h"
 #include "app/gtk/fonts.h"
 #include "app/gtk/main_window.h"
 #include "app/gtk/services.h"
@@ -150,6 +151,68 @@ TEST(UiThread, PostedTasksRunOnTheLoopsThreadInOrder) {
   g_main_loop_unref(loop);
   EXPECT_TRUE(on_ui);
   EXPECT_THAT(ran, ElementsAre(0, 1, 2));
+}
+
+// Widgets drawn: these need a display (CTest runs them under xvfb-run as
+// gtk_window_test.on_display) and are skipped where there is none. What a screen reader
+// hears of the window is tested end to end (tests/e2e-gtk, through AT-SPI).
+class OnDisplay : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { display_ = gtk_init_check(nullptr, nullptr); }
+  void SetUp() override {
+    if (!display_) GTEST_SKIP() << "no display";
+  }
+  // What the window draws, as bytes of an image of its size.
+  static std::vector<unsigned char> drawn(GtkWidget* window, int width, int height) {
+    while (gtk_events_pending()) gtk_main_iteration();
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(image);
+    gtk_widget_draw(window, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(image);
+    const unsigned char* data = cairo_image_surface_get_data(image);
+    std::vector<unsigned char> bytes(data, data + cairo_image_surface_get_stride(image) * height);
+    cairo_surface_destroy(image);
+    return bytes;
+  }
+  static bool display_;
+};
+bool OnDisplay::display_ = false;
+
+// A paragraph draws each of its lines as a label holding that line alone, set the step apart,
+// draws it: the same pixels, and something drawn at all.
+TEST_F(OnDisplay, ParagraphDrawsEachLineAsALabelOfItsOwnWould) {
+  const std::vector<std::string> lines{"Первая строка абзаца,", "вторая строка, длиннее первой,",
+                                       "", "и четвёртая."};
+  constexpr int kStep = 20;
+  const auto window_of = [](GtkWidget* fixed, int width, int height) {
+    GtkWidget* window = gtk_offscreen_window_new();
+    gtk_widget_set_size_request(fixed, width, height);
+    gtk_container_add(GTK_CONTAINER(window), fixed);
+    gtk_widget_show_all(window);
+    return window;
+  };
+  GtkWidget* paragraph = paragraph_new(lines, kStep);
+  GtkWidget* one = gtk_fixed_new();
+  gtk_fixed_put(GTK_FIXED(one), paragraph, 3, 5);
+  int width = 0;
+  gtk_widget_get_preferred_width(paragraph, nullptr, &width);
+  const int height = static_cast<int>(lines.size()) * kStep + 10;
+  GtkWidget* whole = window_of(one, width + 6, height);
+  GtkWidget* apart = gtk_fixed_new();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    gtk_fixed_put(GTK_FIXED(apart), gtk_label_new(lines[i].c_str()), 3,
+                  5 + static_cast<int>(i) * kStep);
+  }
+  GtkWidget* labels = window_of(apart, width + 6, height);
+  const std::vector<unsigned char> want = drawn(labels, width + 6, height);
+  EXPECT_EQ(drawn(whole, width + 6, height), want);
+  GtkWidget* empty = window_of(gtk_fixed_new(), width + 6, height);
+  EXPECT_NE(drawn(empty, width + 6, height), want);
+  // Read as one text, the lines as printed.
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(paragraph)),
+               "Первая строка абзаца,\nвторая строка, длиннее первой,\n\nи четвёртая.");
+  for (GtkWidget* w : {whole, labels, empty}) gtk_widget_destroy(w);
 }
 
 }  // namespace

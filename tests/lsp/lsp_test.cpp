@@ -204,6 +204,33 @@ TEST(LspText, PositionsCountUtf16UnitsOrBytes) {
             2u);
 }
 
+TEST(LspText, LinesAreFoundAcrossTheIndexsBlocks) {
+  // Long texts, a CR LF split by a block's edge among them, against lines counted plainly.
+  std::mt19937 random(1024);
+  const std::vector<std::string> pieces{"\r\n", "\r", "\n", "ab", "я", "\r\r\n\n"};
+  for (int round = 0; round < 8; ++round) {
+    std::string bytes(1023, 'x');
+    bytes += "\r\n";
+    while (bytes.size() < 9000) bytes += pieces[random() % (round % 3 == 0 ? 1 : pieces.size())];
+    std::vector<std::size_t> starts{0};
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (bytes[i] == '\n' ||
+          (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) {
+        starts.push_back(i + 1);
+      }
+    }
+    const Text text(bytes);
+    ASSERT_EQ(text.line_count(), starts.size());
+    for (std::size_t line = 0; line < starts.size(); ++line) {
+      ASSERT_EQ(text.line_start(line), starts[line]) << "round " << round << " line " << line;
+    }
+    for (std::size_t off = 0; off <= bytes.size(); ++off) {
+      const auto line = std::upper_bound(starts.begin(), starts.end(), off) - starts.begin() - 1;
+      ASSERT_EQ(text.line_of(off), static_cast<std::uint64_t>(line)) << "offset " << off;
+    }
+  }
+}
+
 TEST(LspText, RandomEditsAgreeWithAUtf16Model) {
   const std::vector<std::string> pieces{"a", "я", "中", "😀", "\n", "\r\n", "\r", " ", "x\ny"};
   std::mt19937 random(28);
@@ -234,8 +261,15 @@ TEST(LspText, RandomEditsAgreeWithAUtf16Model) {
         model.replace(from, to - from, utf16(change.text));
         ASSERT_EQ(utf16(text.bytes()), model) << "round " << round << " edit " << edit;
       }
-      // Every offset that starts a character comes back from its position.
+      // Every offset that starts a character comes back from its position, and all of them
+      // walked in one pass land where each one alone does.
+      std::vector<std::size_t> offsets;
+      for (std::size_t off = 0; off <= text.bytes().size(); ++off) offsets.push_back(off);
+      const std::vector<Position> walked = text.positions_of(offsets, encoding);
       for (std::size_t off = 0; off <= text.bytes().size(); ++off) {
+        const Position alone = text.position_of(off, encoding);
+        ASSERT_EQ(walked[off].line, alone.line) << "offset " << off << " in " << text.bytes();
+        ASSERT_EQ(walked[off].character, alone.character) << "offset " << off;
         if (off < text.bytes().size() &&
             (static_cast<unsigned char>(text.bytes()[off]) & 0xC0) == 0x80) {
           continue;
