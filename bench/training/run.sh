@@ -3,8 +3,8 @@
 # generated inputs with a warm page cache: one whitespace-rich source (256 MiB unless given)
 # and a tree of 20,000 files of 1 GiB in all (unless given). Prints the best of 5 runs of
 # each (by wall time) with wall time, CPU time (user + system) and peak resident memory (the
-# last two as /usr/bin/time reports them), and the training / rg ratios. The inputs are made in the build
-# folder and removed afterwards.
+# last two as /usr/bin/time reports them), and the training / rg ratios. The inputs are made in a temporary
+# folder outside the repository and removed afterwards.
 # On the tree it also times reading every file with cat (find | xargs cat), the floor of any
 # walk. ORVEN_BENCH_BEFORE=REVISION adds the training runs of that revision (built from
 # `git archive` in the build folder) side by side, for a before and after in one run.
@@ -34,9 +34,8 @@ if [ -n "$before" ]; then
   cmake --build "$build/before" -j2 --target bench_training_run >/dev/null
 fi
 
-data="$build/bench-training-data"
-rm -rf "$data"
-mkdir -p "$data"
+# Outside the repository: a folder that its .gitignore leaves out (build/) gives no sources.
+data=$(mktemp -d "${TMPDIR:-/tmp}/orven-bench-training.XXXXXX")
 trap 'rm -rf "$data"' EXIT
 source="$data/source.txt"
 tree="$data/tree"
