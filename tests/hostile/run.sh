@@ -64,6 +64,12 @@ skip() {
   echo "SKIP: $*"
   exit 77
 }
+# A tool of the test set (scripts/packages/test.txt) that is missing fails the case: set-up
+# installs it, so only a broken set-up lacks it.
+need() {  # need COMMAND PACKAGE
+  command -v "$1" >/dev/null ||
+    { echo "FAIL: $1 (Debian package $2) is missing; scripts/install-deps.sh test installs it"; exit 1; }
+}
 mib=$((1024 * 1024))
 
 # Runs orven-cli MODE FILE in the current folder under /usr/bin/time; leaves the exit status
@@ -87,7 +93,7 @@ log_is() { [ "$(od -An -c orven_log.txt | tr -s ' \n' ' ')" = "$(printf '%s' "$1
 case $case_name in
 big_source)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   size=$((1024 * mib))
   # Words and whitespace, with keywords of both sections, streamed straight to disk.
   yes '<?php echo $x; for ($i = 0; $i < 10; ++$i) #include <windows.h> sprintf(buf, "%d", i);' |
@@ -372,7 +378,7 @@ stdout)
 
 deep_tree)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   # perl-base is part of every Debian system; mkdir -p cannot make paths past PATH_MAX.
   perl -e 'for (1 .. 10000) { mkdir "d" or die; chdir "d" or die }
     open my $f, ">", "bottom.php" or die; print $f "<?php #include <windows.h>\n"' || exit 1
@@ -396,7 +402,7 @@ deep_tree)
 
 wide_folder)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   mkdir wide
   perl -e 'for my $i (1 .. 200000) { my $n = sprintf("wide/%096d.php", $i);
       open my $f, ">", $n or die; print $f "x\n"; close $f }
@@ -418,7 +424,7 @@ wide_folder)
 
 deep_formats)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   for content in "" $'int x;\n'; do
     rm -rf d
     perl -e 'for (1 .. 10000) { mkdir "d" or die; chdir "d" or die;
@@ -436,7 +442,7 @@ deep_formats)
 
 wide_formats)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   mkdir wide
   perl -e 'for my $i (1 .. 200000) { open my $f, ">", sprintf("wide/%096d.c", $i) or die }
     open my $f, ">", sprintf("wide/%096d.c", 200001) or die; print $f "#include\n"' || exit 1
@@ -499,8 +505,8 @@ link_swap)
 
 ignore_depth)
   [ "$build" = plain ] || skip "memory and time are only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
-  command -v git >/dev/null || skip "git is missing"
+  need /usr/bin/time time
+  need git git
   export HOME="$work" XDG_CONFIG_HOME="$work/.config" GIT_CONFIG_NOSYSTEM=1
   git init -q d || exit 1
   # Every level: rules of each kind (a name, a wildcard, an anchored one, one taken back, a
@@ -523,7 +529,7 @@ ignore_depth)
   ;;
 
 star_pattern)
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   export HOME="$work" XDG_CONFIG_HOME="$work/.config" GIT_CONFIG_NOSYSTEM=1
   mkdir -p r/.git
   git init -q r 2>/dev/null
