@@ -447,7 +447,6 @@ InputWalk::InputWalk(std::span<const fs::path> paths, WalkOptions options)
     platform::FileId id;
     if (platform::target_id(options_.output, id)) output_ids_.push_back(id);
     if (platform::file_id(options_.output, id)) output_ids_.push_back(id);
-    output_name_ = platform::walk_name_of(options_.output.filename());
   }
   if (options_.ignore_files || !options_.excludes.empty()) {
     rules_ = std::make_unique<WalkRules>(options_);
@@ -479,8 +478,10 @@ bool InputWalk::is_the_output(const platform::WalkFolder::Entry& entry) const {
     return std::find(output_ids_.begin(), output_ids_.end(), id) != output_ids_.end();
   };
   if (entry.id_known) return among(entry.id);
+  // A listing without identities (Windows): each file is asked, whatever its name, so that
+  // another name of the same file (a link, a hard link, a short name) is known too.
   platform::FileId id;
-  return same_letters(entry.name, output_name_) && folder_.entry_id(entry.name, id) && among(id);
+  return folder_.entry_target_id(entry.name, id) && among(id);
 }
 
 void InputWalk::add(void* walk, const platform::WalkFolder::Entry& entry) {

@@ -155,7 +155,6 @@ class InputWalk {
   std::size_t next_path_ = 0;
   std::vector<platform::FileId> outputs_;
   std::vector<platform::FileId> output_ids_;  // of WalkOptions::output, and what it leads to
-  std::string output_name_;                   // its name, walk bytes
   std::optional<std::filesystem::path> output_met_;
   platform::WalkFolder folder_;
   std::vector<std::unique_ptr<Level>> levels_;  // from the folder given down to the one read

@@ -1091,6 +1091,10 @@ TEST_F(TrainingRun, AnOutputThatIsAnInputRefusesTheRun) {
            {{"proj/lib"}, "proj/a.php", "proj/lib/link.php"},
            {{"proj"}, "other-name.txt", "proj/lib/b.js"}}) {
     if (no_links && (output == "other-name.txt" || paths.front() == "proj/lib")) continue;
+#ifdef _WIN32
+    // Wine's links to files (made as Unix links) do not open as the file they lead to does.
+    if (paths.front() == "proj/lib") continue;
+#endif
     const std::string before = read_bytes(output);
     const ModeOutcome outcome = run_to(paths, output);
     EXPECT_EQ(outcome.status, Status::output_is_input) << output;
