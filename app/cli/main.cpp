@@ -95,15 +95,17 @@ std::string full_path(const std::filesystem::path& file) {
   return app::display_path(error ? file : full);
 }
 
-// Why --output cannot take the result, before anything runs: it is a link (never followed),
-// a folder, or a device, pipe or socket (which could block for ever). Empty when it may.
-std::string output_refusal(const std::filesystem::path& output) {
+// Why --output cannot take the result: it is a link (never followed), a folder, or a device,
+// pipe or socket (which could block for ever). Empty when it may. A link is left to the caller
+// while `links` is false: one that leads to an input is refused by the walk as that input.
+std::string output_refusal(const std::filesystem::path& output, bool links) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::symlink_status(output, error);
   using std::filesystem::file_type;
   std::string_view cause;
   switch (status.type()) {
     case file_type::symlink:
+      if (!links) return {};
       cause = msg::kCauseLink;
       break;
     case file_type::directory:
@@ -130,6 +132,15 @@ std::string output_refusal(const std::filesystem::path& output) {
   return app::to_utf8(msg::kOutputUnwritable.before) + full_path(output) +
          app::to_utf8(msg::kOutputUnwritable.after) + app::to_utf8(msg::kCauseLead) +
          app::to_utf8(cause) + app::to_utf8(msg::kCauseEnd);
+}
+
+// Says why when the request's --output file cannot take the result (see output_refusal).
+bool output_refused(const RunRequest& r, bool links) {
+  if (r.output_to != OutputTo::file) return false;
+  const std::string refusal = output_refusal(r.output, links);
+  if (refusal.empty()) return false;
+  say_error(refusal);
+  return true;
 }
 
 // The note of a machine-format run whose input opened neither section: what does.
@@ -177,12 +188,7 @@ int exit_status(const ModeOutcome& outcome, bool said) {
 
 // A training run that writes its findings in a machine format; the exit status.
 int run_findings(const RunRequest& r, const std::vector<platform::Argument>& args) {
-  if (r.output_to == OutputTo::file) {
-    if (const std::string refusal = output_refusal(r.output); !refusal.empty()) {
-      say_error(refusal);
-      return kExitFailed;
-    }
-  }
+  if (output_refused(r, false)) return kExitFailed;
   app::Baseline baseline;
   if (r.baseline) {
     switch (app::read_baseline(*r.baseline, baseline)) {
@@ -213,6 +219,7 @@ int run_findings(const RunRequest& r, const std::vector<platform::Argument>& arg
     say_error(app::failure_message(findings.outcome, r.inputs));
     return exit_status(findings.outcome, true);
   }
+  if (output_refused(r, true)) return kExitFailed;
   if (!findings.web_gate && !findings.cpp_gate) note(no_section_note(r.scan.match));
 
   app::keep_selected(findings, r.selected);
@@ -251,12 +258,7 @@ int run_findings(const RunRequest& r, const std::vector<platform::Argument>& arg
 
 // The html report (or expert mode's log) through the run sequence, as the window runs it.
 int run_sequence(const RunRequest& r) {
-  if (r.mode == app::Mode::training && r.output_to == OutputTo::file) {
-    if (const std::string refusal = output_refusal(r.output); !refusal.empty()) {
-      say_error(refusal);
-      return kExitFailed;
-    }
-  }
+  if (r.mode == app::Mode::training && output_refused(r, true)) return kExitFailed;
   const std::filesystem::path report =
       r.output_to == OutputTo::file ? r.output : std::filesystem::path(texts::kReportFile);
   const app::ModeEntries modes{[&](Workspace& w, std::span<const std::filesystem::path> inputs) {
