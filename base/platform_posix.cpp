@@ -569,6 +569,10 @@ bool write_stderr(std::string_view utf8) {
   return write_all(STDERR_FILENO, utf8);
 }
 
+bool stdout_is_terminal() {
+  return ::isatty(STDOUT_FILENO) == 1;
+}
+
 std::size_t read_stdin(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(STDIN_FILENO, buffer, size);
@@ -897,6 +901,14 @@ bool WalkFolder::entry_id(std::string_view name, FileId& id) const {
   if (::fstatat(static_cast<int>(handle_), terminated.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
     return false;
   }
+  id = id_of(info);
+  return true;
+}
+
+bool WalkFolder::entry_target_id(std::string_view name, FileId& id) const {
+  const std::string terminated(name);
+  struct stat info {};
+  if (::fstatat(static_cast<int>(handle_), terminated.c_str(), &info, 0) != 0) return false;
   id = id_of(info);
   return true;
 }
