@@ -241,12 +241,12 @@ def write(name, text):
 
 
 write("src/a.php", "<?php\nfopen($f);\n")
-write("src/b.php", "mail($to);\n")
+write("src/b.php", "<?php mail($to);\n")
 for fmt in ("json", "sarif"):
     status, out, _ = run_in(base, "training", "--format", fmt, "--output", f"old.{fmt}", "src")
     check(f"baseline: the old {fmt} is written", status == 0)
 write("src/a.php", "<?php\n\n\n  fopen($f);\nmail($to);\n")  # W01 moved down, W21 moved here
-write("src/b.php", "eval($x);\n")  # W21 left, W20 is new
+write("src/b.php", "<?php eval($x);\n")  # W21 left, W20 is new
 status, out, _ = run_in(base, "training", "--format", "json", "--baseline", "old.json",
                         "--error-exitcode", "9", "src")
 doc = json.loads(out.decode("utf-8"))
@@ -294,7 +294,7 @@ with open(os.path.join(editors, "page.php"), "w", encoding="utf-8") as f:
 odd_names = [b"odd:1:2: x.php", b"a$HOME.php", b"tab\there.php"]
 for name, keyword in zip(odd_names, ["preg_match($r);", "iconv($s);", "unlink($u);"]):
     with open(os.path.join(os.fsencode(editors), name), "wb") as f:
-        f.write(keyword.encode() + b"\n")
+        f.write(b"<?php\n" + keyword.encode() + b"\n")
 status, out, _ = run_in(editors, "training", "--format", "gnu", "page.php",
                         *[os.fsdecode(n) for n in odd_names])
 with open(os.path.join(editors, "gnu.txt"), "wb") as f:
@@ -310,7 +310,7 @@ for gnu in out.decode("utf-8").splitlines():
 check("editors: four findings placed in page.php", len(expected) == 4)
 check("editors: the odd names' findings name no place",
       sum(1 for x in out.decode("utf-8").splitlines() if x.startswith("orven-cli: note: ") and
-          ", строка 1, столбец 1: " in x) == 3)
+          ", строка 2, столбец 1: " in x) == 3)
 with open(os.path.join(editors, "places.vim"), "w") as f:
     f.write("""set nocompatible encoding=utf-8
 set errorformat=%f:%l:%v:\\ %m
