@@ -347,10 +347,10 @@ std::string sarif_text(const Findings& f, const FindingsRunInfo& run) {
                    finding.section == Section::web ? f.web_file : f.cpp_file) {
       // Matched in code, a file of the section's languages opened it: the rule points at
       // that file's start.
-      result["locations"] = ordered_json::array(
-          {{{"physicalLocation",
-             {{"artifactLocation", artifact_location(*file, run)},
-              {"region", {{"startLine", 1}, {"startColumn", 1}}}}}}});
+      result["locations"] =
+          ordered_json::array({{{"physicalLocation",
+                                 {{"artifactLocation", artifact_location(*file, run)},
+                                  {"region", {{"startLine", 1}, {"startColumn", 1}}}}}}});
       result["properties"] = {{"placeOf", "file"}};
     }
     if (finding.suppressed) {

@@ -1,7 +1,8 @@
 // One training run on the given files and folders, as the program does it: a fresh
 // workspace, the whole run, result.html written into the current directory, or with
-// --format sarif the findings' SARIF log made and written to stdout as orven-cli does. Prints
-// the outcome and the time on stderr. Usage: training_run [--threads N] [--format sarif] PATH...
+// --format sarif the findings' SARIF log made and written to stdout as orven-cli does (matched
+// in code unless --match text). Prints the outcome and the time on stderr.
+// Usage: training_run [--threads N] [--format sarif] [--match code|text] PATH...
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 int main(int argc, char** argv) {
   orven::ScanSettings settings;
   bool sarif = false;
+  settings.match = orven::MatchMode::code;  // for the SARIF log; the report is always text
   int first = 1;
   for (; first + 1 < argc; first += 2) {
     if (std::strcmp(argv[first], "--threads") == 0) {
@@ -27,12 +29,16 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[first], "--format") == 0 &&
                std::strcmp(argv[first + 1], "sarif") == 0) {
       sarif = true;
+    } else if (std::strcmp(argv[first], "--match") == 0) {
+      settings.match = std::strcmp(argv[first + 1], "text") == 0 ? orven::MatchMode::text
+                                                                 : orven::MatchMode::code;
     } else {
       break;
     }
   }
   if (first >= argc) {
-    std::fprintf(stderr, "usage: training_run [--threads N] [--format sarif] PATH...\n");
+    std::fprintf(
+        stderr, "usage: training_run [--threads N] [--format sarif] [--match code|text] PATH...\n");
     return 2;
   }
   const std::vector<std::filesystem::path> inputs(argv + first, argv + argc);
