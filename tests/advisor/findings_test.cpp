@@ -25,6 +25,7 @@
 #include "advisor/document_scan.h"
 #include "advisor/keyword_kinds.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/languages.h"
 #include "advisor/places.h"
 #include "advisor/rule_index.h"
 #include "advisor/suppression.h"
@@ -859,6 +860,42 @@ TEST(CodeLexers, WhatIsHardToTell) {
   EXPECT_EQ(classes_of(c, Language::c, "f"), CodeClass::literal);
   EXPECT_EQ(classes_of(c, Language::c, "g"), CodeClass::literal);
   EXPECT_EQ(classes_of(c, Language::c, "h"), CodeClass::code);
+}
+
+// A file lexed in pieces of any size, each with the bytes after it (fewer only where the file
+// ends), gets the classes it gets lexed whole: the grammar's sources, and random bytes of the
+// languages' hard parts (quotes, comment starts, heredoc labels, slashes, tags).
+TEST(CodeLexers, InPiecesAsWhole) {
+  std::mt19937 random(31);
+  Grammar grammar;
+  const std::vector<std::string> bits{
+      "'",     "\"",   "`",     "/",    "*",        "//",        "/*", "*/",     "\n", "\\",
+      "<<<Z",  "Z;",   "<?php", "?>",   "<script>", "</script>", "${", "}",      "(",  ")",
+      "R\"x(", ")x\"", "#",     "<!--", "-->",      "if",        " ",  "<a b='", "$x", "ж"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    Language language = Language::c;
+    if (round % 2 == 0) {
+      const std::vector<Grammar::File> files = grammar.make(random);
+      text = files.front().text;
+      language = language_of(std::string_view(files.front().name));
+    } else {
+      for (std::size_t n = random() % 200; n > 0; --n) text += bits[random() % bits.size()];
+      language = std::vector<Language>{Language::c, Language::php, Language::html,
+                                       Language::javascript}[random() % 4];
+    }
+    const std::vector<CodeClass> whole = classify(text, language);
+    std::vector<CodeClass> pieces(text.size());
+    LexState state = lex_start(language);
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t size = std::min<std::size_t>(1 + random() % 40, text.size() - at);
+      const std::string_view piece = std::string_view(text).substr(at, size);
+      const std::string_view ahead = std::string_view(text).substr(at + size, kLexAhead);
+      lex_piece(state, piece, ahead, pieces.data() + at);
+      at += size;
+    }
+    ASSERT_EQ(pieces, whole) << "round " << round << ": " << text;
+  }
 }
 
 // The numbered list of the rules: every id read back to its number, the ids that are not
