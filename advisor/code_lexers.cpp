@@ -176,6 +176,24 @@ class Lexer {
     }
   }
   std::size_t escape_end(std::size_t j) const;
+  // A C or PHP block comment from i on, marked: one past its "*/", or kNoEnd when the piece
+  // ends first.
+  static constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
+  std::size_t block_comment(std::size_t i) {
+    for (std::size_t j = i;;) {
+      const void* star = std::memchr(t_ + j, '*', n_ - j);
+      if (star == nullptr) {
+        mark(i, n_, CodeClass::comment);
+        return kNoEnd;
+      }
+      j = static_cast<std::size_t>(static_cast<const unsigned char*>(star) - t_);
+      if (at(j + 1) == '/') {
+        mark(i, j + 2, CodeClass::comment);
+        return j + 2;
+      }
+      ++j;
+    }
+  }
   Word word_before(std::size_t i) const;
   Word word_of(std::size_t from, std::size_t to, bool continued) const;
   std::size_t php_open(std::size_t i) const;
@@ -377,21 +395,11 @@ std::size_t Lexer::c_step(std::size_t i) {
       if (j < n_) s_.mode = c_code;
       return j;
     }
-    case c_block_comment:
-      for (std::size_t j = i;;) {
-        const void* star = std::memchr(t_ + j, '*', n_ - j);
-        if (star == nullptr) {
-          mark(i, n_, CodeClass::comment);
-          return n_;
-        }
-        j = static_cast<std::size_t>(static_cast<const unsigned char*>(star) - t_);
-        if (at(j + 1) == '/') {
-          mark(i, j + 2, CodeClass::comment);
-          s_.mode = c_code;
-          return j + 2;
-        }
-        ++j;
-      }
+    case c_block_comment: {
+      const std::size_t end = block_comment(i);
+      if (end != kNoEnd) s_.mode = c_code;
+      return end != kNoEnd ? end : n_;
+    }
     case c_string: {
       // To its closing quote; unclosed, to the line's end. A backslash escapes any byte.
       std::size_t j = i;
@@ -860,21 +868,11 @@ std::size_t Lexer::php_step(std::size_t i) {
       }
       mark(i, n_, CodeClass::comment);
       return n_;
-    case php_block_comment:
-      for (std::size_t j = i;;) {
-        const void* star = std::memchr(t_ + j, '*', n_ - j);
-        if (star == nullptr) {
-          mark(i, n_, CodeClass::comment);
-          return n_;
-        }
-        j = static_cast<std::size_t>(static_cast<const unsigned char*>(star) - t_);
-        if (at(j + 1) == '/') {
-          mark(i, j + 2, CodeClass::comment);
-          s_.php_mode = php_code;
-          return j + 2;
-        }
-        ++j;
-      }
+    case php_block_comment: {
+      const std::size_t end = block_comment(i);
+      if (end != kNoEnd) s_.php_mode = php_code;
+      return end != kNoEnd ? end : n_;
+    }
     case php_heredoc_label: {
       std::size_t j = i;
       for (; j < n_ && is_ident(t_[j]); ++j) {
