@@ -302,12 +302,15 @@ ln -s target.txt "$work/replace/linked.json"
 status=$?
 check "--output that is a link fails (exit $status)" [ $status -eq 1 ]
 check "and is never written through" [ "$(cat "$work/replace/target.txt")" = "a file of mine" ]
-# A report written into the walked folder under any name is not read back by the next run.
+# A report written into the walked folder under any name is not read back by the next run,
+# nor are findings written there as JSON or SARIF under a source's name.
 mkdir -p "$work/again/src"
 cp "$work/page.php" "$work/again/src/page.php"
 for round in 1 2 3; do
   (cd "$work/again" && "$cli" training --output src/report.html src >/dev/null 2>&1 &&
     "$cli" training --output src/old-report.php src >/dev/null 2>&1 &&
+    "$cli" training --format json --output src/findings.js src >/dev/null 2>&1 &&
+    "$cli" training --format sarif --output src/log.html src >/dev/null 2>&1 &&
     "$cli" training --format json --output "../again$round.json" src >/dev/null 2>&1)
 done
 check "reports written into the walked folder are not read back" \
