@@ -280,7 +280,7 @@ printf '<?php eval($a);\n' >"$work/clash/proj/sub/a.php"
 ln -s sub/a.php "$work/clash/proj/link.php"
 for args in "--format json --output keep.php keep.php" "--output keep.php ./keep.php" \
   "--format gnu --output proj/sub/a.php proj" "--output ./proj/../proj/sub/a.php proj/sub/" \
-  "--format sarif --output proj/link.php proj/sub"; do
+  "--format sarif --output proj/link.php proj/sub" "--output proj/link.php proj"; do
   before=$(cat "$work/clash/keep.php" "$work/clash/proj/sub/a.php")
   # shellcheck disable=SC2086
   (cd "$work/clash" && "$cli" training $args >"$work/clash.out" 2>"$work/clash.err")
