@@ -267,11 +267,26 @@ TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
   }
 }
 
+#ifndef _WIN32
+// A random ignore pattern of one to three parts from `atoms`, now and then taken back ("!"),
+// anchored ("/") or for folders only (a trailing "/").
+std::string random_pattern(std::mt19937& random, std::initializer_list<const char*> atoms) {
+  std::string p;
+  if (random() % 5 == 0) p += "!";
+  if (random() % 4 == 0) p += "/";
+  const int parts = 1 + static_cast<int>(random() % 3);
+  for (int i = 0; i < parts; ++i) {
+    if (i > 0) p += "/";
+    p += *(atoms.begin() + random() % atoms.size());
+  }
+  if (random() % 4 == 0) p += "/";
+  return p;
+}
+
 // Ignore rules mean what git means: over random trees and random rule sets (.gitignore at
 // several levels, .git/info/exclude, the user's excludes file), the walk takes exactly the
 // files that neither `git check-ignore` nor an ignored folder above them leaves out.
 // --exclude and .ignore use the same rules and win over them; --no-ignore looks at none.
-#ifndef _WIN32
 TEST_F(TrainingRun, IgnoreRulesAreGitsOwn) {
   ASSERT_EQ(std::system("git --version >/dev/null 2>&1"), 0) << "git is not installed";
   // Neither the user's excludes file nor git's system settings have a say here.
@@ -285,17 +300,9 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsOwn) {
     return std::string(*(from.begin() + random() % from.size()));
   };
   const auto pattern = [&] {
-    std::string p;
-    if (random() % 5 == 0) p += "!";
-    if (random() % 4 == 0) p += "/";
-    const int parts = 1 + static_cast<int>(random() % 3);
-    for (int i = 0; i < parts; ++i) {
-      if (i > 0) p += "/";
-      p += pick({"a", "b", "src", "*", "**", "?", "x*", "*.php", "*.[ch]", "[ab]*", "m?in.cpp",
+    return random_pattern(
+        random, {"a", "b", "src", "*", "**", "?", "x*", "*.php", "*.[ch]", "[ab]*", "m?in.cpp",
                  "*.js", "b.js", "[!a]*", "**", "sr[a-z]", "\\a.php", "*.php "});
-    }
-    if (random() % 4 == 0) p += "/";
-    return p;
   };
   const auto rules = [&] {
     std::string text;
@@ -488,26 +495,18 @@ std::vector<std::string> walked(const std::vector<fs::path>& starts, const fs::p
 // folder and in every repository below it that git shows (not --cached: nothing here is
 // tracked).
 TEST_F(TrainingRun, IgnoreRulesAreGitsFromAnyFolder) {
-  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  ASSERT_EQ(std::system("git --version >/dev/null 2>&1"), 0) << "git is not installed";
   const fs::path home = isolate_git(dir_);
   std::mt19937 random(25);
   const auto pick = [&](std::initializer_list<const char*> from) {
     return std::string(*(from.begin() + random() % from.size()));
   };
   const auto pattern = [&] {
-    std::string p;
-    if (random() % 5 == 0) p += "!";
-    if (random() % 4 == 0) p += "/";
-    const int parts = 1 + static_cast<int>(random() % 3);
-    for (int i = 0; i < parts; ++i) {
-      if (i > 0) p += "/";
-      p += pick({"a",    "b",     "src",   "Src",     "*",       "**",           "?",
-                 "x*",   "*.php", "*.PHP", "*.[ch]",  "[ab]*",   "[[:upper:]]*", "sub",
-                 "B.js", "[!a]*", "**",    "sr[a-z]", "\\a.php", "build",        "*.c",
-                 "A.C",  "d"});
-    }
-    if (random() % 4 == 0) p += "/";
-    return p;
+    return random_pattern(
+        random,
+        {"a",       "b",      "src",   "Src",          "*",   "**",   "?",     "x*", "*.php",
+         "*.PHP",   "*.[ch]", "[ab]*", "[[:upper:]]*", "sub", "B.js", "[!a]*", "**", "sr[a-z]",
+         "\\a.php", "build",  "*.c",   "A.C",          "d"});
   };
   const auto rules = [&] {
     const bool crlf = random() % 4 == 0;
@@ -642,7 +641,7 @@ TEST_F(TrainingRun, IgnoreRulesAreGitsFromAnyFolder) {
 // the same of any one file, from whatever folder it is asked: the rule file, line and
 // pattern (for --exclude, which one), or nothing when the walk would take it.
 TEST_F(TrainingRun, FoldersTheRulesLeaveOutAndWhy) {
-  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  ASSERT_EQ(std::system("git --version >/dev/null 2>&1"), 0) << "git is not installed";
   isolate_git(dir_);
   ASSERT_EQ(std::system("git init -q repo"), 0);
   for (const char* folder : {"repo/build/deep", "repo/vendor/lib", "repo/sub/d", "repo/keep"}) {
@@ -702,7 +701,7 @@ TEST_F(TrainingRun, FoldersTheRulesLeaveOutAndWhy) {
 // the rule matches it or a folder above it), with and without core.ignorecase. git's
 // "space" class is blank, tab, LF and CR only.
 TEST_F(TrainingRun, IgnorePatternsMeanWhatTheyMeanToGit) {
-  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  ASSERT_EQ(std::system("git --version >/dev/null 2>&1"), 0) << "git is not installed";
   isolate_git(dir_);
   ASSERT_EQ(std::system("git init -q ."), 0);
   EXPECT_TRUE(wildmatch("a[[:space:]]b", "a\tb"));
@@ -824,7 +823,7 @@ TEST_F(TrainingRun, StarPatternsStayPolynomial) {
 // XDG, user, repository and worktree files, GIT_CONFIG_GLOBAL, GIT_CONFIG_COUNT); and the
 // settings git itself gives the walk are the same.
 TEST_F(TrainingRun, GitConfigAsGitReadsIt) {
-  if (std::system("git --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "git is not installed";
+  ASSERT_EQ(std::system("git --version >/dev/null 2>&1"), 0) << "git is not installed";
   const fs::path home = isolate_git(dir_);
   const fs::path top = dir_ / "Repo";
   ASSERT_EQ(std::system(("git init -q " + quoted(top) + " && git -C " + quoted(top) +
@@ -941,7 +940,7 @@ TEST_F(TrainingRun, GitConfigAsGitReadsIt) {
 // ripgrep 13 forgets the anchored rules of the folders above when it starts below them, so
 // the walks that start below the top keep to rules without a "/".
 TEST_F(TrainingRun, DotIgnoreWinsAsRipgrepSays) {
-  if (std::system("rg --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "rg is not installed";
+  ASSERT_EQ(std::system("rg --version >/dev/null 2>&1"), 0) << "rg (ripgrep) is not installed";
   isolate_git(dir_);
   std::mt19937 random(8);
   const auto pick = [&](std::initializer_list<const char*> from) {
