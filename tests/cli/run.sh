@@ -127,6 +127,14 @@ for args in "" "training" "teaching $src" "expert $script extra" "--bogus traini
   check "'$args' prints nothing on stdout" empty "$work/usage.out"
   check "'$args' writes nothing" files_are usage ""
 done
+# lsp after an option is the language server's usage, not an unknown mode.
+for args in "--no-ignore lsp" "--open lsp" "--format=json lsp"; do
+  # shellcheck disable=SC2086
+  run_in usage $args
+  check "'$args' exits 2" [ $status -eq 2 ]
+  check "'$args' shows how the server starts" contains "$work/usage.err" "orven-cli lsp [--stdio]"
+  check "'$args' prints nothing on stdout" empty "$work/usage.out"
+done
 
 # A name with control bytes is named escaped: it cannot steer the terminal.
 run_in escaped training $'x\e[31mRED'
