@@ -61,9 +61,7 @@ void mark_suppressed(Finding& finding, const FiredRule& rule, const ScanResult& 
     return;
   }
   bool any = false;
-  for (const std::string_view keyword : rule.ref.section == Section::web
-                                            ? std::span<const std::string_view>(texts::kWebGate)
-                                            : std::span<const std::string_view>(texts::kCppGate)) {
+  for (const std::string_view keyword : section_gate(rule.ref.section)) {
     const std::size_t k = keywords.index_of(keyword);
     if (k >= scan.places->keywords.size() || scan.places->keywords[k].count == 0) continue;
     any = true;

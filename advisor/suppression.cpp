@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "advisor/keyword_scan.h"
-#include "texts/report.h"
 
 namespace orven {
 
@@ -209,10 +208,7 @@ MarkerRules marker_rules(const KeywordSet& keywords) {
                     [](std::string_view k) { return !k.empty(); })) {
       continue;
     }
-    const std::span<const std::string_view> gate =
-        ref.section == Section::web ? std::span<const std::string_view>(texts::kWebGate)
-                                    : std::span<const std::string_view>(texts::kCppGate);
-    for (const std::string_view keyword : gate) {
+    for (const std::string_view keyword : section_gate(ref.section)) {
       const std::size_t k = keywords.index_of(keyword);
       if (k < keywords.size()) rules.rules_of[k].push_back(ref.number);
     }

@@ -103,6 +103,18 @@ Place place_in(std::size_t file, std::string_view text, std::size_t at) {
   return p;
 }
 
+// One thread or eight, by round; chunks of the default size, long enough for the
+// sixteen-byte blocks too, short, and shorter than most lines, where files share buffers.
+ScanSettings random_settings(int round, std::mt19937& random) {
+  ScanSettings settings;
+  settings.threads = round % 2 == 0 ? 1 : 8;
+  settings.chunk_bytes = round % 10 == 0  ? 0
+                         : round % 3 == 1 ? 64 + random() % 2000
+                         : round % 3 == 0 ? 1 + random() % 300
+                                          : 1 + random() % 50;
+  return settings;
+}
+
 struct Expected {
   std::uint64_t count = 0;
   Place first, last;
@@ -226,13 +238,7 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
     }
     std::sort(keywords.begin(), keywords.end());
     keywords.erase(std::unique(keywords.begin(), keywords.end()), keywords.end());
-    ScanSettings settings;
-    settings.threads = round % 2 == 0 ? 1 : 8;
-    // Chunks long enough for the sixteen-byte blocks too, and where files share buffers.
-    settings.chunk_bytes = round % 10 == 0  ? 0
-                           : round % 3 == 1 ? 64 + random() % 2000
-                           : round % 3 == 0 ? 1 + random() % 300
-                                            : 1 + random() % 50;
+    const ScanSettings settings = random_settings(round, random);
     expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
   }
 }
@@ -419,12 +425,7 @@ TEST_F(Places, MarkersLeaveWhatTheDocumentScanKeeps) {
       paths.push_back("f" + std::to_string(i) + ".txt");
       write_bytes(paths.back(), files[i]);
     }
-    ScanSettings settings;
-    settings.threads = round % 2 == 0 ? 1 : 8;
-    settings.chunk_bytes = round % 10 == 0  ? 0
-                           : round % 3 == 1 ? 64 + random() % 2000
-                           : round % 3 == 0 ? 1 + random() % 300
-                                            : 1 + random() % 50;
+    ScanSettings settings = random_settings(round, random);
     workspace_ = create_workspace();
     const Findings plain = find_advice(*workspace_, paths, settings);
     settings.suppressions = true;
