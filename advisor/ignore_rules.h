@@ -51,7 +51,12 @@ bool rule_matches(const IgnoreRule& rule, std::string_view below, std::string_vi
 
 // One ignore file (or the --exclude patterns) as read for a walk.
 struct RuleFile {
-  std::filesystem::path file;  // empty for --exclude
+  // Where the rules were read, for messages: a file off the walk's path (info/exclude, the
+  // user's excludes file) by its path; one in a folder on the path by its name alone (".
+  // gitignore"), the folder being the one at `depth` (a walk 10,000 folders deep would
+  // otherwise keep 10,000 paths of up to 10,000 names). Both empty for --exclude.
+  std::filesystem::path file;
+  std::string_view name;
   std::vector<IgnoreRule> rules;
   std::size_t depth = 0;  // names from the top to the folder it was written in
   bool casefold = false;

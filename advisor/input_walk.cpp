@@ -193,15 +193,17 @@ class WalkRules {
       }
     }
     here_ = real;
-    fs::path at = error ? real : real.root_path();
-    // Only the innermost repository around the folder counts (read_here sees one in it).
+    top_ = error ? real : real.root_path();
+    fs::path at = top_;
+    // Only the innermost repository around the folder counts: the folder's own, if it is
+    // the top of one (read_here reads that), else the nearest above.
     std::size_t top = names.size();
-    for (std::size_t i = 0; !error && i < names.size(); ++i) {
+    for (std::size_t i = 0; !error && i <= names.size(); ++i) {
       if (FilesAtPath(at).mark().kind != GitMark::none) top = i;
-      at /= names[i];
+      if (i < names.size()) at /= names[i];
     }
     excludes_pending_ = !excludes_at_top || top == names.size();
-    at = error ? real : real.root_path();
+    at = top_;
     for (std::size_t i = 0; i < names.size(); ++i) {
       FilesAtPath files(at);
       read_files(files, i == top);
@@ -255,7 +257,11 @@ class WalkRules {
   std::optional<IgnoredBy> explain(std::string_view name, bool folder) {
     const RuleStack::Found found = decide(name, folder);
     if (found.rule == nullptr || found.rule->negated) return std::nullopt;
-    return IgnoredBy{found.file->file, found.rule->line, found.rule->text()};
+    fs::path file = found.file->file;
+    if (file.empty() && !found.file->name.empty()) {
+      file = folder_at(found.file->depth) / found.file->name;
+    }
+    return IgnoredBy{std::move(file), found.rule->line, found.rule->text()};
   }
 
  private:
@@ -283,41 +289,60 @@ class WalkRules {
     starts_.pop_back();
   }
 
-  std::unique_ptr<RuleFile> rule_file(fs::path file, std::string_view text, bool casefold) const {
+  // The rules of `text`, from a file off the walk's path, or (`file` empty) the file `name`
+  // of the folder the walk stands in; none when it has none.
+  std::unique_ptr<RuleFile> rule_file(fs::path file, std::string_view name, std::string_view text,
+                                      bool casefold) const {
     auto rules = std::make_unique<RuleFile>();
     rules->rules = parse_ignore_rules(text);
     if (rules->rules.empty()) return nullptr;
     rules->file = std::move(file);
+    rules->name = name;
     rules->depth = depth();
     rules->casefold = casefold;
     return rules;
+  }
+
+  // The path of the folder at `depth` on the walk's path, for a message.
+  fs::path folder_at(std::size_t depth) const {
+    fs::path folder = top_;
+    for (std::size_t i = 0; i < depth; ++i) {
+      const std::size_t end = i + 1 < starts_.size() ? starts_[i + 1] - 1 : path_.size();
+      folder /=
+          platform::path_from_walk(std::string_view(path_).substr(starts_[i], end - starts_[i]));
+    }
+    return folder;
   }
 
   void read_files(FolderFiles& files, bool may_start_repository) {
     Level& level = levels_.back();
     if (!options_.ignore_files) return;
     if (may_start_repository) {
-      if (const std::optional<GitRepository> repository =
-              repository_of(files.mark(), files.where())) {
+      // The folder's path is made only for a repository: a deep walk would make it at every
+      // level, names upon names.
+      const GitMark mark = files.mark();
+      const std::optional<GitRepository> repository =
+          mark.kind == GitMark::none ? std::nullopt : repository_of(mark, files.where());
+      if (repository) {
         const GitIgnoreSettings settings = git_ignore_settings(*repository);
         const fs::path exclude = repository->common_dir / "info" / "exclude";
-        info_excludes_.push(rule_file(exclude, read_text(exclude), settings.ignore_case));
+        info_excludes_.push(rule_file(exclude, {}, read_text(exclude), settings.ignore_case));
         user_excludes_.push(settings.excludes_file.empty()
                                 ? nullptr
-                                : rule_file(settings.excludes_file,
+                                : rule_file(settings.excludes_file, {},
                                             read_text(settings.excludes_file),
                                             settings.ignore_case));
         repos_.push_back({depth(), settings.ignore_case});
         level.repository = true;
       }
     }
-    if (auto ignore = rule_file(files.where() / ".ignore", files.read(".ignore"), false)) {
+    if (auto ignore = rule_file({}, ".ignore", files.read(".ignore"), false)) {
       dot_ignores_.push(std::move(ignore));
       level.ignore = true;
     }
     if (!repos_.empty()) {
-      if (auto gitignore = rule_file(files.where() / ".gitignore", files.read(".gitignore"),
-                                     repos_.back().casefold)) {
+      if (auto gitignore =
+              rule_file({}, ".gitignore", files.read(".gitignore"), repos_.back().casefold)) {
         gitignores_.push(std::move(gitignore));
         level.gitignore = true;
       }
@@ -356,6 +381,7 @@ class WalkRules {
 
   const WalkOptions& options_;
   fs::path here_;
+  fs::path top_;                       // the folder at depth 0: the root, or here_ alone
   std::string path_;                   // the names from the top, "/" between
   std::vector<std::uint32_t> starts_;  // where each name begins in path_
   std::vector<Level> levels_;          // what each folder on the path pushed, the top first
@@ -416,9 +442,11 @@ InputWalk::InputWalk(std::span<const fs::path> paths, WalkOptions options)
     if (platform::file_id(fs::path(output), id)) outputs_.push_back(id);
   }
   if (!options_.output.empty()) {
+    // The file itself, or the one it leads to: a link is never written through, but one
+    // that leads to an input says the output was meant to be that input.
     platform::FileId id;
-    if (platform::file_id(options_.output, id)) output_id_ = id;
-    output_name_ = platform::walk_name_of(options_.output.filename());
+    if (platform::target_id(options_.output, id)) output_ids_.push_back(id);
+    if (platform::file_id(options_.output, id)) output_ids_.push_back(id);
   }
   if (options_.ignore_files || !options_.excludes.empty()) {
     rules_ = std::make_unique<WalkRules>(options_);
@@ -445,11 +473,15 @@ bool InputWalk::is_output(const platform::WalkFolder::Entry& entry) const {
 }
 
 bool InputWalk::is_the_output(const platform::WalkFolder::Entry& entry) const {
-  if (!output_id_) return false;
-  if (entry.id_known) return entry.id == *output_id_;
+  if (output_ids_.empty()) return false;
+  const auto among = [&](const platform::FileId& id) {
+    return std::find(output_ids_.begin(), output_ids_.end(), id) != output_ids_.end();
+  };
+  if (entry.id_known) return among(entry.id);
+  // A listing without identities (Windows): each file is asked, whatever its name, so that
+  // another name of the same file (a link, a hard link, a short name) is known too.
   platform::FileId id;
-  return same_letters(entry.name, output_name_) && folder_.entry_id(entry.name, id) &&
-         id == *output_id_;
+  return folder_.entry_target_id(entry.name, id) && among(id);
 }
 
 void InputWalk::add(void* walk, const platform::WalkFolder::Entry& entry) {
@@ -533,7 +565,8 @@ std::optional<WalkItem> InputWalk::next() {
       if (!fs::is_directory(path, ignored)) {
         // A file given is read through any link: what it leads to must not be the output.
         platform::FileId id;
-        if (output_id_ && platform::target_id(path, id) && id == *output_id_) {
+        if (!output_ids_.empty() && platform::target_id(path, id) &&
+            std::find(output_ids_.begin(), output_ids_.end(), id) != output_ids_.end()) {
           return stop_at_output(path);
         }
         return WalkItem{path, true, What::file};

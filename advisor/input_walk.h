@@ -154,8 +154,7 @@ class InputWalk {
   std::unique_ptr<WalkRules> rules_;  // none when no rule can leave anything out
   std::size_t next_path_ = 0;
   std::vector<platform::FileId> outputs_;
-  std::optional<platform::FileId> output_id_;  // of WalkOptions::output
-  std::string output_name_;                    // its name, walk bytes
+  std::vector<platform::FileId> output_ids_;  // of WalkOptions::output, and what it leads to
   std::optional<std::filesystem::path> output_met_;
   platform::WalkFolder folder_;
   std::vector<std::unique_ptr<Level>> levels_;  // from the folder given down to the one read

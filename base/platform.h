@@ -232,6 +232,8 @@ class WalkFolder {
   bool list(void (*add)(void* context, const Entry& entry), void* context);
   // The identity of an entry (not followed); false when there is none.
   bool entry_id(std::string_view name, FileId& id) const;
+  // The identity of what the entry leads to (a link is followed), as a read of it sees it.
+  bool entry_target_id(std::string_view name, FileId& id) const;
 
  private:
   friend class InputFile;

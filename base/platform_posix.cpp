@@ -901,4 +901,12 @@ bool WalkFolder::entry_id(std::string_view name, FileId& id) const {
   return true;
 }
 
+bool WalkFolder::entry_target_id(std::string_view name, FileId& id) const {
+  const std::string terminated(name);
+  struct stat info {};
+  if (::fstatat(static_cast<int>(handle_), terminated.c_str(), &info, 0) != 0) return false;
+  id = id_of(info);
+  return true;
+}
+
 }  // namespace orven::platform

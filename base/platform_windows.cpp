@@ -817,4 +817,8 @@ bool WalkFolder::entry_id(std::string_view name, FileId& id) const {
   return id_of_path(path_ + L"\\" + wide_from_utf8(name), id);
 }
 
+bool WalkFolder::entry_target_id(std::string_view name, FileId& id) const {
+  return target_id(std::filesystem::path(path_ + L"\\" + wide_from_utf8(name)), id);
+}
+
 }  // namespace orven::platform

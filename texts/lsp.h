@@ -34,9 +34,32 @@ inline constexpr std::string_view kNotJson = "orven-cli lsp: сообщение 
 inline constexpr std::string_view kUnknownDocument =
     "orven-cli lsp: уведомление о неоткрытом документе пропущено: "_cp;
 
-// orven-cli lsp with an argument it does not know.
+// orven-cli lsp with an argument it does not know (on standard error, before status 2).
 inline constexpr std::string_view kUsage =
     "Использование: orven-cli lsp [--stdio]\n"
-    "Сервер языка (Language Server Protocol) на стандартном вводе и выводе.\n"_cp;
+    "Справка: orven-cli lsp --help\n"_cp;
+
+// orven-cli lsp --help.
+inline constexpr std::string_view kHelp =
+    "Использование: orven-cli lsp [--stdio]\n"
+    "\n"
+    "Сервер языка (Language Server Protocol 3.17) для редакторов: сообщения JSON-RPC\n"
+    "с заголовком Content-Length на стандартном вводе и выводе. Его запускает редактор.\n"
+    "\n"
+    "Каждый открытый документ PHP, HTML/XHTML, JavaScript, C или C++ (язык — по окончанию\n"
+    "имени) получает диагностики: по одной на каждое вхождение ключевого слова\n"
+    "сработавшего совета в коде своего языка, не больше 1000 на документ, с номером\n"
+    "правила (W03, C12) как кодом. Отметки orven-disable-line, orven-disable-next-line,\n"
+    "orven-disable-file и правила исключения (.gitignore, .ignore) учитываются.\n"
+    "Подсказка на диагностике показывает совет и пример, действие дописывает в строку\n"
+    "отметку orven-disable-line. Позиции — в единицах UTF-16 или в байтах UTF-8, если\n"
+    "клиент это предлагает.\n"
+    "\n"
+    "  --stdio     стандартные ввод и вывод (так и без него)\n"
+    "  --help      эта справка\n"
+    "\n"
+    "Код завершения: 0 — по exit после shutdown; 1 — по exit без shutdown, в конце\n"
+    "ввода или когда завершился процесс клиента (processId из initialize); 2 — ошибка\n"
+    "в параметрах. Настройка редакторов: man orven-cli.\n"_cp;
 
 }  // namespace orven::texts::lsp

@@ -31,6 +31,11 @@ void watch(std::int64_t client) {
 
 int run_language_server(std::span<const platform::Argument> args) {
   for (const platform::Argument& arg : args) {
+    if (arg.text == "--help" || arg.text == "-h") {
+      return platform::write_stdout(app::to_utf8(texts::lsp::kHelp)) ? 0 : 1;
+    }
+  }
+  for (const platform::Argument& arg : args) {
     // Editors' generic clients add --stdio; it is what the server does anyway.
     if (arg.text != "--stdio") {
       platform::write_stderr(app::to_utf8(texts::lsp::kUsage));

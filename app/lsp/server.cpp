@@ -137,9 +137,10 @@ std::filesystem::path name_of(std::string_view uri,
   if (file) {
     name = file->filename();
   } else {
+    // A broken escape is taken as written: the ending still tells the language.
     const std::size_t cut = uri.find_last_of("/:");
-    name = path_of_utf8(
-        percent_decoded(uri.substr(cut == std::string_view::npos ? 0 : cut + 1)).value_or("_"));
+    const std::string_view last = uri.substr(cut == std::string_view::npos ? 0 : cut + 1);
+    name = path_of_utf8(percent_decoded(last).value_or(std::string(last)));
   }
   if (language_of(name) != Language::none) return name;
   static constexpr std::pair<std::string_view, std::string_view> kEndings[] = {

@@ -155,17 +155,21 @@ Text changed(const Text& text, std::span<const TextChange> changes, Encoding enc
   for (std::size_t i = 0; i < changes.size(); ++i) {
     if (!changes[i].range) from = i + 1;
   }
-  Text current(from > 0 ? changes[from - 1].text : text.bytes());
-  // Each range speaks of the text the change before it left, lines included.
+  std::optional<Text> current;
+  if (from > 0) current.emplace(changes[from - 1].text);
+  // Each range speaks of the text the change before it left, lines included; the first
+  // reads the old text where it can, not a copy of it indexed again.
   for (std::size_t i = from; i < changes.size(); ++i) {
-    std::size_t begin = current.offset_of(changes[i].range->start, encoding);
-    std::size_t end = current.offset_of(changes[i].range->end, encoding);
+    const Text& before = current ? *current : text;
+    std::size_t begin = before.offset_of(changes[i].range->start, encoding);
+    std::size_t end = before.offset_of(changes[i].range->end, encoding);
     if (end < begin) std::swap(begin, end);
-    std::string next = current.bytes();
-    next.replace(begin, end - begin, changes[i].text);
-    current = Text(std::move(next));
+    std::string next;
+    next.reserve(before.bytes().size() - (end - begin) + changes[i].text.size());
+    next.append(before.bytes(), 0, begin).append(changes[i].text).append(before.bytes(), end);
+    current.emplace(std::move(next));
   }
-  return current;
+  return current ? std::move(*current) : Text(text.bytes());
 }
 
 }  // namespace orven::lsp

@@ -6,12 +6,16 @@
   of the diagnostics of its version; median, 99th percentile and worst.
 - The floor: a request the server answers without scanning (a code action on a document it
   does not know), timed the same way: the pipes and this client's own cost.
+- The references, in the same run on the same texts: the scan alone (document_hits in one
+  process, bench_lsp_scan), which the server adds its text, positions and message to, and
+  what an editor pays without the server: one `orven-cli training --format gnu` run of the
+  file per check.
 - A burst: 200 edits written at once, timed to the diagnostics of the last version, with
   the number of publishes the burst cost (coalescing).
 - Memory: 100 such documents open at once, the server's resident and peak memory against
   their text.
 
-usage: lsp_bench.py ORVEN_CLI [EDITS]
+usage: lsp_bench.py ORVEN_CLI BENCH_LSP_SCAN [EDITS]
 """
 import json
 import os
@@ -19,6 +23,7 @@ import random
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 LINES = 10000
@@ -122,17 +127,52 @@ def latency(server, uri, language, text, edits, rng):
     body, _ = server.until(published(1))
     count = json.loads(body)["params"]["diagnostics"]
     times = []
+    cpu = cpu_ms(server.process.pid)
     for version in range(2, edits + 2):
         started = time.perf_counter()
         server.send(edit(uri, version, rng.randrange(LINES)))
         server.until(published(version))
         times.append((time.perf_counter() - started) * 1000)
-    return times, len(count)
+    return times, len(count), (cpu_ms(server.process.pid) - cpu) / edits
+
+
+def cpu_ms(pid):
+    """The CPU time a process has used (user and system), which a busy machine cannot
+    stretch as it does the wall time."""
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) * 1000 / os.sysconf("SC_CLK_TCK")
+
+
+ROW = "%-50s %8.3f %8.3f %8.3f %8s %8s %12s"
+
+
+def row(what, times, cpu="", size="", count=""):
+    print(ROW % (what, statistics.median(times), percentile(times, 0.99), max(times), cpu, size,
+                 count))
+
+
+def references(cli, scan, folder, name, text, edits):
+    """The scan alone and a whole orven-cli run, on the text as a file of that name."""
+    path = os.path.join(folder, name)
+    with open(path, "wb") as out:
+        out.write(text.encode())
+    lines = subprocess.run([scan, path, name, str(edits)], check=True, capture_output=True,
+                           text=True).stdout.split("\n")
+    alone = [float(line.split()[0]) for line in lines[1:] if line]
+    runs = []
+    for _ in range(max(1, edits // 10)):
+        started = time.perf_counter()
+        subprocess.run([cli, "training", "--format", "gnu", path], stdout=subprocess.DEVNULL,
+                       check=True)
+        runs.append((time.perf_counter() - started) * 1000)
+    return alone, int(lines[0]), runs
 
 
 def main():
-    cli = sys.argv[1]
-    edits = int(sys.argv[2]) if len(sys.argv) > 2 else 500
+    cli, scan = sys.argv[1], sys.argv[2]
+    edits = int(sys.argv[3]) if len(sys.argv) > 3 else 500
+    folder = tempfile.mkdtemp()
     rng = random.Random(28)
     server = Server(cli)
     server.request("initialize", {"processId": os.getpid(), "capabilities": {}})
@@ -147,18 +187,20 @@ def main():
             "context": {"diagnostics": []}})
         floor.append((time.perf_counter() - started) * 1000)
 
-    print("didChange -> publishDiagnostics, %d edits each, one at a time (ms):" % edits)
-    print("%-28s %8s %8s %8s %8s %12s" % ("document", "median", "p99", "worst", "bytes",
-                                           "diagnostics"))
-    print("%-28s %8.3f %8.3f %8.3f %8s %12s" % ("floor (no scan)", statistics.median(floor),
-                                                 percentile(floor, 0.99), max(floor), "-", "-"))
+    print("didChange -> publishDiagnostics, %d edits each, one at a time, beside the scan "
+          "alone (%d scans) and a whole orven-cli run per check (%d runs) of the same text (ms):"
+          % (edits, edits, max(1, edits // 10)))
+    print("%-50s %8s %8s %8s %8s %8s %12s" % ("", "median", "p99", "worst", "CPU/edit",
+                                               "bytes", "diagnostics"))
+    row("floor (a request answered without a scan)", floor)
     for name, language, text in (("php", "php", php_source(1)), ("cpp", "cpp", cpp_source(2))):
         uri = "file:///bench/latency.%s" % name
-        times, count = latency(server, uri, language, text, edits, rng)
-        print("%-28s %8.3f %8.3f %8.3f %8d %12d" % ("%s, %d lines" % (name, LINES),
-                                                     statistics.median(times),
-                                                     percentile(times, 0.99), max(times),
-                                                     len(text.encode()), count))
+        times, count, cpu = latency(server, uri, language, text, edits, rng)
+        alone, hits, runs = references(cli, scan, folder, "latency." + name, text, edits)
+        what = "%s, %d lines: " % (name, LINES)
+        row(what + "didChange -> publish", times, "%.3f" % cpu, len(text.encode()), count)
+        row(what + "the scan alone", alone, count=hits)
+        row(what + "orven-cli training --format gnu", runs)
 
     # A burst: the edits written at once, the last one's diagnostics awaited.
     uri = "file:///bench/latency.php"
@@ -190,6 +232,9 @@ def main():
     server.request("shutdown", None)
     server.send({"jsonrpc": "2.0", "method": "exit"})
     server.process.wait()
+    for name in os.listdir(folder):
+        os.remove(os.path.join(folder, name))
+    os.rmdir(folder)
 
 
 if __name__ == "__main__":

@@ -13,14 +13,27 @@ source scripts/verdicts.sh
 bash scripts/package.sh
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/default/CMakeCache.txt)
+# The two installers side by side, each in a prefix and a Wine server of its own: they
+# mostly wait for Wine.
+installers=()
 for bits in 64 32; do
   if [ $bits = 32 ] && why=$(refused wine32:i386); then
     skipped "win32 installer" "$why"
     continue
   fi
+  mkdir -p "build/mingw$bits/installer"
   bash tests/win32/installer.sh "build/packages/orven-${version}-win$bits.exe" "$bits" \
-    build/default/bin/orven-cli . "build/mingw$bits/installer"
+    build/default/bin/orven-cli . "build/mingw$bits/installer" \
+    >"build/mingw$bits/installer/test.log" 2>&1 &
+  installers+=("$bits:$!")
 done
+installers_failed=0
+for installer in "${installers[@]}"; do
+  bits=${installer%%:*}
+  wait "${installer#*:}" || installers_failed=1
+  cat "build/mingw$bits/installer/test.log"
+done
+[ $installers_failed -eq 0 ] || exit 1
 
 if [ -z "${CI:-}" ] && [ -z "${ORVEN_INSTALL_TEST:-}" ]; then
   echo "install check skipped (CI or ORVEN_INSTALL_TEST=1 runs it)"

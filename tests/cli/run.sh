@@ -269,6 +269,67 @@ run_in version --version
 check "--version exits 0" [ $status -eq 0 ]
 check "--version prints the version" out_is version "ОРВЕН 10.4.1"
 
+# An --output that is an input (named, met in a folder, through a link, by another name of
+# the same file) is refused before anything is written: exit 2, one message naming both,
+# the input untouched. The output is never written in place or through a link: a hard link
+# to it keeps the old bytes, a link named as the output is refused and its target kept.
+mkdir -p "$work/clash/proj/sub"
+printf '<?php mail($a);\n' >"$work/clash/keep.php"
+printf '<?php eval($a);\n' >"$work/clash/proj/sub/a.php"
+ln -s sub/a.php "$work/clash/proj/link.php"
+for args in "--format json --output keep.php keep.php" "--output keep.php ./keep.php" \
+  "--format gnu --output proj/sub/a.php proj" "--output ./proj/../proj/sub/a.php proj/sub/" \
+  "--format sarif --output proj/link.php proj/sub"; do
+  before=$(cat "$work/clash/keep.php" "$work/clash/proj/sub/a.php")
+  # shellcheck disable=SC2086
+  (cd "$work/clash" && "$cli" training $args >"$work/clash.out" 2>"$work/clash.err")
+  status=$?
+  check "'$args' is refused with exit 2 (got $status)" [ $status -eq 2 ]
+  check "'$args' says so in one line" [ "$(wc -l <"$work/clash.err")" -eq 1 ]
+  check "'$args' names the output and the input" grep -qE '^orven-cli: .*--output «[^»]+» — это и входной файл «[^»]+»' "$work/clash.err"
+  check "'$args' leaves the inputs as they were" [ "$(cat "$work/clash/keep.php" "$work/clash/proj/sub/a.php")" = "$before" ]
+  check "'$args' writes no report" [ ! -e "$work/clash/result.html" ]
+done
+mkdir -p "$work/replace"
+printf 'old findings\n' >"$work/replace/out.json"
+ln "$work/replace/out.json" "$work/replace/hard-link.json"
+(cd "$work/replace" && "$cli" training --format json --output out.json "$work/page.php" >/dev/null 2>&1)
+check "--output is replaced whole, not written in place" [ "$(cat "$work/replace/hard-link.json")" = "old findings" ]
+check "--output holds the findings" grep -q '"keyword"' "$work/replace/out.json"
+printf 'a file of mine\n' >"$work/replace/target.txt"
+ln -s target.txt "$work/replace/linked.json"
+(cd "$work/replace" && "$cli" training --format json --output linked.json "$work/page.php" >/dev/null 2>&1)
+status=$?
+check "--output that is a link fails (exit $status)" [ $status -eq 1 ]
+check "and is never written through" [ "$(cat "$work/replace/target.txt")" = "a file of mine" ]
+# A report written into the walked folder under any name is not read back by the next run.
+mkdir -p "$work/again/src"
+cp "$work/page.php" "$work/again/src/page.php"
+for round in 1 2 3; do
+  (cd "$work/again" && "$cli" training --output src/report.html src >/dev/null 2>&1 &&
+    "$cli" training --output src/old-report.php src >/dev/null 2>&1 &&
+    "$cli" training --format json --output "../again$round.json" src >/dev/null 2>&1)
+done
+check "reports written into the walked folder are not read back" \
+  eval 'cmp -s "$work/again1.json" "$work/again3.json" && cmp -s "$work/again2.json" "$work/again3.json"'
+
+# A folder given that the ignore rules leave out gives nothing: exit 1, and the message names
+# the rule's file, line and pattern, and what takes the files all the same.
+mkdir -p "$work/ignored/repo/build" "$work/ignored/repo/vendor"
+git init -q "$work/ignored/repo" 2>/dev/null || mkdir -p "$work/ignored/repo/.git"
+printf 'build/\nvendor/*\n' >"$work/ignored/repo/.gitignore"
+cp "$work/page.php" "$work/ignored/repo/build/page.php"
+cp "$work/page.php" "$work/ignored/repo/vendor/page.php"
+run_in ignored training repo/build --format gnu
+run_in ignored training --format gnu "$work/ignored/repo/build"
+check "a folder its parent's rules leave out gives nothing: exit 1" [ $status -eq 1 ]
+check "the message names the rule, its line and file, and --no-ignore" contains "$work/ignored.err" \
+  "Файлы из «$work/ignored/repo/build» исключены правилом «build/» (строка 1 файла «$work/ignored/repo/.gitignore»). Взять их: --no-ignore."
+run_in ignored training --format gnu "$work/ignored/repo/vendor"
+check "so does one whose every file the rules leave out" contains "$work/ignored.err" "правилом «vendor/*» (строка 2 файла"
+run_in ignored training --no-ignore --format gnu "$work/ignored/repo/build"
+check "--no-ignore takes it" [ $status -eq 0 ]
+
 # "--" ends the options, for a file whose name starts with "-".
 cp "$src" "$work/-page.php"
 (cd "$work" && "$cli" training -- -page.php >/dev/null 2>&1)

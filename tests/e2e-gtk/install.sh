@@ -23,8 +23,6 @@ for type in application/x-php text/html application/xhtml+xml application/javasc
   text/x-csrc text/x-chdr text/x-c++src text/x-c++hdr text/plain; do
   sed -n 's/^MimeType=//p' "$entry" | tr ';' '\n' | grep -qxF "$type" || { echo "FAIL: the menu entry lacks $type"; exit 1; }
 done
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$entry" || { echo "FAIL: desktop-file-validate"; exit 1; }
-fi
+desktop-file-validate "$entry" || { echo "FAIL: desktop-file-validate"; exit 1; }
 "$prefix/bin/orven-cli" --version >/dev/null
 echo "install: ok"

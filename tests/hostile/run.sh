@@ -26,6 +26,11 @@
 #                  of an unlimited run, or exit 1 saying memory ran out; never an abort, never
 #                  a folder "skipped"
 #   link_swap      a folder swapped for a link to elsewhere while runs walk: never entered
+#   ignore_depth   a repository 10,000 folders deep with a .gitignore at every level: walked as
+#                  git would, within 32 MiB and 5 s of processor time
+#   star_pattern   "**/" 26 times before a name in a .gitignore, over a path 60 folders deep of
+#                  long names: within a second of processor time (git's own matcher takes
+#                  minutes), and the patterns that hold are honoured
 # Exit 77 skips a case that cannot run here, with the reason on stdout.
 #
 # usage: run.sh CASE ORVEN_CLI plain|sanitized
@@ -59,15 +64,26 @@ skip() {
   echo "SKIP: $*"
   exit 77
 }
+# A tool of the test set (scripts/packages/test.txt) that is missing fails the case: set-up
+# installs it, so only a broken set-up lacks it.
+need() {  # need COMMAND PACKAGE
+  command -v "$1" >/dev/null ||
+    { echo "FAIL: $1 (Debian package $2) is missing; scripts/install-deps.sh test installs it"; exit 1; }
+}
 mib=$((1024 * 1024))
 
 # Runs orven-cli MODE FILE in the current folder under /usr/bin/time; leaves the exit status
 # in $status, the peak resident memory in bytes in $peak, the streams in out.txt / err.txt.
 run_cli() {
-  /usr/bin/time -f %M -o "$work/time.txt" "$cli" "$@" >"$work/out.txt" 2>"$work/err.txt"
+  /usr/bin/time -f '%M %e %U %S' -o "$work/time.txt" "$cli" "$@" >"$work/out.txt" 2>"$work/err.txt"
   status=$?
-  peak=$(($(tail -1 "$work/time.txt") * 1024))
+  read -r kib wall user system < <(tail -1 "$work/time.txt")
+  peak=$((kib * 1024))
+  # Processor time (user and system) in milliseconds: what a loaded machine does not stretch
+  # as it stretches the wall time.
+  cpu_ms=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%d", (u + s) * 1000 }')
 }
+say_time() { echo "time: ${wall} s wall, ${cpu_ms} ms of processor ($1; load $(cut -d' ' -f1-3 /proc/loadavg))"; }
 say_peak() { echo "peak memory: $((peak / mib)) MiB ($1)"; }
 stderr_has() { grep -qF -- "$1" "$work/err.txt"; }
 no_file() { [ ! -e "$1" ]; }
@@ -77,7 +93,7 @@ log_is() { [ "$(od -An -c orven_log.txt | tr -s ' \n' ' ')" = "$(printf '%s' "$1
 case $case_name in
 big_source)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   size=$((1024 * mib))
   # Words and whitespace, with keywords of both sections, streamed straight to disk.
   yes '<?php echo $x; for ($i = 0; $i < 10; ++$i) #include <windows.h> sprintf(buf, "%d", i);' |
@@ -362,7 +378,7 @@ stdout)
 
 deep_tree)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   # perl-base is part of every Debian system; mkdir -p cannot make paths past PATH_MAX.
   perl -e 'for (1 .. 10000) { mkdir "d" or die; chdir "d" or die }
     open my $f, ">", "bottom.php" or die; print $f "<?php #include <windows.h>\n"' || exit 1
@@ -386,7 +402,7 @@ deep_tree)
 
 wide_folder)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   mkdir wide
   perl -e 'for my $i (1 .. 200000) { my $n = sprintf("wide/%096d.php", $i);
       open my $f, ">", $n or die; print $f "x\n"; close $f }
@@ -408,7 +424,7 @@ wide_folder)
 
 deep_formats)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   for content in "" $'int x;\n'; do
     rm -rf d
     perl -e 'for (1 .. 10000) { mkdir "d" or die; chdir "d" or die;
@@ -426,7 +442,7 @@ deep_formats)
 
 wide_formats)
   [ "$build" = plain ] || skip "memory is only measured in the plain build"
-  command -v /usr/bin/time >/dev/null || skip "/usr/bin/time (Debian package time) is missing"
+  need /usr/bin/time time
   mkdir wide
   perl -e 'for my $i (1 .. 200000) { open my $f, ">", sprintf("wide/%096d.c", $i) or die }
     open my $f, ">", sprintf("wide/%096d.c", 200001) or die; print $f "#include\n"' || exit 1
@@ -485,6 +501,53 @@ link_swap)
   kill $swapper
   wait $swapper 2>/dev/null
   check "no walk entered the link ($entered of 300)" [ $entered -eq 0 ]
+  ;;
+
+ignore_depth)
+  [ "$build" = plain ] || skip "memory and time are only measured in the plain build"
+  need /usr/bin/time time
+  need git git
+  export HOME="$work" XDG_CONFIG_HOME="$work/.config" GIT_CONFIG_NOSYSTEM=1
+  git init -q d || exit 1
+  # Every level: rules of each kind (a name, a wildcard, an anchored one, one taken back, a
+  # folder) and a file each of them leaves out; at the bottom the one source that is left.
+  perl -e 'chdir "d" or die;
+    for my $i (1 .. 10000) { mkdir "d" or die; chdir "d" or die;
+      open my $g, ">", ".gitignore" or die;
+      print $g "*.tmp.c\nbuild/\n/local$i.c\n!keep.tmp.c\nnoise.h\n"; close $g;
+      for my $n ("junk.tmp.c", "local$i.c", "noise.h") { open my $f, ">", $n or die; print $f "#include\n" } }
+    open my $f, ">", "bottom.php" or die; print $f "<?php\n"' || exit 1
+  printf '<?php\n' >alone.php
+  "$cli" training alone.php >/dev/null && mv result.html alone.html
+  run_cli training d
+  say_peak "a repository 10,000 folders deep, a .gitignore at every level"
+  say_time "the same"
+  check "the deep repository gives a report (exit $status: $(head -c 300 err.txt))" [ $status -eq 0 ]
+  check "of the one file no rule leaves out" cmp -s result.html alone.html
+  check "peak memory under 32 MiB" [ $peak -lt $((32 * mib)) ]
+  check "processor time under 5 s" [ "$cpu_ms" -lt 5000 ]
+  ;;
+
+star_pattern)
+  need /usr/bin/time time
+  export HOME="$work" XDG_CONFIG_HOME="$work/.config" GIT_CONFIG_NOSYSTEM=1
+  mkdir -p r/.git
+  git init -q r 2>/dev/null
+  stars=$(printf '**/%.0s' $(seq 26))
+  printf '%sx.c\n%sdeep\n' "$stars" "$stars" >r/.gitignore
+  path=r
+  for i in $(seq 60); do path="$path/$(printf 'f%.0s' $(seq 60))$i"; done
+  mkdir -p "$path/deep"
+  printf '#include\n' >"$path/x.c"
+  printf '#include\n' >"$path/deep/y.c"
+  printf '<?php\n' >"$path/page.php"
+  printf '<?php\n' >alone.php
+  "$cli" training alone.php >/dev/null && mv result.html alone.html
+  run_cli training r
+  say_time "\"**/\" 26 times over a path 60 folders deep"
+  check "the run ends (exit $status: $(head -c 300 err.txt))" [ $status -eq 0 ]
+  check "the rules hold: only page.php is read" cmp -s result.html alone.html
+  check "processor time under a second" [ "$cpu_ms" -lt 1000 ]
   ;;
 
 *)

@@ -157,10 +157,20 @@ def test_lifecycle(command, uri_of):
     server.initialize()
     server.process.stdin.close()
     check(server.wait() == 1, "the end of the input without shutdown must end with 1")
-    # Its usage: an argument it does not know is exit 2; --stdio is what it does anyway.
+    # Its usage: an argument it does not know is exit 2 with the usage on standard error and
+    # nothing on standard output (where a client would read it as the protocol); --help is
+    # the help on standard output and 0, wherever it stands, and reads no input.
     usage = subprocess.run(command + ["lsp", "--tcp"], stdin=subprocess.DEVNULL,
                            capture_output=True)
-    check(usage.returncode == 2 and usage.stderr, "lsp --tcp must be a usage error")
+    check(usage.returncode == 2 and b"orven-cli lsp" in usage.stderr and not usage.stdout,
+          "lsp --tcp must be a usage error: %s" % (usage,))
+    for args in (["--help"], ["--stdio", "-h"], ["--tcp", "--help"]):
+        shown = subprocess.run(command + ["lsp"] + args, stdin=subprocess.PIPE,
+                               capture_output=True, timeout=TIMEOUT)
+        check(shown.returncode == 0 and not shown.stderr and
+              shown.stdout.startswith(usage.stderr.split(b"\n")[0]) and
+              b"--stdio" in shown.stdout,
+              "lsp %s must show the help: %s" % (" ".join(args), shown))
 
 
 def test_wire(command, uri_of, native):

@@ -668,6 +668,42 @@ TEST(LspServer, DiagnosticsFollowTheTextAndCloseClearsThem) {
   EXPECT_EQ(client.published("untitled:Untitled-1").size(), 1u);
 }
 
+TEST(LspServer, UrisNameTheFilesTheIgnoreRulesAreAskedAbout) {
+  auto asked = std::make_shared<std::vector<std::filesystem::path>>();
+  ServerHooks hooks = fake_hooks();
+  hooks.ignored = [asked](const std::filesystem::path& file) {
+    asked->push_back(file);
+    return false;
+  };
+  Client client(std::move(hooks));
+  client.initialize();
+#ifdef _WIN32
+  // VS Code writes the drive's colon escaped.
+  client.open("file:///c%3A/w/%D0%BF%20x.php", "KEY");
+  const std::filesystem::path expected = std::filesystem::path(u8"c:/w/п x.php");
+#else
+  client.open("file:///w/%D0%BF%20x.php", "KEY");
+  const std::filesystem::path expected = std::filesystem::path(u8"/w/п x.php");
+#endif
+  // A broken escape, another host, another scheme: no file to ask about, the language still
+  // known by the name's ending.
+  client.open("file:///w/bad%G0.php", "KEY");
+  client.open("file://elsewhere/w/a.php", "KEY");
+  client.open("vscode-notebook-cell:/w/b.js", "KEY");
+  client.taken();
+  ASSERT_FALSE(asked->empty());
+  EXPECT_EQ(asked->front(), expected);
+#ifndef _WIN32
+  EXPECT_EQ(asked->size(), 1u);
+#endif
+  for (const char* uri : {"file:///w/bad%G0.php", "vscode-notebook-cell:/w/b.js"}) {
+    const json hover = client.request(
+        "textDocument/hover",
+        {{"textDocument", {{"uri", uri}}}, {"position", {{"line", 0}, {"character", 1}}}});
+    EXPECT_FALSE(hover["result"].is_null()) << uri;
+  }
+}
+
 TEST(LspServer, AtMostAThousandDiagnosticsADocument) {
   ServerHooks hooks = fake_hooks();
   hooks.scan = [](std::string_view, const std::filesystem::path&) {

@@ -66,7 +66,10 @@ simulate=0
 [ "$2" = -s ] && simulate=1
 shift 2
 packages=()
-for arg; do case $arg in -*) ;; *) packages+=("$arg") ;; esac; done
+while [ $# -gt 0 ]; do
+  case $1 in -o) shift ;; -*) ;; *) packages+=("$1") ;; esac
+  shift
+done
 for p in "${packages[@]}"; do
   for refused in $STANDIN_REFUSE; do
     [ "$p" = "$refused" ] || continue

@@ -7,7 +7,7 @@
 set -uo pipefail
 program=$1
 version=$2
-command -v wrestool >/dev/null || { echo "SKIP: wrestool (icoutils) is not installed"; exit 77; }
+command -v wrestool >/dev/null || { echo "FAIL: wrestool (icoutils) is not installed"; exit 1; }
 list=$(wrestool -l "$program") || { echo "FAIL: wrestool cannot read $program"; exit 1; }
 for kind in group_icon version; do
   grep -q "type=$kind " <<<"$list" || { echo "FAIL: $program has no $kind resource"; exit 1; }
@@ -17,10 +17,8 @@ done
 grep -q -- "--type=24 --name=1 --language=0 " <<<"$list" ||
   { echo "FAIL: $program has no language-neutral manifest resource 1 (type 24)"; exit 1; }
 manifest=$(wrestool -x --raw --type=24 --name=1 "$program")
-if command -v python3 >/dev/null; then
-  python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parseString(sys.stdin.buffer.read())' \
-    <<<"$manifest" || { echo "FAIL: the manifest of $program is not well-formed XML"; exit 1; }
-fi
+python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parseString(sys.stdin.buffer.read())' \
+  <<<"$manifest" || { echo "FAIL: the manifest of $program is not well-formed XML"; exit 1; }
 for setting in 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
   '>true</dpiAware>' '>PerMonitorV2, System</dpiAwareness>' '>true</longPathAware>' \
   'level="asInvoker"' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}' '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}'; do

@@ -32,8 +32,8 @@ server=/usr/lib/wine/wineserver64
 
 for tool in Xvfb xdotool xwininfo xclip import convert; do
   if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is not installed"
-    exit 77
+    echo "FAIL: $tool is not installed (scripts/install-deps.sh test installs it)"
+    exit 1
   fi
 done
 

@@ -31,22 +31,39 @@ if [ -d "$WINEPREFIX" ] && [ "$(cat "$WINEPREFIX/.orven-wine-setup" 2>/dev/null)
   rm -rf "$WINEPREFIX"
 fi
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
-  # A fresh prefix: create it once (about 20 s) away from the caller's pipes.
-  mkdir -p "$WINEPREFIX"
-  "$loader" wineboot -i </dev/null >/dev/null 2>&1
+  # A fresh prefix, away from the caller's pipes. Making one takes 20 s and more, and a test
+  # run needs half a dozen (the tests of each build, the end-to-end runs, each installer in
+  # one of its own): the first is made once per Wine installation, loader and display
+  # driver as a template in the build folder (ORVEN_WINE_TEMPLATES), the others are copies
+  # of it (a few seconds). Its "wineserver" file names the prefix to Wine's server and is
+  # left to each copy to make.
   # The tests need no screen: Wine's null display driver gives them windows that paint
   # off-screen. ORVEN_WINE_GRAPHICS="" keeps the X11 driver (the end-to-end run).
   graphics="${ORVEN_WINE_GRAPHICS-null}"
-  if [ -n "$graphics" ]; then
-    "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f \
-      </dev/null >/dev/null 2>&1
-  fi
+  version=$("$loader" --version 2>/dev/null | tr -c 'A-Za-z0-9.~+-' _)
+  templates=${ORVEN_WINE_TEMPLATES:-$(cd "$(dirname "$0")/../.." && pwd)/build/wine-templates}
+  template="$templates/$setup.$(basename "$loader").${graphics:-x11}.$version"
+  mkdir -p "$templates"
+  (
+    flock 9
+    [ -f "$template/.orven-template" ] && exit 0
+    rm -rf "$template"
+    mkdir -p "$template"
+    export WINEPREFIX="$template"
+    "$loader" wineboot -i </dev/null >/dev/null 2>&1
+    if [ -n "$graphics" ]; then
+      "$loader" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f \
+        </dev/null >/dev/null 2>&1
+    fi
+    # The server that made the prefix ends once its helpers do, some seconds on; only then
+    # are the registry files whole on disk.
+    "$server" -w </dev/null >/dev/null 2>&1
+    : >"$template/.orven-template"
+  ) 9>"$templates/lock"
+  mkdir -p "$WINEPREFIX"
+  cp -a "$template/." "$WINEPREFIX/"
+  rm -f "$WINEPREFIX/.orven-template" "$WINEPREFIX/wineserver"
   printf '%s\n' "$setup" >"$WINEPREFIX/.orven-wine-setup"
-  # The server that made the prefix has no linger of its own: it ends once its helpers do,
-  # some seconds on, and a program started meanwhile loses its connection or its desktop
-  # ("recvmsg: Connection reset by peer", no window). Wait for it to end, so the lingering
-  # server below is the one every later call meets.
-  "$server" -w </dev/null >/dev/null 2>&1
 fi
 # Exit status 0: no server was running for this prefix and a lingering one has started, so
 # start the helpers now; a running server answers with a non-zero status and stays as it is.
