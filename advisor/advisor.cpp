@@ -88,6 +88,7 @@ ModeOutcome run_advisor(Workspace& w, std::span<const std::filesystem::path> inp
     if (outcome.status != Status::ok) return outcome;
     keep_scanned_text(w, scan);
     const FiredRules fired = fired_rules(scan, keywords);
+    for (const FiredRule& rule : fired.rules) outcome.keyword_advice += rule.keyword ? 1 : 0;
     begin_report(w);
     if (fired.web_gate) {
       report(w) += texts::kWebHeading;

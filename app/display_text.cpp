@@ -34,10 +34,8 @@ std::string path_to_utf8(const std::filesystem::path& path) {
   return {text.begin(), text.end()};
 }
 
-namespace {
-
-// The length of the well-formed UTF-8 character at the start of text, or 0.
 std::size_t utf8_length(std::string_view text) {
+  if (text.empty()) return 0;
   const auto b = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const std::size_t n = b(0) < 0x80                   ? 1
                         : b(0) >= 0xC2 && b(0) < 0xE0 ? 2
@@ -55,6 +53,8 @@ std::size_t utf8_length(std::string_view text) {
   }
   return n;
 }
+
+namespace {
 
 void append_escape(std::string& out, const char* prefix, unsigned char code) {
   static constexpr char kHex[] = "0123456789ABCDEF";

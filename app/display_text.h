@@ -20,6 +20,10 @@ std::string path_to_utf8(const std::filesystem::path& path);
 // can neither steer a terminal nor garble a message box. Everything else is kept.
 std::string escape_controls(std::string_view utf8);
 
+// The length of the well-formed UTF-8 character at the start of text (no overlong form, no
+// surrogate, nothing past U+10FFFF), or 0.
+std::size_t utf8_length(std::string_view text);
+
 // path_to_utf8, escaped.
 std::string display_path(const std::filesystem::path& path);
 

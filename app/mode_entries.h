@@ -8,6 +8,11 @@
 
 namespace orven::app {
 
-inline constexpr ModeEntries kModeEntries{&run_advisor, &run_script};
+// run_advisor as the run sequence calls it: its inputs, and every setting as by default.
+inline ModeOutcome run_training(Workspace& w, std::span<const std::filesystem::path> inputs) {
+  return run_advisor(w, inputs);
+}
+
+inline const ModeEntries kModeEntries{&run_training, &run_script};
 
 }  // namespace orven::app

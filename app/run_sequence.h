@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,10 +46,10 @@ constexpr Mode mode_for_index(int index) {
 }
 
 // The two mode entries: run_advisor and run_script for the fronts (app/mode_entries.h),
-// fakes in tests.
+// fakes in tests; orven-cli's carry what its options ask of the run.
 struct ModeEntries {
-  ModeOutcome (*training)(Workspace&, std::span<const std::filesystem::path>);
-  ModeOutcome (*expert)(Workspace&, const std::filesystem::path&);
+  std::function<ModeOutcome(Workspace&, std::span<const std::filesystem::path>)> training;
+  std::function<ModeOutcome(Workspace&, const std::filesystem::path&)> expert;
 };
 
 struct RunResult {

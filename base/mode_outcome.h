@@ -49,6 +49,9 @@ struct ModeOutcome {
   std::vector<SkippedInput> skipped = {};   // training mode, in walk order; whatever the status
   std::filesystem::path output = {};        // output_is_input: the output as it was given
   std::vector<IgnoredFolder> ignored = {};  // no_sources
+  // Training mode: the report's rule blocks of rules that fired through a keyword (not those
+  // without keywords, which fire whenever their section runs).
+  std::uint64_t keyword_advice = 0;
 };
 
 // The outcome of an input that did not open, or failed while it was read.

@@ -126,6 +126,10 @@ void ignore_write_signals();
 bool write_stdout(std::string_view utf8);
 bool write_stderr(std::string_view utf8);
 
+// Whether standard output is a terminal that shows colour (on Windows a console, whose
+// ANSI sequences this turns on where the system has them).
+bool stdout_is_terminal();
+
 // Reads up to `size` bytes of standard input exactly as they come (on Windows too: no
 // text-mode translation of line ends, as a byte protocol needs); 0 at its end or after an
 // error. write_stdout is as exact when standard output is not a console.

@@ -569,6 +569,10 @@ bool write_stderr(std::string_view utf8) {
   return write_all(STDERR_FILENO, utf8);
 }
 
+bool stdout_is_terminal() {
+  return ::isatty(STDOUT_FILENO) == 1;
+}
+
 std::size_t read_stdin(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = ::read(STDIN_FILENO, buffer, size);

@@ -463,6 +463,17 @@ bool write_stderr(std::string_view utf8) {
   return write_to(STD_ERROR_HANDLE, utf8);
 }
 
+bool stdout_is_terminal() {
+  const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+    return false;
+  }
+  // Consoles before Windows 10 refuse the mode, and would show the sequences as text.
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+         SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 std::size_t read_stdin(char* buffer, std::size_t size) {
   // ReadFile on the handle itself: the C runtime's text mode, which would turn CR LF into LF
   // and stop at Ctrl+Z, is never in the way.

@@ -3,13 +3,17 @@
 // any number of files and folders, expert one script), messages go to stdout (completion)
 // and stderr (errors and notes), and nothing is opened unless --open is given. With
 // --format sarif|json|gnu a training run writes its findings to stdout (or --output FILE)
-// instead: no report, no readme.txt, no completion message.
+// instead: no report, no readme.txt, no completion message. The options become one
+// RunRequest (app/cli/request.h), which the modes below take.
+#include <cstdlib>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/baseline.h"
+#include "app/cli/request.h"
 #include "app/display_text.h"
 #include "app/findings_output.h"
 #include "app/lsp/lsp.h"
@@ -18,6 +22,7 @@
 #include "base/platform.h"
 #include "texts/messages.h"
 #include "texts/product.h"
+#include "texts/report.h"
 
 namespace orven::cli {
 namespace {
@@ -36,6 +41,14 @@ bool say(std::string_view utf8) {
   return false;
 }
 
+void note(const std::string& utf8) {
+  platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + utf8 + "\n");
+}
+
+void say_error(const std::string& utf8) {
+  note(app::to_utf8(msg::kErrorCaption) + ": " + utf8);
+}
+
 class CliServices : public app::Services {
  public:
   CliServices(std::vector<std::filesystem::path> inputs, bool open)
@@ -47,8 +60,7 @@ class CliServices : public app::Services {
     if (kind == MessageKind::info) {
       said_ = say(std::string(text) + "\n");
     } else {
-      platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(caption) + ": " +
-                             std::string(text) + "\n");
+      note(std::string(caption) + ": " + std::string(text));
     }
   }
 
@@ -56,9 +68,7 @@ class CliServices : public app::Services {
     if (open_) platform::open_document(file);
   }
 
-  void show_note(std::string_view text) override {
-    platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + std::string(text) + "\n");
-  }
+  void show_note(std::string_view text) override { note(std::string(text)); }
 
   bool wants_causes() const override { return true; }
 
@@ -70,24 +80,103 @@ class CliServices : public app::Services {
   bool said_ = true;
 };
 
-// What --no-ignore and --exclude ask of a training walk; the mode entry below reads it.
-WalkOptions g_walk;
-
-ModeOutcome run_training(Workspace& w, std::span<const std::filesystem::path> inputs) {
-  return run_advisor(w, inputs, ScanSettings{}, g_walk);
+int usage_error(const std::string& what) {
+  platform::write_stderr(what + "\n" + app::to_utf8(msg::kCliUsage));
+  return kExitUsage;
 }
 
-// Where the report of an html run goes, when --output names it (a mode entry is a plain
-// function, so it cannot carry the name itself).
-std::filesystem::path report_file;
-
-ModeOutcome training_to_report_file(Workspace& w, std::span<const std::filesystem::path> inputs) {
-  return run_advisor(w, inputs, ScanSettings{}, g_walk, report_file);
+std::string around(const msg::AroundName& a, const std::filesystem::path& file) {
+  return app::to_utf8(a.before) + app::display_path(file) + app::to_utf8(a.after);
 }
 
-void say_error(const std::string& utf8) {
-  platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + app::to_utf8(msg::kErrorCaption) +
-                         ": " + utf8 + "\n");
+std::string full_path(const std::filesystem::path& file) {
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(file, error);
+  return app::display_path(error ? file : full);
+}
+
+// Why --output cannot take the result: it is a link (never followed), a folder, or a device,
+// pipe or socket (which could block for ever). Empty when it may. A link is left to the caller
+// while `links` is false: one that leads to an input is refused by the walk as that input.
+std::string output_refusal(const std::filesystem::path& output, bool links) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::symlink_status(output, error);
+  using std::filesystem::file_type;
+  std::string_view cause;
+  switch (status.type()) {
+    case file_type::symlink:
+      if (!links) return {};
+      cause = msg::kCauseLink;
+      break;
+    case file_type::directory:
+      cause = msg::kCauses[2];
+      break;
+    case file_type::fifo:
+      cause = msg::kCauseFifo;
+      break;
+    case file_type::block:
+    case file_type::character:
+      cause = msg::kCauseDevice;
+      break;
+    case file_type::socket:
+      cause = msg::kCauseSocket;
+      break;
+    case file_type::regular:
+    case file_type::not_found:
+    case file_type::none:
+      return {};
+    default:
+      cause = msg::kCauseNotFile;
+      break;
+  }
+  return app::to_utf8(msg::kOutputUnwritable.before) + full_path(output) +
+         app::to_utf8(msg::kOutputUnwritable.after) + app::to_utf8(msg::kCauseLead) +
+         app::to_utf8(cause) + app::to_utf8(msg::kCauseEnd);
+}
+
+// Says why when the request's --output file cannot take the result (see output_refusal).
+bool output_refused(const RunRequest& r, bool links) {
+  if (r.output_to != OutputTo::file) return false;
+  const std::string refusal = output_refusal(r.output, links);
+  if (refusal.empty()) return false;
+  say_error(refusal);
+  return true;
+}
+
+// The note of a machine-format run whose input opened neither section: what does.
+std::string no_section_note(MatchMode match) {
+  return app::to_utf8(match == MatchMode::code ? msg::kNoSectionCode : msg::kNoSectionLead) +
+         app::to_utf8(texts::kWebGate[0]) + app::to_utf8(msg::kNoSectionOr) +
+         app::to_utf8(texts::kWebGate[1]) + app::to_utf8(msg::kNoSectionCpp) +
+         app::to_utf8(texts::kCppGate[0]) + app::to_utf8(msg::kNoSectionOr) +
+         app::to_utf8(texts::kCppGate[1]) + app::to_utf8(msg::kNoSectionEnd);
+}
+
+bool env_set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// GCC's rule: colour when asked, or on a terminal that is not "dumb" unless NO_COLOR is set.
+bool colored(const RunRequest& r) {
+  if (r.format != app::FindingsFormat::gnu || r.color == Color::never) return false;
+  if (r.color == Color::always) return true;
+  const char* term = std::getenv("TERM");
+  return (r.output_to == OutputTo::mode_default || r.output_to == OutputTo::standard_output) &&
+         !env_set("NO_COLOR") && !(term && std::string_view(term) == "dumb") &&
+         platform::stdout_is_terminal();
+}
+
+// The findings that --error-exitcode counts: left after selection, suppression and the
+// baseline, of rules that fired through a keyword.
+std::size_t counted_findings(const Findings& findings, const app::FindingsRunInfo& info) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < findings.findings.size(); ++i) {
+    const Finding& finding = findings.findings[i];
+    const bool known = info.baseline && info.known[i];
+    if (finding.hit && !finding.suppressed && !known) ++count;
+  }
+  return count;
 }
 
 // The exit status of a run that did not succeed: an --output that is one of the inputs is
@@ -98,169 +187,112 @@ int exit_status(const ModeOutcome& outcome, bool said) {
 }
 
 // A training run that writes its findings in a machine format; the exit status.
-int run_findings(app::FindingsFormat format, const std::filesystem::path& output,
-                 const std::vector<std::filesystem::path>& inputs,
-                 const std::vector<platform::Argument>& args) {
+int run_findings(const RunRequest& r, const std::vector<platform::Argument>& args) {
+  if (output_refused(r, false)) return kExitFailed;
+  app::Baseline baseline;
+  if (r.baseline) {
+    switch (app::read_baseline(*r.baseline, baseline)) {
+      case app::BaselineRead::ok:
+        break;
+      case app::BaselineRead::unreadable:
+        say_error(app::failure_message({ModeOutcome::Status::input_unreadable, *r.baseline}));
+        return kExitFailed;
+      case app::BaselineRead::not_findings:
+        say_error(around(msg::kBaselineUnreadable, *r.baseline));
+        return kExitFailed;
+    }
+  }
+
   Findings findings;
   try {
     WorkspacePtr workspace = create_workspace();
-    findings = find_advice(*workspace, inputs, ScanSettings{}, g_walk);
+    findings = find_advice(*workspace, r.inputs, r.scan, r.walk);
     destroy_workspace(workspace);
   } catch (const std::bad_alloc&) {
-    findings.outcome = {ModeOutcome::Status::out_of_memory, inputs.front()};
+    findings.outcome = {ModeOutcome::Status::out_of_memory, r.inputs.front()};
   } catch (const std::exception& e) {
-    findings.outcome = {ModeOutcome::Status::internal_error, inputs.front()};
+    findings.outcome = {ModeOutcome::Status::internal_error, r.inputs.front()};
     findings.outcome.detail = e.what();
   }
-  for (const SkippedInput& skipped : findings.outcome.skipped) {
-    platform::write_stderr(app::to_utf8(msg::kCliErrorPrefix) + app::skipped_note(skipped) + "\n");
-  }
+  for (const SkippedInput& skipped : findings.outcome.skipped) note(app::skipped_note(skipped));
   if (findings.outcome.status != ModeOutcome::Status::ok) {
-    say_error(app::failure_message(findings.outcome, inputs));
+    say_error(app::failure_message(findings.outcome, r.inputs));
     return exit_status(findings.outcome, true);
   }
+  if (output_refused(r, true)) return kExitFailed;
+  if (!findings.web_gate && !findings.cpp_gate) note(no_section_note(r.scan.match));
+
+  app::keep_selected(findings, r.selected);
   app::FindingsRunInfo info;
   info.arguments.push_back("orven-cli");
   for (const platform::Argument& arg : args) info.arguments.push_back(arg.text);
   std::error_code error;
   info.current_folder = std::filesystem::current_path(error);
+  if (r.baseline) app::compare_with_baseline(findings, baseline, r.selected, info);
+  const int status =
+      r.error_exitcode != 0 && counted_findings(findings, info) > 0 ? r.error_exitcode : kExitOk;
+  info.exit_code = status;
+  info.color = colored(r);
   std::string text;
   try {
-    text = app::findings_text(format, findings, info);
+    text = app::findings_text(*r.format, findings, info);
   } catch (const std::bad_alloc&) {
-    say_error(app::failure_message({ModeOutcome::Status::out_of_memory, inputs.front()}));
+    say_error(app::failure_message({ModeOutcome::Status::out_of_memory, r.inputs.front()}));
     return kExitFailed;
   }
-  if (output.empty()) return say(text) ? kExitOk : kExitFailed;
-  if (!platform::replace_file(output, text)) {
-    say_error(app::failure_message({ModeOutcome::Status::output_unwritable, output}));
+  switch (r.output_to) {
+    case OutputTo::mode_default:
+    case OutputTo::standard_output:
+      return say(text) ? status : kExitFailed;
+    case OutputTo::nowhere:
+      return status;
+    case OutputTo::file:
+      break;
+  }
+  if (!platform::replace_file(r.output, text)) {
+    say_error(app::failure_message({ModeOutcome::Status::output_unwritable, r.output}));
     return kExitFailed;
   }
-  return kExitOk;
+  return status;
 }
 
-// The value of an option given as "--name VALUE" or "--name=VALUE"; nullopt when it is missing.
-std::optional<std::string> option_value(const std::vector<platform::Argument>& args, std::size_t& i,
-                                        std::string_view name) {
-  const std::string& a = args[i].text;
-  if (a.size() > name.size() && a.starts_with(name) && a[name.size()] == '=') {
-    return a.substr(name.size() + 1);
-  }
-  if (i + 1 >= args.size()) return std::nullopt;
-  return args[++i].text;
-}
-
-int usage_error(const std::string& what) {
-  platform::write_stderr(what + app::to_utf8(msg::kCliUsage));
-  return kExitUsage;
-}
-
-std::string around(const msg::AroundName& a, const std::string& utf8) {
-  return app::to_utf8(a.before) + app::escape_controls(utf8) + app::to_utf8(a.after);
-}
-
-// "/?" asks for the help on Windows, as with the system's own programs; elsewhere it is a path.
-#ifdef _WIN32
-constexpr bool kSlashHelp = true;
-#else
-constexpr bool kSlashHelp = false;
-#endif
-
-// Training and expert are the mode list's items 0 and 1.
-constexpr std::string_view kModeWords[] = {"training", "expert"};
-
-int run(const std::vector<platform::Argument>& args) {
-  bool open = false;
-  bool options_ended = false;
-  bool findings = false;  // --format other than html
-  app::FindingsFormat format = app::FindingsFormat::sarif;
-  std::optional<std::filesystem::path> output;
-  std::vector<const platform::Argument*> operands;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const platform::Argument& arg = args[i];
-    const std::string& a = arg.text;
-    const auto is_option = [&](std::string_view name) {
-      return a == name || (a.starts_with(name) && a.size() > name.size() && a[name.size()] == '=');
-    };
-    static constexpr std::string_view kExcludeIs = "--exclude=";
-    if (kSlashHelp && !options_ended && a == "/?") {
-      return say(app::to_utf8(msg::kCliHelp)) ? kExitOk : kExitFailed;
-    } else if (options_ended || a.size() < 2 || a[0] != '-') {
-      operands.push_back(&arg);
-    } else if (a == "--") {
-      options_ended = true;
-    } else if (a == "--help" || a == "-h") {
-      return say(app::to_utf8(msg::kCliHelp)) ? kExitOk : kExitFailed;
-    } else if (a == "--version") {
-      return say(app::to_utf8(texts::kVersionLine) + "\n") ? kExitOk : kExitFailed;
-    } else if (a == "--open") {
-      open = true;
-    } else if (is_option("--format")) {
-      const std::optional<std::string> value = option_value(args, i, "--format");
-      if (!value) return usage_error(around(msg::kCliNoValue, a));
-      if (*value == "sarif") {
-        findings = true;
-        format = app::FindingsFormat::sarif;
-      } else if (*value == "json") {
-        findings = true;
-        format = app::FindingsFormat::json;
-      } else if (*value == "gnu") {
-        findings = true;
-        format = app::FindingsFormat::gnu;
-      } else if (*value == "html") {
-        findings = false;
-      } else {
-        return usage_error(around(msg::kCliUnknownFormat, *value));
-      }
-    } else if (is_option("--output")) {
-      const bool joined = a != "--output";
-      const std::optional<std::string> value = option_value(args, i, "--output");
-      if (!value || value->empty()) return usage_error(around(msg::kCliNoValue, a));
-      // The path as the system gave it (on Windows, from its wide argument).
-      output = joined ? std::filesystem::path(std::u8string(value->begin(), value->end()))
-                      : args[i].path;
-    } else if (a == "--no-ignore") {
-      g_walk.ignore_files = false;
-    } else if (a == "--exclude") {
-      if (i + 1 == args.size()) return usage_error(around(msg::kCliMissingValue, a));
-      g_walk.excludes.push_back(args[++i].text);
-    } else if (a.starts_with(kExcludeIs)) {
-      g_walk.excludes.push_back(a.substr(kExcludeIs.size()));
-    } else {
-      return usage_error(around(msg::kCliUnknownOption, a));
-    }
-  }
-  if (operands.empty()) return usage_error(app::to_utf8(msg::kCliNoMode));
-  int mode_index = -1;
-  for (int i = 0; i < 2; ++i) {
-    if (operands[0]->text == kModeWords[i]) mode_index = i;
-  }
-  if (mode_index < 0) return usage_error(around(msg::kCliUnknownMode, operands[0]->text));
-  if (operands.size() < 2) return usage_error(app::to_utf8(msg::kCliNoFile));
-  // Expert mode runs one script.
-  if (app::mode_for_index(mode_index) == app::Mode::expert && operands.size() > 2) {
-    return usage_error(around(msg::kCliExtraArgument, operands[2]->text));
-  }
-  if (app::mode_for_index(mode_index) == app::Mode::expert && (findings || output)) {
-    return usage_error(app::to_utf8(msg::kCliTrainingOnly));
-  }
-  std::vector<std::filesystem::path> inputs;
-  for (std::size_t i = 1; i < operands.size(); ++i) inputs.push_back(operands[i]->path);
-  if (output) g_walk.output = *output;  // the walk refuses an input that is it
-  if (findings) return run_findings(format, output.value_or(std::filesystem::path()), inputs, args);
-  if (output) {
-    report_file = *output;
-    CliServices services(std::move(inputs), open);
-    const app::ModeEntries entries{&training_to_report_file, &run_script};
-    const app::RunResult result = app::perform_run(mode_index, services, entries, report_file);
+// The html report (or expert mode's log) through the run sequence, as the window runs it.
+int run_sequence(const RunRequest& r) {
+  if (r.mode == app::Mode::training && output_refused(r, true)) return kExitFailed;
+  const std::filesystem::path report =
+      r.output_to == OutputTo::file ? r.output : std::filesystem::path(texts::kReportFile);
+  const app::ModeEntries modes{[&](Workspace& w, std::span<const std::filesystem::path> inputs) {
+                                 return run_advisor(w, inputs, r.scan, r.walk, report);
+                               },
+                               app::kModeEntries.expert};
+  CliServices services(r.inputs, r.open);
+  const app::RunResult result =
+      app::perform_run(r.mode == app::Mode::training ? 0 : 1, services, modes,
+                       r.output_to == OutputTo::file ? r.output : std::filesystem::path());
+  if (result.outcome.status != ModeOutcome::Status::ok || !services.said()) {
     return exit_status(result.outcome, services.said());
   }
+  return r.error_exitcode != 0 && result.outcome.keyword_advice > 0 ? r.error_exitcode : kExitOk;
+}
 
-  CliServices services(std::move(inputs), open);
-  const app::ModeEntries modes{&run_training, app::kModeEntries.expert};
-  const app::RunResult result = app::perform_run(mode_index, services, modes);
-  return result.outcome.status == ModeOutcome::Status::ok && services.said() ? kExitOk
-                                                                             : kExitFailed;
+int run(const std::vector<platform::Argument>& args) {
+  Parsed parsed = parse_command_line(args);
+  if (!parsed.request) return usage_error(parsed.error);
+  const RunRequest& r = *parsed.request;
+  switch (r.action) {
+    case Action::help:
+      return say(app::to_utf8(msg::kCliHelp)) ? kExitOk : kExitFailed;
+    case Action::version:
+      return say(app::to_utf8(texts::kVersionLine) + "\n") ? kExitOk : kExitFailed;
+    case Action::list_rules:
+      return say(app::rule_list_text(r.selected, r.rules_json)) ? kExitOk : kExitFailed;
+    case Action::explain:
+      return say(app::rule_explanation(*r.explain)) ? kExitOk : kExitFailed;
+    case Action::run:
+      break;
+  }
+  if (r.mode == app::Mode::training && r.format) return run_findings(r, args);
+  return run_sequence(r);
 }
 
 }  // namespace

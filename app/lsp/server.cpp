@@ -23,7 +23,6 @@
 #include "app/display_text.h"
 #include "app/findings_output.h"
 #include "app/lsp/marker_edit.h"
-#include "app/lsp/pending_rule_markdown.h"
 #include "texts/lsp.h"
 #include "texts/product.h"
 

@@ -57,7 +57,7 @@ ModeOutcome fake_expert(Workspace& w, const fs::path& file) {
   leave_output("orven_log.txt");
   return {};
 }
-constexpr ModeEntries kFakeModes{&fake_training, &fake_expert};
+const ModeEntries kFakeModes{&fake_training, &fake_expert};
 
 class FakeServices : public Services {
  public:

@@ -14,6 +14,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import urllib.parse
 
 import jsonschema
 
@@ -31,6 +32,35 @@ def check(what, ok):
 def run(cwd, *args):
     p = subprocess.run([cli, "training", *args], cwd=cwd, capture_output=True)
     return p.returncode, p.stdout, p.stderr
+
+
+# The notes the validator may leave at every level: what needs more than we have. A reachable
+# help URI and the schema's (no network here), version-control provenance (we are not told
+# the revision), and the source text around a place or between a keyword's characters (the
+# scan reads each byte once and keeps no text).
+ALLOWED_NOTES = {"SARIF2003", "SARIF2006", "SARIF2010", "SARIF2011", "SARIF2012"}
+
+
+def sarif_validate(sarif_path, name):
+    if not validator:
+        return
+    p = subprocess.run([validator, "validate", sarif_path], capture_output=True, text=True)
+    print(p.stdout.strip())
+    check(f"{name}: sarif-multitool validate succeeds", p.returncode == 0)
+    check(f"{name}: sarif-multitool reports no error",
+          not re.search(r"\berror\b", p.stdout + p.stderr, re.IGNORECASE))
+    p = subprocess.run([validator, "validate", "--level", "Error;Warning;Note", sarif_path],
+                       capture_output=True, text=True)
+    found = re.findall(r": (error|warning|note) (SARIF\d+): (.*)", p.stdout)
+    check(f"{name}: at every level only notes",
+          all(level == "note" for level, _, _ in found))
+    check(f"{name}: only the notes that need what we do not have",
+          {rule for _, rule, _ in found} <= ALLOWED_NOTES)
+    check(f"{name}: every rule is complete but for its help URI",
+          all("help URI" in text for _, rule, text in found if rule == "SARIF2012"))
+    for _, rule, text in found:
+        if rule not in ALLOWED_NOTES or (rule == "SARIF2012" and "help URI" not in text):
+            print("  unexpected:", rule, text)
 
 
 work = tempfile.mkdtemp()
@@ -106,12 +136,7 @@ for args in inputs:
     check(f"{name}: skipped inputs as notifications", skipped == [s["file"] for s in doc["skipped"]])
     check(f"{name}: the invocation's exit code", r["invocations"][0]["exitCode"] == 0)
 
-    if validator:
-        p = subprocess.run([validator, "validate", sarif_path], capture_output=True, text=True)
-        print(p.stdout.strip())
-        check(f"{name}: sarif-multitool validate succeeds", p.returncode == 0)
-        check(f"{name}: sarif-multitool reports no error",
-              not re.search(r"\berror\b", p.stdout + p.stderr, re.IGNORECASE))
+    sarif_validate(sarif_path, name)
 
 # The project as a whole: places across the files, the skipped pipe, both code pages.
 status, out, err = run(project, "--format", "json", "src")
@@ -131,6 +156,179 @@ cpp = {f["id"]: f for f in doc["findings"]}
 check("a windows-1251 file counts bytes", cpp.get("C02", {}).get("column") == 8)
 check("a UTF-8 file counts UTF-16 code units",
       (cpp.get("C06", {}).get("file"), cpp.get("C06", {}).get("column")) == ("src/b.cpp", 10))
+
+def run_in(cwd, *args):
+    p = subprocess.run([cli, *args], cwd=cwd, capture_output=True)
+    return p.returncode, p.stdout, p.stderr
+
+
+# --list-rules --format json against its schema, named as SARIF names the rules.
+rules_schema = json.load(open(os.path.join(root, "app", "rules.schema.json"), encoding="utf-8"))
+jsonschema.Draft202012Validator.check_schema(rules_schema)
+status, out, _ = run_in(work, "--list-rules", "--format", "json")
+listed = json.loads(out.decode("utf-8"))
+errors = list(jsonschema.Draft202012Validator(rules_schema).iter_errors(listed))
+for e in errors:
+    print("rules schema:", e.message, list(e.absolute_path))
+check("the rules list meets its schema", status == 0 and not errors)
+check("the rules list names the rules as SARIF does",
+      [(x["id"], x["name"]) for x in listed["rules"]] ==
+      [(x["id"], x["name"]) for x in log["runs"][0]["tool"]["driver"]["rules"]])
+
+# Names that cannot be written plainly: every format names the same file, JSON keeps its
+# bytes beside its display form, and the gnu line puts it where editors do not read a place.
+names = os.path.join(work, "names")
+os.makedirs(os.path.join(names, "src"))
+odd = b"src/\xcf\xf0 e.c:1:2: \"q\"\t\\x.php"
+with open(os.path.join(os.fsencode(names), odd), "wb") as f:
+    f.write(b"<?php fopen($f);\n")
+status, out, _ = run_in(names, "training", "--format", "json", "src")
+doc = json.loads(out.decode("utf-8"))
+errors = list(jsonschema.Draft202012Validator(schema).iter_errors(doc))
+check("odd names: the JSON meets its schema", not errors)
+w01 = [x for x in doc["findings"] if x["id"] == "W01"][0]
+check("odd names: JSON keeps the bytes", urllib.parse.unquote_to_bytes(w01["fileBytes"]) == odd)
+check("odd names: JSON's display form is escaped",
+      w01["file"] == "src/\\xCF\\xF0 e.c\\x3A1\\x3A2\\x3A \\x22q\\x22\\x09\\\\x.php")
+status, out, _ = run_in(names, "training", "--format", "sarif", "src")
+sarif_path = os.path.join(work, "names.sarif")
+with open(sarif_path, "wb") as f:
+    f.write(out)
+log = json.loads(out.decode("utf-8"))
+uri = [x for x in log["runs"][0]["results"] if x["ruleId"] == "W01"][0]["locations"][0][
+    "physicalLocation"]["artifactLocation"]["uri"]
+check("odd names: SARIF's URI names the same bytes", urllib.parse.unquote_to_bytes(uri) == odd)
+sarif_validate(sarif_path, "odd names")
+status, out, _ = run_in(names, "training", "--format", "gnu", "src")
+line = [x for x in out.decode("utf-8").splitlines() if x.endswith("[W01]")][0]
+check("odd names: the gnu line is the program's, the place in its message",
+      line.startswith("orven-cli: note: " + w01["file"] + ", строка 1, столбец 7: "))
+
+# --baseline: a finding known by rule and file wherever it moved in the file; one that moved to
+# another file is new, and absent where it was; the exit status counts new ones only.
+base = os.path.join(work, "base")
+os.makedirs(os.path.join(base, "src"))
+
+
+def write(name, text):
+    with open(os.path.join(base, name), "w", encoding="utf-8") as f:
+        f.write(text)
+
+
+write("src/a.php", "<?php\nfopen($f);\n")
+write("src/b.php", "mail($to);\n")
+for fmt in ("json", "sarif"):
+    status, out, _ = run_in(base, "training", "--format", fmt, "--output", f"old.{fmt}", "src")
+    check(f"baseline: the old {fmt} is written", status == 0)
+write("src/a.php", "<?php\n\n\n  fopen($f);\nmail($to);\n")  # W01 moved down, W21 moved here
+write("src/b.php", "eval($x);\n")  # W21 left, W20 is new
+status, out, _ = run_in(base, "training", "--format", "json", "--baseline", "old.json",
+                        "--error-exitcode", "9", "src")
+doc = json.loads(out.decode("utf-8"))
+check("baseline: the JSON meets its schema",
+      not list(jsonschema.Draft202012Validator(schema).iter_errors(doc)))
+check("baseline: JSON lists the new findings",
+      [(x["id"], x.get("file")) for x in doc["findings"]] ==
+      [("W20", "src/b.php"), ("W21", "src/a.php")])
+check("baseline: and counts the known ones (W01 and W25-W28)", doc["baseline"] == {"known": 5})
+check("baseline: new findings set the status", status == 9)
+status, out, _ = run_in(base, "training", "--format", "gnu", "--baseline", "old.sarif", "src")
+check("baseline: gnu, from a SARIF baseline, lists the new ones",
+      [x[-5:] for x in out.decode("utf-8").splitlines()] == ["[W20]", "[W21]"])
+status, out, _ = run_in(base, "training", "--format", "sarif", "--baseline", "old.sarif", "src")
+sarif_path = os.path.join(base, "new.sarif")
+with open(sarif_path, "wb") as f:
+    f.write(out)
+results = json.loads(out.decode("utf-8"))["runs"][0]["results"]
+states = [(x["ruleId"], x["baselineState"],
+           x.get("locations", [{}])[0].get("physicalLocation", {}).get("artifactLocation", {})
+           .get("uri")) for x in results]
+check("baseline: SARIF says unchanged, new and absent",
+      states == [("W01", "unchanged", "src/a.php"), ("W20", "new", "src/b.php"),
+                 ("W21", "new", "src/a.php"), ("W25", "unchanged", "src/a.php"),
+                 ("W26", "unchanged", "src/a.php"), ("W27", "unchanged", "src/a.php"),
+                 ("W28", "unchanged", "src/a.php"), ("W21", "absent", "src/b.php")])
+sarif_validate(sarif_path, "baseline")
+status, _, _ = run_in(base, "training", "--format", "gnu", "--baseline", "new.sarif",
+                      "--error-exitcode", "9", "src")
+check("baseline: nothing new, status 0", status == 0)
+status, _, err = run_in(base, "training", "--format", "gnu", "--baseline", "src/a.php", "src")
+check("baseline: a file that is no baseline fails the run",
+      status == 1 and "не годится для --baseline" in err.decode("utf-8"))
+
+# Real editors on the gnu lines: Vim (errorformat %f:%l:%v) and Emacs' compile mode land on
+# each keyword's first character, on lines with Cyrillic, tabs, a 4-byte character, a
+# combining accent and wide characters; lines whose names they could misread give them no
+# place at all.
+editors = os.path.join(work, "editors")
+os.makedirs(editors)
+page = ('<?php\n$a = "Привет";\tfopen($f);\n\t$b = "😀ё";\tmail($to);\n'
+        '$c = "x\u0301";  eval($y);\n$d = "日本";\tscandir($p);\n')
+with open(os.path.join(editors, "page.php"), "w", encoding="utf-8") as f:
+    f.write(page)
+odd_names = [b"odd:1:2: x.php", b"a$HOME.php", b"tab\there.php"]
+for name, keyword in zip(odd_names, ["preg_match($r);", "iconv($s);", "unlink($u);"]):
+    with open(os.path.join(os.fsencode(editors), name), "wb") as f:
+        f.write(keyword.encode() + b"\n")
+status, out, _ = run_in(editors, "training", "--format", "gnu", "page.php",
+                        *[os.fsdecode(n) for n in odd_names])
+with open(os.path.join(editors, "gnu.txt"), "wb") as f:
+    f.write(out)
+lines = page.encode("utf-8").split(b"\n")
+expected = []  # (file, line, byte column) of each finding placed in page.php, in gnu order
+for gnu in out.decode("utf-8").splitlines():
+    m = re.match(r"page\.php:(\d+):\d+: ", gnu)
+    if m:
+        line = int(m.group(1))
+        keyword = {2: b"fopen", 3: b"mail", 4: b"eval", 5: b"scandir"}[line]
+        expected.append(f"page.php {line} {lines[line - 1].index(keyword) + 1}")
+check("editors: four findings placed in page.php", len(expected) == 4)
+check("editors: the odd names' findings name no place",
+      sum(1 for x in out.decode("utf-8").splitlines() if x.startswith("orven-cli: note: ") and
+          ", строка 1, столбец 1: " in x) == 3)
+with open(os.path.join(editors, "places.vim"), "w") as f:
+    f.write("""set nocompatible encoding=utf-8
+set errorformat=%f:%l:%v:\\ %m
+cfile gnu.txt
+let s:out = []
+let s:i = 0
+for s:e in getqflist()
+  let s:i += 1
+  if !s:e.valid | continue | endif
+  execute 'cc' s:i
+  call add(s:out, expand('%') . ' ' . line('.') . ' ' . col('.'))
+endfor
+call writefile(s:out, 'vim.txt')
+qa!
+""")
+subprocess.run(["vim", "-es", "-u", "NONE", "-i", "NONE", "-N", "-S", "places.vim"], cwd=editors,
+               capture_output=True, timeout=60)
+got = open(os.path.join(editors, "vim.txt")).read().splitlines()
+check(f"editors: Vim lands on every keyword and nowhere else ({got})", got == expected)
+with open(os.path.join(editors, "places.el"), "w") as f:
+    f.write("""(require 'compile)
+(setq compilation-skip-threshold 0)  ; notes are places too
+(let ((out nil))
+  (compile "cat gnu.txt")
+  (while (get-buffer-process "*compilation*") (accept-process-output nil 0.1))
+  (ignore-errors
+    (while t
+      (next-error)
+      (with-current-buffer (window-buffer (selected-window))
+        (let ((p (window-point (selected-window))))
+          (push (format "%s %d %d" (file-name-nondirectory (buffer-file-name))
+                        (line-number-at-pos p)
+                        (- (position-bytes p) (position-bytes (progn (goto-char p)
+                                                                      (line-beginning-position)))
+                           -1))
+                out)))))
+  (with-temp-file "emacs.txt" (insert (mapconcat #'identity (nreverse out) "\n"))))
+""")
+subprocess.run(["emacs", "--batch", "-Q", "-l", "places.el"], cwd=editors, capture_output=True,
+               timeout=120)
+got = open(os.path.join(editors, "emacs.txt")).read().splitlines()
+check(f"editors: Emacs lands on every keyword and nowhere else ({got})", got == expected)
+
 shutil.rmtree(work)
 if failures:
     print(len(failures), "check(s) failed")

@@ -3,10 +3,11 @@
 # in the current folder, and that nothing is opened without --open (a stub xdg-open first in
 # PATH records every request).
 #
-# usage: run.sh ORVEN_CLI SOURCE_ROOT
+# usage: run.sh ORVEN_CLI SOURCE_ROOT [ORVEN]
 set -uo pipefail
 cli=$(realpath "$1")
 source_root=$(realpath "$2")
+orven=${3:+$(realpath "$3")}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -122,7 +123,7 @@ for args in "" "training" "teaching $src" "expert $script extra" "--bogus traini
   # shellcheck disable=SC2086
   run_in usage $args
   check "'$args' exits 2" [ $status -eq 2 ]
-  check "'$args' shows the usage on stderr" contains "$work/usage.err" "[--exclude ШАБЛОН]... training"
+  check "'$args' shows the usage on stderr" contains "$work/usage.err" "orven-cli [ПАРАМЕТРЫ] training ПУТЬ..."
   check "'$args' prints nothing on stdout" empty "$work/usage.out"
   check "'$args' writes nothing" files_are usage ""
 done
@@ -334,6 +335,161 @@ check "--no-ignore takes it" [ $status -eq 0 ]
 cp "$src" "$work/-page.php"
 (cd "$work" && "$cli" training -- -page.php >/dev/null 2>&1)
 check "-- lets a file named -page.php through" [ $? -eq 0 ]
+
+# --error-exitcode N: N when a finding with a keyword is left (in every format), 0 otherwise;
+# the general advice W25-W28 that any PHP page gets does not count.
+printf '<?php echo 1;\n' >"$work/general.php"
+for format in gnu json sarif html; do
+  run_in gate-$format training --format $format --error-exitcode 7 "$work/page.php"
+  check "--error-exitcode with a finding, $format: its status" [ $status -eq 7 ]
+  run_in calm-$format training --format $format --error-exitcode 7 "$work/general.php"
+  check "--error-exitcode without one (W25-W28 only), $format: 0" [ $status -eq 0 ]
+done
+check "with html the report is still written" files_are gate-html "readme.txt result.html "
+check "the SARIF log says the status it ends with" contains "$work/gate-sarif.out" '"exitCode": 7'
+for bad in 0 1 2 126 -3 x 1e1 ""; do
+  run_in bad-exit training --format gnu --error-exitcode="$bad" "$work/page.php"
+  check "--error-exitcode=$bad is a usage error" [ $status -eq 2 ]
+done
+
+# --select and --disable (ids, ranges, sections) keep some findings of the machine formats;
+# with the report they are usage errors, as are ids that are no rule.
+run_in select training --format gnu --select W01,W25-W26 "$work/page.php"
+check "--select keeps the findings of its rules" \
+  [ "$(grep -oE '\[[WC][0-9]+\]$' "$work/select.out" | tr '\n' ' ')" = "[W01] [W25] [W26] " ]
+run_in disable training --format gnu --disable web --error-exitcode 5 "$work/page.php"
+check "--disable web leaves nothing of a web page" empty "$work/disable.out"
+check "and nothing to count" [ $status -eq 0 ]
+for args in "--select W29" "--select C10-C01" "--disable W27-C01" "--select" "--select ,"; do
+  # shellcheck disable=SC2086
+  run_in bad-select training --format gnu $args "$work/page.php"
+  check "'$args' is a usage error" [ $status -eq 2 ]
+done
+for args in "--select W01" "--disable web" "--baseline x.json" "--match code" "--output -" \
+  "--format html --output /dev/null"; do
+  # shellcheck disable=SC2086
+  run_in html-only training $args "$work/page.php"
+  check "'$args' with the report is a usage error" [ $status -eq 2 ]
+  check "'$args' with the report writes nothing" files_are html-only ""
+done
+
+# Options: a single value given twice, a value that is an option, a mode's misfits.
+for args in "--format json --format gnu" "--output a --output b" "--format=gnu --format=gnu" \
+  "--format --open" "--color sometimes" "--match words" "--stdin-filename a.php" \
+  "--output --no-ignore"; do
+  # shellcheck disable=SC2086
+  run_in options training $args "$work/page.php"
+  check "'$args' is a usage error" [ $status -eq 2 ]
+  check "'$args' writes nothing" files_are options ""
+done
+check "the message names the option that would take an option" \
+  contains "$work/options.err" "«--output» нет значения: следом идёт параметр «--no-ignore»"
+for args in "--format html" "--select W01" "--color never" "--exclude x"; do
+  # shellcheck disable=SC2086
+  run_in expert-options expert "$script" $args
+  check "expert mode refuses '$args'" [ $status -eq 2 ]
+done
+run_in help-options --help
+grep -oE -- '--[a-z][a-z-]+' "$work/help-options.out" | sort -u >"$work/help-options.list"
+check "the help names the options" [ "$(wc -l <"$work/help-options.list")" -eq 16 ]
+run_in usage-options training
+sed 's/\\-/-/g' "$source_root/packaging/orven-cli.1.in" >"$work/manual.txt"
+while read -r option; do
+  check "the usage names $option" contains "$work/usage-options.err" "$option"
+  check "the manual page names $option" contains "$work/manual.txt" "$option"
+done <"$work/help-options.list"
+
+# --output: "-" and /dev/stdout are standard output, /dev/null takes the findings away; a
+# pipe, a device, a link and a folder are refused before anything runs, with their cause.
+run_in output-dash training --format gnu --output - "$work/page.php"
+check "--output - writes to stdout" cmp -s "$work/output-dash.out" "$work/gnu.out"
+run_in output-stdout training --format gnu --output=/dev/stdout "$work/page.php"
+check "--output /dev/stdout writes to stdout" cmp -s "$work/output-stdout.out" "$work/gnu.out"
+run_in output-null training --format gnu --output /dev/null --error-exitcode 4 "$work/page.php"
+check "--output /dev/null keeps the status" [ $status -eq 4 ]
+check "and writes nothing" empty "$work/output-null.out"
+mkdir -p "$work/refused/folder"
+mkfifo "$work/refused/fifo"
+ln -s "$work/refused/target.json" "$work/refused/link"
+for target in fifo:"это именованный канал (FIFO)" /dev/zero:"это устройство" \
+  link:"это символическая ссылка" folder:"это папка"; do
+  name=${target%%:*}
+  case $name in /*) ;; *) name="$work/refused/$name" ;; esac
+  run_in refused training --format json --output "$name" "$work/page.php"
+  check "--output $name fails" [ $status -eq 1 ]
+  check "--output $name says why" contains "$work/refused.err" "Причина: ${target#*:}."
+done
+check "nothing was written through the link" [ ! -e "$work/refused/target.json" ]
+run_in refused-html training --output "$work/refused/fifo" "$work/page.php"
+check "the report is not written to a pipe either" [ $status -eq 1 ]
+check "and says why" contains "$work/refused-html.err" "Причина: это именованный канал (FIFO)."
+
+# A machine-format run that opens neither section says which keywords would.
+printf 'just text\n' >"$work/plain.txt"
+run_in no-section training --format json "$work/plain.txt"
+check "a run without sections exits 0" [ $status -eq 0 ]
+check "and notes the markers on stderr" contains "$work/no-section.err" "«<?php» или «</body»"
+check "in one line" [ "$(wc -l <"$work/no-section.err")" -eq 1 ]
+run_in section training --format json "$work/page.php"
+check "a run with a section notes nothing" empty "$work/section.err"
+
+# --list-rules and --explain: the rules without a run.
+run_in list-rules --list-rules
+check "--list-rules lists 68 rules" [ "$(wc -l <"$work/list-rules.out")" -eq 68 ]
+check "with id, section, keywords and advice" \
+  grep -q $'^W01\tweb\tfopen\tДля работы с файлами' "$work/list-rules.out"
+run_in list-cpp --list-rules --select cpp --disable C40
+check "--list-rules --select cpp --disable C40 lists 39" [ "$(wc -l <"$work/list-cpp.out")" -eq 39 ]
+run_in explain --explain c06
+check "--explain prints the advice" contains "$work/explain.out" "Отражайте суть проблемы в своих сообщениях:"
+check "and the example" contains "$work/explain.out" '    MessageBox(NULL, "Невозможно создать файл'
+for args in "--explain W29" "--explain W01 training x" "--list-rules --format gnu" \
+  "--list-rules --output x" "--explain W01 --list-rules"; do
+  # shellcheck disable=SC2086
+  run_in bad-rules $args
+  check "'$args' is a usage error" [ $status -eq 2 ]
+done
+
+# Colour as GCC's: asked for, or on a terminal unless NO_COLOR or TERM=dumb.
+run_in color-always training --format gnu --color always "$work/page.php"
+check "--color always colours the gnu lines" grep -q $'^\e\\[01m\e\\[K' "$work/color-always.out"
+run_in color-pipe training --format gnu "$work/page.php"
+check "a pipe gets no colour" lacks_escape_byte "$work/color-pipe.out"
+on_terminal() {  # on_terminal OUTPUT ENV... : the gnu lines of page.php written to a terminal
+  local out=$1
+  shift
+  env "$@" script -qec "'$cli' training --format gnu '$work/page.php'" /dev/null >"$out"
+}
+if command -v script >/dev/null; then
+  on_terminal "$work/tty.out" TERM=xterm
+  check "a terminal gets colour" grep -q $'\e\\[01;36m\e\\[Knote: ' "$work/tty.out"
+  on_terminal "$work/tty-no-color.out" TERM=xterm NO_COLOR=1
+  check "NO_COLOR turns it off" lacks_escape_byte "$work/tty-no-color.out"
+  on_terminal "$work/tty-dumb.out" TERM=dumb
+  check "so does a dumb terminal" lacks_escape_byte "$work/tty-dumb.out"
+fi
+
+# "-" reads standard input as one file, named "-" or as --stdin-filename says; the report of
+# standard input is the report of the file.
+(cd "$work" && "$cli" training --format gnu --stdin-filename src/page.php - <"$work/page.php" \
+  >"$work/stdin-named.out")
+check "standard input takes the name it is given" \
+  [ "$(sed 's|^src/page.php:|'"$work"'/page.php:|' "$work/stdin-named.out")" = "$(cat "$work/gnu.out")" ]
+(cd "$work" && "$cli" training --format gnu - <"$work/page.php" >"$work/stdin.out")
+check "unnamed, it is -" grep -q '^-:2:3: note: .*\[W01\]$' "$work/stdin.out"
+mkdir -p "$work/stdin-report"
+(cd "$work/stdin-report" && "$cli" training - <"$work/page.php" >/dev/null)
+check "its report is the file's" cmp -s "$work/stdin-report/result.html" "$work/html-output/report.html"
+
+# The window program answers --help and --version without a display.
+if [ -n "$orven" ]; then
+  (unset DISPLAY WAYLAND_DISPLAY && "$orven" --help >"$work/orven-help.out" 2>"$work/orven-help.err")
+  check "orven --help exits 0 without a display" [ $? -eq 0 ]
+  check "orven --help prints its usage" contains "$work/orven-help.out" "Использование: orven"
+  check "orven --help says nothing on stderr" empty "$work/orven-help.err"
+  (unset DISPLAY WAYLAND_DISPLAY && "$orven" --version >"$work/orven-version.out")
+  check "orven --version prints the version" [ "$(cat "$work/orven-version.out")" = "ОРВЕН 10.4.1" ]
+fi
 
 if [ $failures -ne 0 ]; then
   echo "$failures check(s) failed"

@@ -4,7 +4,7 @@
 # UTF-8 paths, the messages reach redirected output as UTF-8, and a file that cannot be read
 # is named on stderr with exit status 1.
 #
-# usage: cli_test.sh EMULATOR... -- ORVEN_CLI_EXE SOURCE_ROOT
+# usage: cli_test.sh EMULATOR... -- ORVEN_CLI_EXE SOURCE_ROOT [ORVEN_EXE]
 set -uo pipefail
 emulator=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
@@ -14,6 +14,7 @@ done
 shift
 cli=$1
 source_root=$2
+orven=${3:-}
 # Wine takes the command line and file names as UTF-8 under this locale.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
@@ -113,4 +114,20 @@ cmp -s own.txt readme.txt || fail "the user's readme.txt was rewritten"
 grep -q 'readme.txt' "$work/stderr" || fail "no note about the kept readme: $(cat "$work/stderr")"
 cli expert a.php
 [ $? -eq 1 ] || fail "a log that is a folder did not fail the run"
+# --output: "-" is standard output, NUL takes the findings away.
+cd "$work/out-ascii" || fail "no folder"
+cli training --format gnu "$work/ascii/guestbook.php" && cp "$work/stdout" "$work/gnu.txt"
+cli training --format gnu --output - "$work/ascii/guestbook.php"
+cmp -s "$work/stdout" "$work/gnu.txt" || fail "--output - is not standard output"
+cli training --format gnu --output NUL --error-exitcode 5 "$work/ascii/guestbook.php"
+[ $? -eq 5 ] && [ ! -s "$work/stdout" ] && [ ! -e NUL ] || fail "--output NUL wrote something"
+
+# orven.exe --help and --version answer on redirected standard output, with no window.
+if [ -n "$orven" ]; then
+  timeout 60 "${emulator[@]}" "$orven" --help >"$work/help.out" 2>/dev/null
+  [ $? -eq 0 ] && grep -q "Использование: orven" "$work/help.out" ||
+    fail "orven.exe --help: $(cat "$work/help.out")"
+  timeout 60 "${emulator[@]}" "$orven" --version >"$work/version.out" 2>/dev/null
+  grep -q "^ОРВЕН 10.4.1" "$work/version.out" || fail "orven.exe --version: $(cat "$work/version.out")"
+fi
 echo "orven-cli.exe: wide paths, UTF-8 output, failures and outputs as expected"
