@@ -407,11 +407,21 @@ bool is_own_output(platform::InputFile& file) {
     for (const std::string_view piece : texts::kHeadTemplate) size += piece.size();
     return size;
   }();
-  // A file too short to hold the head costs no read.
-  if (file.size() < kHead) return false;
-  char start[kHead];
-  if (file.read_start(start, kHead) != kHead) return false;
-  std::string_view rest(start, kHead);
+  static constexpr std::size_t kLongest = [] {
+    std::size_t size = kHead;
+    for (const std::string_view head : kFindingsHeads) size = std::max(size, head.size());
+    return size;
+  }();
+  // A file too short to hold a head costs no read.
+  if (file.size() < kFindingsHeads[0].size()) return false;
+  char start[kLongest];
+  std::string_view rest(
+      start, file.read_start(
+                 start, static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kLongest))));
+  if (std::any_of(kFindingsHeads.begin(), kFindingsHeads.end(),
+                  [&](std::string_view head) { return rest.starts_with(head); })) {
+    return true;
+  }
   for (const std::string_view piece : texts::kHeadTemplate) {
     if (!rest.starts_with(piece)) return false;
     rest.remove_prefix(piece.size());

@@ -86,10 +86,19 @@ void note_ignored_folders(ModeOutcome& outcome, std::span<const std::filesystem:
 // Whether a file met in a folder is taken: its name ends like one of kSourceEndings.
 bool takes_name(std::string_view name);
 
+// How the machine-readable findings begin (app/findings_output.h: JSON, then SARIF), whatever
+// the run found: enough of the library's dump to be told from any source by their first bytes.
+inline constexpr std::array<std::string_view, 2> kFindingsHeads{
+    "{\n  \"format\": \"orven-findings\",\n",
+    "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n  \"version\": "
+    "\"2.1.0\",\n  \"runs\": [\n    {\n      \"tool\": {\n        \"driver\": {\n          "
+    "\"name\": \"orven-cli\",\n"};
+
 // Whether a file met in a folder, open and not read yet, is one of this program's outputs
-// rather than a source: a report that a run wrote, under whatever name and wherever it was
-// written, proved by its first bytes (the head every report starts with). The reads that
-// follow still begin at the file's start.
+// rather than a source: a report that a run wrote, or its findings as JSON or SARIF, under
+// whatever name and wherever they were written, proved by their first bytes (the head every
+// report starts with, or one of kFindingsHeads). The reads that follow still begin at the
+// file's start.
 bool is_own_output(platform::InputFile& file);
 
 class WalkRules;

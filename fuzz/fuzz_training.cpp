@@ -33,8 +33,8 @@ namespace {
 using namespace orven;
 using fuzz::fail;
 
-constexpr std::size_t kWebRuleCount = 28;
-constexpr std::size_t kCppRuleCount = 40;
+constexpr std::size_t kWebAdviceCount = 28;
+constexpr std::size_t kCppAdviceCount = 40;
 constexpr std::size_t kReferenceBlockCount = 39;
 constexpr std::string_view kReportEnd = "</div></body></html>";
 constexpr std::string_view kBlockMark = "</p><div class=\"code_b1\"><p>";
@@ -53,9 +53,9 @@ std::string block_of(const texts::Rule& rule) {
 std::vector<std::string> blocks;
 const std::string& block(const texts::Rule& rule) {
   const bool web =
-      &rule >= texts::kWebRules.data() && &rule < texts::kWebRules.data() + kWebRuleCount;
+      &rule >= texts::kWebRules.data() && &rule < texts::kWebRules.data() + kWebAdviceCount;
   return blocks[web ? &rule - texts::kWebRules.data()
-                    : kWebRuleCount + (&rule - texts::kCppRules.data())];
+                    : kWebAdviceCount + (&rule - texts::kCppRules.data())];
 }
 
 std::size_t count(std::string_view text, std::string_view what) {
@@ -230,7 +230,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cpp_blocks = take_blocks(rest, texts::kCppRules);
   }
   if (!rest.empty()) fail("sections hold something other than rule blocks in list order", rest);
-  ORVEN_FUZZ_CHECK(web_blocks <= kWebRuleCount && cpp_blocks <= kCppRuleCount);
+  ORVEN_FUZZ_CHECK(web_blocks <= kWebAdviceCount && cpp_blocks <= kCppAdviceCount);
   ORVEN_FUZZ_CHECK(count(written, kBlockMark) == web_blocks + cpp_blocks + closing_blocks);
 
   // The same decisions by plain substring search.

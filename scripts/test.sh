@@ -16,12 +16,17 @@ declare -A share=([set-up]=120 [10-default]=480 [20-asan]=300 [25-tsan]=150
   [30-windows]=450 [40-fuzz]=150 [50-package]=120)
 
 # The CPU seconds (user and system) of the children this shell has waited for: beside the
-# wall time, what a stage costs on a machine that others share.
-cpu_seconds() {
-  times | tail -n 1 | awk '{
+# wall time, what a stage costs on a machine that others share. `times` runs in this shell
+# (in a command substitution it would count the subshell's children, none), and leaves its
+# answer in $cpu_now.
+times_file=$(mktemp)
+cpu_now=0
+read_cpu() {
+  times >"$times_file"
+  cpu_now=$(tail -n 1 "$times_file" | awk '{
     total = 0
     for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); total += t[1] * 60 + t[2] }
-    printf "%d", total }'
+    printf "%d", total }')
 }
 lines=()
 total=0
@@ -39,21 +44,24 @@ note() {  # note NAME SECONDS CPU_SECONDS VERDICT [NOTES_FILE]
 
 echo "=== set-up ==="
 start=$(date +%s)
-cpu=$(cpu_seconds)
+read_cpu
+cpu=$cpu_now
 bash scripts/install-deps.sh test || exit 1
-note set-up $(($(date +%s) - start)) $(($(cpu_seconds) - cpu)) "done"
+read_cpu
+note set-up $(($(date +%s) - start)) $((cpu_now - cpu)) "done"
 
 passed=0
 failed=0
 failed_names=()
 notes=$(mktemp)
-trap 'rm -f "$notes"' EXIT
+trap 'rm -f "$notes" "$times_file"' EXIT
 for stage in scripts/test.d/*.sh; do
   name=$(basename "$stage" .sh)
   echo "=== stage $name ==="
   : >"$notes"
   start=$(date +%s)
-  cpu=$(cpu_seconds)
+  read_cpu
+  cpu=$cpu_now
   if ORVEN_STAGE_NOTES="$notes" bash "$stage"; then
     passed=$((passed + 1))
     verdict=passed
@@ -64,7 +72,8 @@ for stage in scripts/test.d/*.sh; do
   fi
   seconds=$(($(date +%s) - start))
   echo "=== stage $name $verdict in $seconds s ==="
-  note "$name" "$seconds" $(($(cpu_seconds) - cpu)) "$verdict" "$notes"
+  read_cpu
+  note "$name" "$seconds" $((cpu_now - cpu)) "$verdict" "$notes"
 done
 
 echo "=== summary: each stage's time against its share of the CI budget ==="

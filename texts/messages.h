@@ -234,6 +234,9 @@ inline constexpr std::string_view kCliHelp =
 inline constexpr AroundName kCliUnknownOption{"orven-cli: неизвестный параметр «"_cp, "»\n"_cp};
 inline constexpr AroundName kCliUnknownMode{"orven-cli: неизвестный режим «"_cp,
                                             "» (нужен training или expert)\n"_cp};
+// lsp after options: the language server takes none of them, and comes first.
+inline constexpr std::string_view kCliLspFirst =
+    "orven-cli: сервер языка запускается без других параметров: orven-cli lsp [--stdio]\n"_cp;
 inline constexpr AroundName kCliExtraArgument{"orven-cli: лишний аргумент «"_cp, "»\n"_cp};
 inline constexpr AroundName kCliMissingValue{"orven-cli: после «"_cp, "» нужен шаблон\n"_cp};
 inline constexpr AroundName kCliNoValue{"orven-cli: у параметра «"_cp, "» нет значения\n"_cp};

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "advisor/input_walk.h"
 #include "app/baseline.h"
 #include "app/cli/request.h"
 #include "app/display_text.h"
@@ -132,6 +133,17 @@ std::string output_refusal(const std::filesystem::path& output, bool links) {
   return app::to_utf8(msg::kOutputUnwritable.before) + full_path(output) +
          app::to_utf8(msg::kOutputUnwritable.after) + app::to_utf8(msg::kCauseLead) +
          app::to_utf8(cause) + app::to_utf8(msg::kCauseEnd);
+}
+
+// Whether --output is a link that leads to one of the run's inputs, as a walk that reads
+// nothing finds: the run then refuses it as that input.
+bool link_to_an_input(const RunRequest& r) {
+  std::error_code error;
+  if (r.output_to != OutputTo::file || !std::filesystem::is_symlink(r.output, error)) return false;
+  InputWalk walk(r.inputs, r.walk);
+  while (walk.next()) {
+  }
+  return walk.output_met().has_value();
 }
 
 // Says why when the request's --output file cannot take the result (see output_refusal).
@@ -258,7 +270,7 @@ int run_findings(const RunRequest& r, const std::vector<platform::Argument>& arg
 
 // The html report (or expert mode's log) through the run sequence, as the window runs it.
 int run_sequence(const RunRequest& r) {
-  if (r.mode == app::Mode::training && output_refused(r, true)) return kExitFailed;
+  if (r.mode == app::Mode::training && output_refused(r, !link_to_an_input(r))) return kExitFailed;
   const std::filesystem::path report =
       r.output_to == OutputTo::file ? r.output : std::filesystem::path(texts::kReportFile);
   const app::ModeEntries modes{[&](Workspace& w, std::span<const std::filesystem::path> inputs) {

@@ -300,6 +300,9 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
   for (int i = 0; i < 2; ++i) {
     if (operands[0]->text == kModeWords[i]) mode_index = i;
   }
+  if (mode_index < 0 && operands[0]->text == "lsp") {
+    return failed(app::to_utf8(msg::kCliLspFirst));  // main() takes "orven-cli lsp" itself
+  }
   if (mode_index < 0) return failed(around(msg::kCliUnknownMode, operands[0]->text));
   if (operands.size() < 2) return failed(app::to_utf8(msg::kCliNoFile));
   r.mode = app::mode_for_index(mode_index);

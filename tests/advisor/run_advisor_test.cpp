@@ -265,6 +265,17 @@ TEST_F(TrainingRun, WalkOrderAndWhatItTakes) {
     EXPECT_TRUE(read_bytes("result.html") != with_old)
         << "the old report's look-alike was not read";
   }
+  // So are findings written there as JSON or SARIF; without the last byte of their head, a
+  // file is a source.
+  for (const std::string_view findings : kFindingsHeads) {
+    const std::string head(findings);
+    for (const bool whole : {true, false}) {
+      write_bytes("tree/old/notes.php",
+                  head.substr(0, head.size() - (whole ? 0 : 1)) + "<?php eval($x);");
+      ASSERT_EQ(run_paths({"tree"}).status, Status::ok);
+      EXPECT_EQ(read_bytes("result.html") == with_old, whole) << head;
+    }
+  }
 }
 
 #ifndef _WIN32

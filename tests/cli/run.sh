@@ -127,6 +127,14 @@ for args in "" "training" "teaching $src" "expert $script extra" "--bogus traini
   check "'$args' prints nothing on stdout" empty "$work/usage.out"
   check "'$args' writes nothing" files_are usage ""
 done
+# lsp after an option is the language server's usage, not an unknown mode.
+for args in "--no-ignore lsp" "--open lsp" "--format=json lsp"; do
+  # shellcheck disable=SC2086
+  run_in usage $args
+  check "'$args' exits 2" [ $status -eq 2 ]
+  check "'$args' shows how the server starts" contains "$work/usage.err" "orven-cli lsp [--stdio]"
+  check "'$args' prints nothing on stdout" empty "$work/usage.out"
+done
 
 # A name with control bytes is named escaped: it cannot steer the terminal.
 run_in escaped training $'x\e[31mRED'
@@ -280,7 +288,7 @@ printf '<?php eval($a);\n' >"$work/clash/proj/sub/a.php"
 ln -s sub/a.php "$work/clash/proj/link.php"
 for args in "--format json --output keep.php keep.php" "--output keep.php ./keep.php" \
   "--format gnu --output proj/sub/a.php proj" "--output ./proj/../proj/sub/a.php proj/sub/" \
-  "--format sarif --output proj/link.php proj/sub"; do
+  "--format sarif --output proj/link.php proj/sub" "--output proj/link.php proj"; do
   before=$(cat "$work/clash/keep.php" "$work/clash/proj/sub/a.php")
   # shellcheck disable=SC2086
   (cd "$work/clash" && "$cli" training $args >"$work/clash.out" 2>"$work/clash.err")
@@ -303,12 +311,15 @@ ln -s target.txt "$work/replace/linked.json"
 status=$?
 check "--output that is a link fails (exit $status)" [ $status -eq 1 ]
 check "and is never written through" [ "$(cat "$work/replace/target.txt")" = "a file of mine" ]
-# A report written into the walked folder under any name is not read back by the next run.
+# A report written into the walked folder under any name is not read back by the next run,
+# nor are findings written there as JSON or SARIF under a source's name.
 mkdir -p "$work/again/src"
 cp "$work/page.php" "$work/again/src/page.php"
 for round in 1 2 3; do
   (cd "$work/again" && "$cli" training --output src/report.html src >/dev/null 2>&1 &&
     "$cli" training --output src/old-report.php src >/dev/null 2>&1 &&
+    "$cli" training --format json --output src/findings.js src >/dev/null 2>&1 &&
+    "$cli" training --format sarif --output src/log.html src >/dev/null 2>&1 &&
     "$cli" training --format json --output "../again$round.json" src >/dev/null 2>&1)
 done
 check "reports written into the walked folder are not read back" \

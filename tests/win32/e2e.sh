@@ -150,7 +150,9 @@ cmp "$work/cli-expert/orven_log.txt" "$work/expect-expert/orven_log.txt" ||
 # --- the window ---------------------------------------------------------------------------
 find_window() { xdotool search --name "$1" 2>/dev/null | head -n1; }
 window_shown() { [ -n "$(find_window "$1")" ]; }
-window_gone() { [ -z "$(find_window "$1")" ]; }
+# Gone is gone from the screen: Wine may keep a closed window's unmapped X window, still
+# named, a while longer (seconds when the machine is busy).
+window_gone() { [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1)" ]; }
 # xdotool's getwindowgeometry counts the virtual desktop's offset twice; xwininfo does not.
 window_origin() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
