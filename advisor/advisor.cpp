@@ -6,9 +6,11 @@
 #include <new>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "advisor/fired_rules.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/suppression.h"
 #include "texts/cpp_rules.h"
 #include "texts/product.h"
 #include "texts/report.h"
@@ -50,6 +52,15 @@ void append_rule_blocks(Workspace& w, const FiredRules& fired, Section section) 
 // The keywords are made ready once per process: that costs more than scanning a page.
 const KeywordSet& advisor_keywords() {
   static const KeywordSet all_keywords(kAllKeywords);
+  return all_keywords;
+}
+
+const KeywordSet& advisor_keywords_and_markers() {
+  static const KeywordSet all_keywords = [] {
+    std::vector<std::string_view> keywords(kAllKeywords.begin(), kAllKeywords.end());
+    keywords.push_back(kMarkerStart);
+    return KeywordSet(keywords);
+  }();
   return all_keywords;
 }
 

@@ -9,6 +9,7 @@
 
 #include "advisor/code_match.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/suppression.h"
 #include "base/whitespace.h"
 
 namespace orven {
@@ -475,6 +476,74 @@ TextPlace moved(const LineBefore& before, bool lf_after_cr, TextPlace p) {
   return p;
 }
 
+// The offsets where the chunk's lines start, counted as TextPlace counts them (an LF at the
+// chunk's start ends a line), and the line of an offset.
+std::vector<std::size_t> line_starts(std::string_view chunk) {
+  std::vector<std::size_t> starts{0};
+  for (std::size_t i = 0; i < chunk.size(); ++i) {
+    if (chunk[i] == '\r' || (chunk[i] == '\n' && (i == 0 || chunk[i - 1] != '\r'))) {
+      starts.push_back(i + 1);
+    }
+  }
+  return starts;
+}
+
+std::size_t line_of(const std::vector<std::size_t>& starts, std::size_t at) {
+  return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) -
+                                  starts.begin() - 1);
+}
+
+// The pairs of b joined after a's, with the occurrences across the seam between them (as
+// join_places finds them); a's keywords are still a's alone.
+void join_left(StretchPlaces& a, const StretchPlaces& b,
+               std::span<const std::pair<std::size_t, std::size_t>> seam, std::size_t a_tail,
+               const KeywordSet& keywords, const LineBefore& before, bool lf_after_cr,
+               const MarkerRules& rules) {
+  std::vector<RuleKeyword> pairs;
+  for (const auto& [pair, places] : a.left) pairs.push_back(pair);
+  for (const auto& [pair, places] : b.left) pairs.push_back(pair);
+  const auto across = [&](std::size_t k, std::size_t end) {
+    const std::size_t length = keywords.keyword(k).size();
+    return end >= a_tail && end + 1 - length < a_tail;
+  };
+  const auto off = [&](std::size_t k, std::size_t end, std::size_t rule) {
+    return !a.tail_off.empty() && a.tail_off[end + 1 - keywords.keyword(k).size()].test(rule);
+  };
+  for (const auto& [k, end] : seam) {
+    if (!across(k, end) || a.tail_off.empty()) continue;
+    for (const std::size_t rule : rules.rules_of[k]) {
+      if (off(k, end, rule)) pairs.push_back({rule, k});
+    }
+  }
+  if (pairs.empty()) return;
+  std::sort(pairs.begin(), pairs.end());
+  pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+  LeftPlaces left;
+  for (const RuleKeyword& pair : pairs) {
+    const auto mine = a.left.find(pair);
+    KeywordPlaces joined = mine != a.left.end() ? mine->second : a.keywords[pair.keyword];
+    for (const auto& [k, end] : seam) {
+      if (k != pair.keyword || !across(k, end) || off(k, end, pair.rule)) continue;
+      if (joined.count++ == 0) {
+        joined.first = a.tail[end + 1 - keywords.keyword(k).size()];
+        joined.last = moved(before, lf_after_cr, b.head[end - a_tail]);
+      }
+    }
+    const auto theirs_at = b.left.find(pair);
+    const KeywordPlaces& theirs =
+        theirs_at != b.left.end() ? theirs_at->second : b.keywords[pair.keyword];
+    if (theirs.count != 0) {
+      if (joined.count == 0) {
+        joined.first = moved(before, lf_after_cr, theirs.first);
+        joined.last = moved(before, lf_after_cr, theirs.last);
+      }
+      joined.count += theirs.count;
+    }
+    left.emplace(pair, joined);
+  }
+  a.left = std::move(left);
+}
+
 }  // namespace
 
 Utf8Check::Utf8Check() {
@@ -631,9 +700,138 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   return p;
 }
 
+void chunk_markers(StretchPlaces& p, std::string_view chunk, const KeywordSet& keywords,
+                   const MarkerRules& rules, const std::vector<std::size_t>& tail_offsets,
+                   const ChunkLines& lines) {
+  if (lines.open_line) return;
+  std::vector<Marker> markers;
+  if (rules.marker_start >= p.keywords.size() || p.keywords[rules.marker_start].count != 0) {
+    // The first line of a chunk that closes a long one: the reader read its markers.
+    std::size_t from = 0;
+    if (lines.closes_line) from = std::min(chunk.find_first_of("\r\n"), chunk.size());
+    for (std::optional<Marker> m = next_marker(chunk, from); m; m = next_marker(chunk, m->end)) {
+      markers.push_back(*m);
+    }
+  }
+  if (markers.empty() && lines.first_off.none() && lines.second_off.none()) return;
+
+  // The rules off on each line that any are off on.
+  const std::vector<std::size_t> starts = line_starts(chunk);
+  std::map<std::size_t, RuleSet> off;
+  if (lines.first_off.any()) off[0] |= lines.first_off;
+  if (lines.second_off.any()) off[1] |= lines.second_off;
+  for (const Marker& m : markers) {
+    if (m.rules.none()) continue;
+    const std::size_t line = line_of(starts, m.begin);
+    switch (m.scope) {
+      case Marker::Scope::line:
+        off[line] |= m.rules;
+        break;
+      case Marker::Scope::next_line:
+        off[line + 1] |= m.rules;
+        break;
+      case Marker::Scope::file:
+        p.file_off |= m.rules;
+        break;
+    }
+  }
+  if (off.empty()) return;
+  const RuleSet none;
+  const auto off_at = [&](std::size_t at) -> const RuleSet& {
+    const auto found = off.find(line_of(starts, at));
+    return found == off.end() ? none : found->second;
+  };
+  p.tail_off.clear();
+  for (const std::size_t offset : tail_offsets) p.tail_off.push_back(off_at(offset));
+
+  // Every occurrence: the pairs with one turned off, and for those the occurrences left.
+  struct Occurrence {
+    std::size_t keyword, begin, last;
+    const RuleSet* off;
+  };
+  std::vector<std::pair<std::size_t, std::size_t>> matches;
+  keywords.matches_in_words(chunk, matches);
+  std::vector<Occurrence> occurrences;
+  std::vector<RuleKeyword> turned_off;
+  for (const auto& [k, last] : matches) {
+    if (rules.rules_of[k].empty()) continue;
+    const std::size_t begin = keywords.first_byte(chunk, k, last);
+    const RuleSet& o = off_at(begin);
+    occurrences.push_back({k, begin, last, &o});
+    for (const std::size_t rule : rules.rules_of[k]) {
+      if (o.test(rule)) turned_off.push_back({rule, k});
+    }
+  }
+  if (turned_off.empty()) return;
+  std::sort(turned_off.begin(), turned_off.end());
+  turned_off.erase(std::unique(turned_off.begin(), turned_off.end()), turned_off.end());
+  struct Left {
+    std::uint64_t count = 0;
+    std::size_t begin = std::string_view::npos;
+    std::size_t last = 0;
+  };
+  std::vector<Left> left(turned_off.size());
+  for (const Occurrence& o : occurrences) {
+    for (const std::size_t rule : rules.rules_of[o.keyword]) {
+      if (o.off->test(rule)) continue;
+      const auto at =
+          std::lower_bound(turned_off.begin(), turned_off.end(), RuleKeyword{rule, o.keyword});
+      if (at == turned_off.end() || *at != RuleKeyword{rule, o.keyword}) continue;
+      Left& l = left[static_cast<std::size_t>(at - turned_off.begin())];
+      ++l.count;
+      if (o.begin < l.begin) {
+        l.begin = o.begin;
+        l.last = o.last;
+      }
+    }
+  }
+  // The places of the first occurrences left, walked to in order.
+  std::vector<std::size_t> offsets;
+  for (const Left& l : left) {
+    if (l.count == 0) continue;
+    offsets.push_back(l.begin);
+    offsets.push_back(l.last);
+  }
+  std::sort(offsets.begin(), offsets.end());
+  offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+  std::vector<TextPlace> places;
+  LineWalk walk(chunk, Utf8Check::begin(chunk).whole_from());
+  for (const std::size_t offset : offsets) places.push_back(walk.at(offset));
+  const auto place = [&](std::size_t offset) {
+    return places[static_cast<std::size_t>(
+        std::lower_bound(offsets.begin(), offsets.end(), offset) - offsets.begin())];
+  };
+  for (std::size_t i = 0; i < turned_off.size(); ++i) {
+    KeywordPlaces kept;
+    kept.count = left[i].count;
+    if (kept.count != 0) {
+      kept.first = place(left[i].begin);
+      kept.last = place(left[i].last);
+    }
+    p.left.emplace(turned_off[i], kept);
+  }
+}
+
+void turn_off(StretchPlaces& p, const RuleSet& off, const MarkerRules& rules) {
+  if (off.none()) return;
+  for (std::size_t k = 0; k < p.keywords.size(); ++k) {
+    for (const std::size_t rule : rules.rules_of[k]) {
+      if (!off.test(rule)) continue;
+      const auto held = p.left.find({rule, k});
+      if (held != p.left.end()) {
+        held->second = KeywordPlaces{};
+      } else if (p.keywords[k].count != 0) {
+        p.left.emplace(RuleKeyword{rule, k}, KeywordPlaces{});
+      }
+    }
+  }
+  p.tail_off.resize(p.tail.size());
+  for (RuleSet& at : p.tail_off) at |= off;
+}
+
 void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_tail,
                  std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords,
-                 const SeamCode* code) {
+                 const MarkerRules* rules, const SeamCode* code) {
   if (!b.has_bytes) return;
   const bool lf_after_cr = a.has_bytes && a.ends_with_cr && b.starts_with_lf;
   LineBefore before{a, a.end_span_bytes, a.end_span_chars};
@@ -651,6 +849,7 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
       both_code.append(code->a_tail).append(code->b_head);
     }
   }
+  if (rules != nullptr) join_left(a, b, seam, a_tail.size(), keywords, before, lf_after_cr, *rules);
   std::vector<KeywordPlaces> joined;  // by keyword, made for a seam that holds one only
   for (const auto& [k, end] : seam) {
     const std::size_t length = keywords.keyword(k).size();
@@ -695,6 +894,20 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
       a.head.push_back(moved(before, lf_after_cr, place));
     }
   }
+  if (!a.tail_off.empty() || !b.tail_off.empty()) {  // as the tail's places
+    a.tail_off.resize(a.tail.size());
+    if (kept.b_kept >= kept.overlap) a.tail_off.clear();
+    if (b.tail_off.empty()) {
+      a.tail_off.resize(a.tail_off.size() + b.tail.size());
+    } else {
+      a.tail_off.insert(a.tail_off.end(), b.tail_off.begin(), b.tail_off.end());
+    }
+    if (a.tail_off.size() > kept.overlap) {
+      a.tail_off.erase(a.tail_off.begin(),
+                       a.tail_off.end() - static_cast<std::ptrdiff_t>(kept.overlap));
+    }
+  }
+  a.file_off |= b.file_off;
   if (kept.b_kept >= kept.overlap) a.tail.clear();
   for (const TextPlace& place : b.tail) a.tail.push_back(moved(before, lf_after_cr, place));
   if (a.tail.size() > kept.overlap) {
@@ -752,6 +965,11 @@ void close_file(StretchPlaces& places, std::size_t file) {
     if (keyword.count == 0) continue;
     close(keyword.first);
     close(keyword.last);
+  }
+  for (auto& [pair, left] : places.left) {
+    if (left.count == 0) continue;
+    close(left.first);
+    close(left.last);
   }
   for (TextPlace& p : places.head) close(p);
   for (TextPlace& p : places.tail) close(p);

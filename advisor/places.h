@@ -23,6 +23,7 @@
 
 #include "advisor/display_width.h"
 #include "advisor/keyword_kinds.h"
+#include "advisor/rule_index.h"
 
 namespace orven {
 
@@ -82,6 +83,18 @@ class Utf8Check {
   std::size_t whole_from_ = 0;
 };
 
+// A rule and a keyword that places its findings (advisor/suppression.h, MarkerRules).
+struct RuleKeyword {
+  std::size_t rule = 0;     // its number (advisor/rule_index.h)
+  std::size_t keyword = 0;  // in the keyword set
+  auto operator<=>(const RuleKeyword&) const = default;
+};
+
+// Where markers are honoured: for each rule and keyword some of whose occurrences markers
+// turned off, the occurrences left (their count and the first of them). A pair not held
+// here keeps all of its keyword's occurrences.
+using LeftPlaces = std::map<RuleKeyword, KeywordPlaces>;
+
 struct StretchPlaces {
   explicit StretchPlaces(std::size_t keywords) : keywords(keywords) {}
 
@@ -104,6 +117,14 @@ struct StretchPlaces {
   std::vector<TextPlace> head;  // the places of Stretch::head's bytes
   std::vector<TextPlace> tail;  // and of Stretch::tail's
   std::vector<KeywordPlaces> keywords;
+  // With markers honoured: the pairs some of whose occurrences on the stretch's lines markers
+  // turned off; the rules turned off on the line of each of tail's bytes (empty: none on any),
+  // for an occurrence that begins there and runs on into the next stretch; and the rules that
+  // the orven-disable-file markers met in the stretch turn off in its whole file, which its
+  // end applies (turn_off).
+  LeftPlaces left;
+  std::vector<RuleSet> tail_off;
+  RuleSet file_off;
 };
 
 // A chunk that is a whole file, and what the scan knows of the files before it: the keywords
@@ -132,6 +153,33 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
                            const WholeFile* whole = nullptr,
                            const OccurrenceFilter* keep = nullptr);
 
+struct MarkerRules;
+
+// What the scan's reader knows of a chunk's lines when markers are honoured and the chunk is
+// one of several of a file (which the reader cuts after a line break where it can, see
+// scan_sources.cpp): the rules that markers outside the chunk turn off on its first and second
+// line, and whether its first line is the end of one that began in an earlier chunk, whose
+// markers the reader read (none are looked for there again).
+struct ChunkLines {
+  bool open_line = false;    // no line ends in the chunk and its line goes on: the fold decides
+  bool closes_line = false;  // its first line began in an earlier chunk
+  RuleSet first_off;
+  RuleSet second_off;
+  RuleSet file_off;  // orven-disable-file markers read on a line that closes here (for the fold)
+};
+
+// With markers honoured, after chunk_places: the markers of the chunk (where its words hold
+// kMarkerStart) with `lines`, and where they turn rules off on lines of the chunk, the
+// occurrences left for each pair, and the rules off at the tail's bytes (tail_offsets as
+// chunk_places took them). A chunk with an open line is left to the fold.
+void chunk_markers(StretchPlaces& places, std::string_view chunk, const KeywordSet& keywords,
+                   const MarkerRules& rules, const std::vector<std::size_t>& tail_offsets,
+                   const ChunkLines& lines);
+
+// Turns the rules off for every occurrence the stretch holds (an orven-disable-file marker
+// at its file's end; the markers of a long line once the fold knows them), and at its tail.
+void turn_off(StretchPlaces& places, const RuleSet& off, const MarkerRules& rules);
+
 // How much of their words two stretches kept (Stretch::kept), and the most they keep.
 struct SeamKept {
   std::size_t a_kept = 0;
@@ -150,9 +198,11 @@ struct SeamCode {
 // Puts b after a: a_tail and b_head are the whitespace-free bytes the two keep at the seam
 // (before a's head and tail change), so that occurrences across it are counted and placed.
 // The places of the head and tail change as Stretch's bytes do.
+// With markers honoured (`rules`), an occurrence across the seam counts for the rules that
+// a's tail_off leaves on at its first byte, and the pairs that either holds are joined.
 void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_tail,
                  std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords,
-                 const SeamCode* code = nullptr);
+                 const MarkerRules* rules = nullptr, const SeamCode* code = nullptr);
 
 // A file done: its places get the file's index and their columns by its validity.
 void close_file(StretchPlaces& places, std::size_t file);
@@ -161,6 +211,7 @@ void close_file(StretchPlaces& places, std::size_t file);
 // places may be asked for (not those that kept their counts only).
 struct ScanPlaces {
   std::vector<KeywordPlaces> keywords;
+  LeftPlaces left;  // with markers honoured
   std::map<std::size_t, std::filesystem::path> files;
 };
 

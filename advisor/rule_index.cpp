@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "advisor/keyword_scan.h"
+#include "texts/report.h"
 
 namespace orven {
 
@@ -24,6 +25,11 @@ const std::array<RuleRef, kRuleCount> kAllRules = [] {
 
 std::span<const RuleRef> all_rules() {
   return kAllRules;
+}
+
+std::span<const std::string_view> section_gate(Section section) {
+  return section == Section::web ? std::span<const std::string_view>(texts::kWebGate)
+                                 : std::span<const std::string_view>(texts::kCppGate);
 }
 
 std::string rule_id(Section section, std::size_t index) {

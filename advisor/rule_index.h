@@ -37,6 +37,9 @@ struct RuleRef {
 // Every rule, web rules first, each in list order.
 std::span<const RuleRef> all_rules();
 
+// The keywords of a section's gate, which open it in the report.
+std::span<const std::string_view> section_gate(Section section);
+
 // The id of the index-th rule (from 0) of a section's list: "W01" … "W28", "C01" … "C40".
 std::string rule_id(Section section, std::size_t index);
 // The number of the rule with this id, or none.

@@ -49,6 +49,9 @@ class KeywordSet;
 
 // Every keyword a training run tests (both gates and both rule lists), made ready once.
 const KeywordSet& advisor_keywords();
+// The same and the start of the suppression markers (advisor/suppression.h), for a scan
+// that honours them: its count in a chunk says whether to look for markers there.
+const KeywordSet& advisor_keywords_and_markers();
 
 // What a scan found: for every keyword of the set whether it occurs, with places where they
 // were asked for, and the end of the scanned text and its last word for slots 200 and 0.

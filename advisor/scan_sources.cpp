@@ -68,6 +68,7 @@
 #include "advisor/languages.h"
 #include "advisor/places.h"
 #include "advisor/scan.h"
+#include "advisor/suppression.h"
 #include "base/platform.h"
 #include "base/whitespace.h"
 
@@ -241,8 +242,9 @@ void join_edges(Stretch& a, const Stretch& b, std::size_t overlap) {
 // Puts b after a, as if the two had been one stretch (of one file lexed, when matched in
 // code: `kinds` then say what each keyword must be); with `seam` false nothing counts over
 // their edge (two files matched in code).
+// With markers honoured (`markers`), occurrences count for the rules they leave on.
 void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t overlap,
-            std::span<const KeywordKind> kinds = {}, bool seam = true) {
+            const MarkerRules* markers, std::span<const KeywordKind> kinds = {}, bool seam = true) {
   if (a.empty && !b.empty) {  // b as it is: the first chunk of a file, the first file
     a = std::move(b);
     return;
@@ -251,7 +253,7 @@ void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t ove
   if (a.places && b.places) {
     const SeamCode code{a.tail_code, b.head_code, kinds};
     join_places(*a.places, *b.places, seam ? a.tail : "", seam ? b.head : "",
-                {a.kept, b.kept, overlap}, keywords, a.code ? &code : nullptr);
+                {a.kept, b.kept, overlap}, keywords, markers, a.code ? &code : nullptr);
     for (std::size_t k = 0; k < a.found.size(); ++k) a.found[k] = a.places->keywords[k].count != 0;
   } else {
     if (!a.tail.empty() && !b.head.empty()) keywords.find_all(a.tail + b.head, a.found);
@@ -261,6 +263,113 @@ void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t ove
   }
   join_edges(a, b, overlap);
 }
+
+// With markers honoured, the reader's view of the lines of a file that it reads in several
+// chunks: it cuts each chunk after its last line break (the bytes after it begin the next
+// chunk), so that the markers of a line and the occurrences they turn off lie in one chunk,
+// which a scanner reads alone. What one line's markers do to the next line the reader carries
+// over (ChunkLines::first_off). A line longer than a chunk is the exception: its chunks hold no
+// break, the reader reads their markers as it goes (MarkerStream) and tells the chunk where the
+// line ends, and the fold holds the line's occurrences until then (Scanner::line_).
+class LineCutter {
+ public:
+  // Where the file's next chunk, `bytes` (the file's last when `end`), ends, and what lies
+  // outside it of its lines.
+  std::size_t cut(std::string_view bytes, bool end, ChunkLines& lines) {
+    if (bytes.empty()) return 0;  // the file's end (at_end) closes what is open
+    std::size_t cut = bytes.size();
+    if (!end) {
+      const std::size_t last = bytes.find_last_of("\r\n");
+      if (last != std::string_view::npos) cut = last + 1;
+    }
+    const std::string_view chunk = bytes.substr(0, cut);
+    const std::size_t first_break = chunk.find_first_of("\r\n");
+    const bool open = first_break == std::string_view::npos && !end;
+    // An LF after a CR that ended the chunk before: its line began there (TextPlace counts a
+    // break at the LF as well, so the line after it is the chunk's second).
+    const bool lf_after_cr = after_cr_ && chunk.front() == '\n';
+    bool closes = false;
+    if (in_long_) {
+      feed(chunk.substr(0, open ? cut : first_break));
+      if (open) {
+        lines.open_line = true;
+      } else {
+        close_long(lines);
+        closes = true;
+      }
+    } else {
+      lines.first_off = entering_;
+      if (lf_after_cr) lines.second_off = entering_;
+      if (open) {
+        in_long_ = true;
+        long_entering_ = entering_;
+        long_next_.reset();
+        feed(chunk);
+        lines.open_line = true;
+      }
+    }
+    if (!open && !end) {
+      // The next-line markers of the chunk's last line, for the next chunk's first.
+      std::size_t line_end = cut - 1;
+      if (chunk[line_end] == '\n' && line_end > 0 && chunk[line_end - 1] == '\r') --line_end;
+      const std::size_t before =
+          line_end == 0 ? std::string_view::npos : chunk.find_last_of("\r\n", line_end - 1);
+      const std::size_t begin = before == std::string_view::npos ? 0 : before + 1;
+      if (begin == 0 && closes) {
+        entering_ = long_next_;
+      } else if (!(begin == 0 && lf_after_cr && line_end == 0)) {  // else the line went before
+        entering_.reset();
+        for (const Marker& m : markers_in(chunk.substr(begin, line_end - begin))) {
+          if (m.scope == Marker::Scope::next_line) entering_ |= m.rules;
+        }
+      }
+    }
+    after_cr_ = chunk.back() == '\r';
+    return cut;
+  }
+
+  // The file ends after the chunks cut: a long line still open ends with it.
+  ChunkLines at_end() {
+    ChunkLines lines;
+    if (in_long_) close_long(lines);
+    return lines;
+  }
+
+ private:
+  void feed(std::string_view part) {
+    stream_.feed(part, found_);
+    take_found();
+  }
+  void close_long(ChunkLines& lines) {
+    stream_.finish(found_);
+    take_found();
+    lines.closes_line = true;
+    lines.first_off = long_line_ | long_entering_;
+    lines.second_off = long_next_;
+    lines.file_off = long_file_;
+    long_line_.reset();
+    long_file_.reset();
+    in_long_ = false;  // long_next_ stays for the line after it
+  }
+  void take_found() {
+    for (const Marker& m : found_) {
+      (m.scope == Marker::Scope::line        ? long_line_
+       : m.scope == Marker::Scope::next_line ? long_next_
+                                             : long_file_) |= m.rules;
+    }
+    found_.clear();
+  }
+
+  RuleSet entering_;       // off on the line that the next chunk begins with
+  bool after_cr_ = false;  // the chunk before ended with a CR
+  bool in_long_ = false;   // a line longer than a chunk is open
+  RuleSet long_entering_;  // off on that line by the one before it
+  RuleSet long_line_;      // and by its own markers, by scope
+  RuleSet long_next_;
+  RuleSet long_file_;
+  MarkerStream stream_;
+  std::vector<Marker> found_;
+};
 
 Why why_skipped(platform::InputFile::Status status) {
   return status == platform::InputFile::Status::not_regular ? Why::not_regular : Why::unreadable;
@@ -289,8 +398,14 @@ class Scanner {
         whole_cpp_(keywords.size(), places_),
         edges_(keywords.size()),
         file_(0, places_),  // sized by its first stretch (append)
+        line_(0, places_),
         settled_(std::make_unique<std::atomic<bool>[]>(2 * keywords.size())) {
     if (code_) kinds_ = kinds_of(keywords);
+    if (places_ && settings.suppressions) {
+      markers_.emplace(marker_rules(keywords));
+      // Never a first place to keep: its count in a chunk only says to look for markers.
+      if (markers_->marker_start < keywords.size()) settled_[markers_->marker_start] = true;
+    }
   }
 
   // Reads on the calling thread with `scanners` more threads scanning (fewer when the
@@ -331,6 +446,7 @@ class Scanner {
     bool first = false;
     bool last = false;
     std::size_t ahead = 0;
+    ChunkLines lines;  // with markers honoured, of a file in several segments
   };
   struct Job {
     char* buffer;
@@ -343,6 +459,7 @@ class Scanner {
                                          // one 10,000 folders deep parses into as many parts)
     Language language = Language::none;  // end, matched in code: the file's language
     std::optional<Stretch> text;
+    ChunkLines lines;  // the segment's, or for a file's end, what closes there
   };
 
   void read_all();
@@ -352,12 +469,15 @@ class Scanner {
   void skip(const WalkItem& item, Why why, platform::InputFile::Status status);
   std::span<char> room(std::uint64_t whole = 0, std::size_t least = 0);
   void take_buffer();
-  void add_segment(std::size_t size, bool whole_file, Language language = Language::none,
-                   bool first = false, bool last = false, std::size_t ahead = 0);
+  void add_segment(std::size_t size, bool whole_file, const ChunkLines& lines,
+                   Language language = Language::none, bool first = false, bool last = false,
+                   std::size_t ahead = 0);
   void flush(std::unique_lock<std::mutex>& lock);
-  void end_file(bool dropped, const fs::path& file, Language language = Language::none);
+  void end_file(bool dropped, const fs::path& file, const ChunkLines& lines = {},
+                Language language = Language::none);
   LexState lex_segment(const Segment& segment, std::string_view chunk, CodeClass* classes);
   void fold_file(Piece& piece);
+  void close_line(const ChunkLines& lines);
   void scan_one(std::unique_lock<std::mutex>& lock);
   void scanner();
   void deposit(std::uint64_t number, Piece piece);
@@ -373,6 +493,8 @@ class Scanner {
   std::vector<KeywordKind> kinds_;
   // Places wanted: every keyword is counted over all the input, so the scan never stops early.
   const bool places_;
+  // With places and markers honoured.
+  std::optional<MarkerRules> markers_;
   // The reader's alone: the inputs, walked a run of them at a time between the "-" that
   // stand for standard input.
   std::span<const fs::path> inputs_;
@@ -410,6 +532,10 @@ class Scanner {
   // segment takes it.
   std::map<std::uint64_t, LexState> lexed_;
   Stretch file_;  // the file being folded, up to its chunk folded last
+  // With markers honoured: the chunks of a line longer than a chunk, whose markers the reader
+  // has not read to its end yet (LineCutter); the chunk that holds its end, or the file's end,
+  // says which rules they turn off, and the line then joins file_.
+  Stretch line_;
   // With places: the files folded into whole_ so far, and by index those whose places count.
   std::size_t files_folded_ = 0;
   std::map<std::size_t, fs::path::string_type> files_taken_;
@@ -534,12 +660,16 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
   // its buffer by kLexAhead bytes of the file for the lexer, carried to begin the next one.
   const Language language = code_ ? language_of(item.path) : Language::none;
   const std::size_t carried_most = language != Language::none ? kLexAhead : 0;
-  char carried[kLexAhead];
-  std::size_t carried_bytes = 0;
   std::uint64_t file_bytes = 0;
+  LineCutter cutter;  // with markers honoured, for a file in several chunks
+  std::string carry;  // the bytes after the last line break of the chunk before
   for (bool first = true;; first = false) {
-    // With places, a file that a buffer can hold whole is not split over two (WholeFile).
-    const std::span<char> space = room(first && places_ ? in->size() : 0, 2 * carried_most + 1);
+    // With places, a file that a buffer can hold whole is not split over two (WholeFile); the
+    // bytes carried over, with one more, always fit, and in code more than twice the lexer's
+    // look ahead.
+    const std::span<char> space =
+        room(first && places_ ? in->size() : 0,
+             std::max(carry.empty() ? 0 : carry.size() + 1, 2 * carried_most + 1));
     if (all_found_) {  // the report is settled: the rest of the input is not read
       // but a file not read at all yet gives one byte, so that one whose reads fail at once
       // is reported whether the reader reached it before the report was settled or after.
@@ -552,8 +682,9 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
       read_any_ = true;
       return;
     }
-    std::memcpy(space.data(), carried, carried_bytes);
-    std::size_t size = carried_bytes;
+    std::size_t size = carry.size();
+    std::memcpy(space.data(), carry.data(), carry.size());
+    carry.clear();
     bool end = false;
     while (size < space.size()) {
       const std::size_t wanted = space.size() - size;
@@ -570,7 +701,7 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
     if (in->status() != platform::InputFile::Status::open) {
       const platform::InputFile::Status status = in->status();
       in.reset();
-      end_file(true, item.path, language);
+      end_file(true, item.path, {}, language);
       skip(item, why_skipped(status), status);
       return;
     }
@@ -578,15 +709,20 @@ void Scanner::read_file(const WalkItem& item, std::unique_ptr<platform::InputFil
       size = static_cast<std::size_t>(static_cast<const char*>(zero) - space.data());
       end = true;
     }
-    // The space holds more than twice what is carried, so a segment is never empty.
-    carried_bytes = end ? 0 : std::min(carried_most, size);
-    std::memcpy(carried, space.data() + size - carried_bytes, carried_bytes);
-    add_segment(size - carried_bytes, first && end, language, first, end, carried_bytes);
+    // Matched in code, the last kLexAhead bytes read go to the next segment, and follow this
+    // one for its lexer to look at; with markers, the segment ends after a line break too.
+    const std::size_t held = end ? 0 : std::min(carried_most, size);
+    std::size_t cut = size - held;
+    ChunkLines lines;
+    if (markers_ && !(first && end)) cut = cutter.cut({space.data(), cut}, end, lines);
+    carry.assign(space.data() + cut, size - cut);
+    add_segment(cut, first && end, lines, language, first, end && cut == size,
+                std::min(carried_most, size - cut));
     if (end) break;
   }
   in.reset();  // closed as soon as it is done
   read_any_ = true;
-  end_file(false, item.path, language);
+  end_file(false, item.path, markers_ ? cutter.at_end() : ChunkLines{}, language);
 }
 
 // Where the next bytes go: the rest of the buffer being filled, or a fresh buffer once too
@@ -627,12 +763,12 @@ void Scanner::take_buffer() {
   }
 }
 
-void Scanner::add_segment(std::size_t size, bool whole_file, Language language, bool first,
-                          bool last, std::size_t ahead) {
+void Scanner::add_segment(std::size_t size, bool whole_file, const ChunkLines& lines,
+                          Language language, bool first, bool last, std::size_t ahead) {
   if (all_found_ || size == 0) return;  // nothing to scan: read only to see that it reads
   const std::size_t offset = filled_;
   filling_.segments.push_back(
-      {next_number_++, offset, size, whole_file, language, first, last, ahead});
+      {next_number_++, offset, size, whole_file, language, first, last, ahead, lines});
   filled_ = offset + size + ahead;
 }
 
@@ -649,7 +785,8 @@ void Scanner::flush(std::unique_lock<std::mutex>&) {
   changed_.notify_all();
 }
 
-void Scanner::end_file(bool dropped, const fs::path& file, Language language) {
+void Scanner::end_file(bool dropped, const fs::path& file, const ChunkLines& lines,
+                       Language language) {
   std::unique_lock lock(mutex_);
   // The fold cannot pass the segments still being filled: they go out first.
   const auto too_far = [&] {
@@ -669,6 +806,7 @@ void Scanner::end_file(bool dropped, const fs::path& file, Language language) {
   piece.end = true;
   piece.dropped = dropped;
   piece.language = language;
+  piece.lines = lines;
   if (places_) piece.file = file.native();
   deposit(next_number_++, std::move(piece));
 }
@@ -761,6 +899,7 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
       std::string after;
       for (std::size_t i = 0; i < job.segments.size(); ++i) {
         Stretch& s = *pieces[i].text;
+        pieces[i].lines = job.segments[i].lines;
         const Segment& segment = job.segments[i];
         std::optional<CodeFilter> filter;
         if (code_view(i) != nullptr) filter.emplace(keywords_, kinds_, views[i]);
@@ -783,6 +922,10 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
           if (words_before(i, before)) whole.before = &before;
           if (words_after(i, after)) whole.after = &after;
           summarise_keywords(s, chunk_of(segment), keywords_, &offsets[i], &whole, keep);
+        }
+        if (markers_) {
+          chunk_markers(*s.places, chunk_of(job.segments[i]), keywords_, *markers_, offsets[i].tail,
+                        job.segments[i].lines);
         }
         offsets[i] = EdgeOffsets{};
         if (i + 1 - handed == kBatch) hand_over(i + 1);
@@ -853,14 +996,29 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
     return;
   }
   for (;;) {
+    const MarkerRules* markers = markers_ ? &*markers_ : nullptr;
     if (!piece.end) {
-      if (piece.text) append(file_, std::move(*piece.text), keywords_, overlap_, kinds_);
+      if (piece.text && piece.lines.open_line) {
+        append(line_, std::move(*piece.text), keywords_, overlap_, markers, kinds_);
+      } else if (piece.text) {
+        close_line(piece.lines);
+        append(file_, std::move(*piece.text), keywords_, overlap_, markers, kinds_);
+        if (file_.places) file_.places->file_off |= piece.lines.file_off;
+      }
     } else {
-      if (!piece.dropped) fold_file(piece);
+      if (!piece.dropped) {
+        close_line(piece.lines);
+        if (markers && file_.places) {
+          file_.places->file_off |= piece.lines.file_off;
+          turn_off(*file_.places, file_.places->file_off, *markers);
+        }
+        fold_file(piece);
+      }
       // A file dropped part way leaves its lexer's state behind.
       if (code_) lexed_.erase(lexed_.begin(), lexed_.lower_bound(folded_));
       // Nothing to size yet: the file's first stretch is moved in whole (append).
       file_ = Stretch(0, places_);
+      line_ = Stretch(0, places_);
       // Once every keyword is found in the files folded, the report cannot change (counts
       // and places need all of the input).
       if (!places_ &&
@@ -883,29 +1041,41 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
 // in code those whose section's rules count in it (of no language: both), never over the
 // edge of two files.
 void Scanner::fold_file(Piece& piece) {
+  const MarkerRules* markers = markers_ ? &*markers_ : nullptr;
   if (file_.places) {
     close_file(*file_.places, files_folded_);
     if (!file_.places->counts_only) files_taken_.emplace(files_folded_, std::move(piece.file));
     ++files_folded_;
   }
   if (!code_) {
-    append(whole_, std::move(file_), keywords_, overlap_);
+    append(whole_, std::move(file_), keywords_, overlap_, markers);
   } else {
     join_edges(edges_, file_, overlap_);
     const std::optional<Section> section = section_of(piece.language);
     std::optional<fs::path>& first = languages_[section == Section::web ? 0 : 1];
     if (section && !first) first = fs::path(piece.file);
     if (section != Section::web) {
-      append(whole_cpp_, section ? std::move(file_) : Stretch(file_), keywords_, overlap_, {},
-             false);
+      append(whole_cpp_, section ? std::move(file_) : Stretch(file_), keywords_, overlap_, markers,
+             {}, false);
     }
-    if (section != Section::cpp) append(whole_, std::move(file_), keywords_, overlap_, {}, false);
+    if (section != Section::cpp) {
+      append(whole_, std::move(file_), keywords_, overlap_, markers, {}, false);
+    }
   }
   // Now and then, the names no place refers to any more are let go.
   if (files_taken_.size() > 4 * (keywords_.size() + overlap_) + 64) prune_files();
   if (places_) {
+    // A keyword is settled once every rule it places has an occurrence left.
+    std::vector<bool> open(keywords_.size(), false);
+    for (const Stretch* whole : {&whole_, &whole_cpp_}) {
+      if (!whole->places) continue;
+      for (const auto& [pair, left] : whole->places->left) {
+        if (left.count == 0) open[pair.keyword] = true;
+      }
+    }
     const std::size_t size = keywords_.size();
     for (std::size_t k = 0; k < size; ++k) {
+      if (open[k]) continue;
       if (whole_.places->keywords[k].count != 0) settled_[k].store(true, std::memory_order_relaxed);
       if (code_ && whole_cpp_.places->keywords[k].count != 0) {
         settled_[size + k].store(true, std::memory_order_relaxed);
@@ -914,9 +1084,19 @@ void Scanner::fold_file(Piece& piece) {
   }
 }
 
+// A long line's chunks join the file once the piece where the line ends says what its
+// markers turn off.
+void Scanner::close_line(const ChunkLines& lines) {
+  if (line_.empty) return;
+  if (markers_ && line_.places) turn_off(*line_.places, lines.first_off, *markers_);
+  append(file_, std::move(line_), keywords_, overlap_, markers_ ? &*markers_ : nullptr, kinds_);
+  line_ = Stretch(0, places_);
+}
+
 // Keeps the names of the files that whole_'s places refer to: the first and last byte of
-// each keyword's first occurrence, and the tail, where an occurrence over the edge of the
-// next file may begin. No other place of a file folded can ever be asked for.
+// each keyword's first occurrence (and of each pair's first left), and the tail, where an
+// occurrence over the edge of the next file may begin. No other place of a file folded can
+// ever be asked for.
 void Scanner::prune_files() {
   if (!whole_.places) return;
   std::vector<std::size_t> used;
@@ -928,6 +1108,11 @@ void Scanner::prune_files() {
       used.push_back(k.last.file);
     }
     for (const TextPlace& p : whole->places->tail) used.push_back(p.file);
+  }
+  for (const auto& [pair, k] : whole_.places->left) {
+    if (k.count == 0) continue;
+    used.push_back(k.first.file);
+    used.push_back(k.last.file);
   }
   std::sort(used.begin(), used.end());
   for (auto it = files_taken_.begin(); it != files_taken_.end();) {
@@ -991,7 +1176,8 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
     result.found = scanner.whole().found;
   }
   if (settings.places || settings.match == MatchMode::code) {
-    result.places = ScanPlaces{scanner.whole().places->keywords, scanner.take_files()};
+    result.places = ScanPlaces{scanner.whole().places->keywords, scanner.whole().places->left,
+                               scanner.take_files()};
   }
   const Stretch* edges = &scanner.whole();
   if (settings.match == MatchMode::code) {

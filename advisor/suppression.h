@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,5 +37,42 @@ std::optional<Marker> next_marker(std::string_view text, std::size_t from, bool 
 
 // The markers of a whole text, in order.
 std::vector<Marker> markers_in(std::string_view text);
+
+// The markers of a text given in pieces one after another, read as markers_in reads the
+// whole text, with begin and end counted from the first piece: the scan's reader reads so a
+// line longer than a chunk. It keeps a few bytes of state however long a list runs, and never
+// looks back at a piece once it is fed.
+class MarkerStream {
+ public:
+  // Appends to `out` the markers that the piece completes.
+  void feed(std::string_view piece, std::vector<Marker>& out);
+  // The text ends here: a list that runs to its end is read as it stands.
+  void finish(std::vector<Marker>& out);
+
+ private:
+  enum class State { search, scope, before_id, in_id, after_id };
+  void step(char c, std::vector<Marker>& out);
+  void end_id();
+
+  State state_ = State::search;
+  std::uint64_t at_ = 0;     // the bytes fed so far
+  std::size_t matched_ = 0;  // search: of kMarkerStart
+  std::string scope_;  // scope: the bytes after kMarkerStart, up to a scope word's and a blank
+  Marker marker_;      // the marker being read, from scope on
+  bool any_ = false;   // an id read into it
+  std::string id_;     // in_id: the id's first four bytes (four: it is longer than any)
+};
+
+class KeywordSet;
+
+// For a scan that honours the markers: by keyword of its set, the rules whose findings the
+// keyword places (those that name it; for a gate keyword the rules of its section that have
+// no keyword of their own, which fire where the gate opens it), and which keyword of the set
+// is kMarkerStart, whose occurrences in a chunk's words say that the chunk may hold a marker.
+struct MarkerRules {
+  std::vector<std::vector<std::size_t>> rules_of;
+  std::size_t marker_start = 0;
+};
+MarkerRules marker_rules(const KeywordSet& keywords);
 
 }  // namespace orven

@@ -106,6 +106,18 @@ Place place_in(std::size_t file, std::string_view text, std::size_t at) {
   return p;
 }
 
+// One thread or eight, by round; chunks of the default size, long enough for the
+// sixteen-byte blocks too, short, and shorter than most lines, where files share buffers.
+ScanSettings random_settings(int round, std::mt19937& random) {
+  ScanSettings settings;
+  settings.threads = round % 2 == 0 ? 1 : 8;
+  settings.chunk_bytes = round % 10 == 0  ? 0
+                         : round % 3 == 1 ? 64 + random() % 2000
+                         : round % 3 == 0 ? 1 + random() % 300
+                                          : 1 + random() % 50;
+  return settings;
+}
+
 struct Expected {
   std::uint64_t count = 0;
   Place first, last;
@@ -229,13 +241,7 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
     }
     std::sort(keywords.begin(), keywords.end());
     keywords.erase(std::unique(keywords.begin(), keywords.end()), keywords.end());
-    ScanSettings settings;
-    settings.threads = round % 2 == 0 ? 1 : 8;
-    // Chunks long enough for the sixteen-byte blocks too, and where files share buffers.
-    settings.chunk_bytes = round % 10 == 0  ? 0
-                           : round % 3 == 1 ? 64 + random() % 2000
-                           : round % 3 == 0 ? 1 + random() % 300
-                                            : 1 + random() % 50;
+    const ScanSettings settings = random_settings(round, random);
     expect_as_reference(files, keywords, settings, "round " + std::to_string(round));
   }
 }
@@ -463,6 +469,7 @@ TEST_F(Places, InCodeWhatTheGrammarPlantedAndAsTextTheOneString) {
     expect_as_reference(texts, keywords, settings, trace);  // as text (f0.txt …)
 
     settings.match = MatchMode::code;
+    settings.suppressions = round % 3 == 1;  // no markers: segments cut after line breaks
     const ScanResult found = scan_sources(paths, set, settings);
     ASSERT_EQ(found.outcome.status, ModeOutcome::Status::ok);
     ASSERT_TRUE(found.places);
@@ -596,6 +603,176 @@ TEST_F(Places, LinesColumnsAndEdges) {
   }
 }
 
+// Markers in random sources of a few rules' keywords and pieces of them, on lines of every
+// break and lines longer than a chunk, in several files read in chunks of random size by 1
+// and by 8 threads: each finding counts and places the occurrences that the document scan of
+// each file alone keeps, through the first of its keywords with any; with none kept it is
+// suppressed, its hit as without markers. The files begin with a byte of no keyword, so that
+// no occurrence runs from one into the next (the document scan sees one file at a time).
+TEST_F(Places, MarkersLeaveWhatTheDocumentScanKeeps) {
+  std::mt19937 random(43);
+  const std::vector<std::string> code{
+      "fopen", "fo", "pen",  "while", "for(", "for",  " (",
+      "$_GET", "$_", "POST", "if",    "itoa", "atoi", "sprintf",
+      "x",     "ж",  ";",    "//",    " ",    "\t",   std::string(40, ' ')};
+  const std::vector<std::string> breaks{"\n", "\r\n", "\r"};
+  const std::vector<std::string> ids{"W01", "W02", "W06", "W10", "W16", "C02", "C03",
+                                     "C04", "C37", "C40", "all", "W99", "x"};
+  const auto marker = [&] {
+    const std::size_t scope = random() % 10;
+    std::string m = scope < 5   ? "orven-disable-line"
+                    : scope < 9 ? "orven-disable-next-line"
+                                : "orven-disable-file";
+    m += random() % 10 == 0 ? "" : random() % 3 == 0 ? "\t " : " ";
+    for (std::size_t n = 1 + random() % 3; n > 0; --n) {
+      m += ids[random() % ids.size()];
+      if (n > 1) m += random() % 2 == 0 ? "," : " , ";
+    }
+    return m;
+  };
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> files(1 + random() % 3);
+    for (std::string& file : files) {
+      file = "~";
+      for (std::size_t lines = random() % 12; lines > 0; --lines) {
+        const std::size_t length = random() % 7 == 0 ? 60 + random() % 200 : random() % 8;
+        const std::size_t marked = random() % 3 == 0 ? random() % (length + 1) : length + 1;
+        for (std::size_t i = 0; i <= length; ++i) {
+          if (i == marked) file += marker();
+          if (i < length) file += code[random() % code.size()];
+        }
+        if (lines > 1 || random() % 2 == 0) file += breaks[random() % breaks.size()];
+      }
+      if (random() % 15 == 0) file += std::string(1, '\0') + "fopen";
+    }
+    // Both sections open from a file of their gates, wherever it stands among the others.
+    const std::size_t gates = random() % (files.size() + 1);
+    files.insert(files.begin() + static_cast<std::ptrdiff_t>(gates), "~<?php ~#include");
+    std::vector<fs::path> paths;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      paths.push_back("f" + std::to_string(i) + ".txt");
+      write_bytes(paths.back(), files[i]);
+    }
+    ScanSettings settings = random_settings(round, random);
+    workspace_ = create_workspace();
+    const Findings plain = find_advice(*workspace_, paths, settings);
+    settings.suppressions = true;
+    workspace_ = create_workspace();
+    const Findings marked = find_advice(*workspace_, paths, settings);
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_EQ(marked.outcome.status, ModeOutcome::Status::ok);
+    ASSERT_EQ(marked.findings.size(), plain.findings.size());
+
+    // What the document scan keeps, by rule: (file, begin, end, the keyword without blanks).
+    struct Kept {
+      std::size_t file, begin, end;
+      std::string keyword;
+    };
+    std::map<std::string, std::vector<Kept>> kept;
+    std::vector<std::string> texts;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      texts.push_back(files[f].substr(0, files[f].find('\0')));
+      // The gates after the file's text, on a line of their own, open both sections.
+      const std::string document = texts[f] + "\n~<?php ~#include";
+      for (const DocumentHit& h : document_hits(document, paths[f], 1 << 20)) {
+        if (h.begin >= texts[f].size()) continue;
+        kept[h.id].push_back(
+            {f, h.begin, h.end, without_whitespace(texts[f].substr(h.begin, h.end - h.begin))});
+      }
+    }
+    const auto place = [&](const SourcePlace& p) {
+      const auto f = std::find(paths.begin(), paths.end(), p.file) - paths.begin();
+      return Place{static_cast<std::size_t>(f), p.line, p.column};
+    };
+    for (std::size_t i = 0; i < marked.findings.size(); ++i) {
+      const Finding& finding = marked.findings[i];
+      SCOPED_TRACE(finding.id);
+      ASSERT_EQ(finding.id, plain.findings[i].id);
+      if (!plain.findings[i].hit) {
+        EXPECT_FALSE(finding.suppressed);  // the file of the gates holds no marker
+        continue;
+      }
+      ASSERT_TRUE(finding.hit);
+      bool any = false;
+      for (const std::string_view keyword : finding.rule->keywords) {
+        std::vector<Kept> of_keyword;
+        for (const Kept& k : kept[finding.id]) {
+          if (!keyword.empty() && k.keyword == without_whitespace(keyword)) of_keyword.push_back(k);
+        }
+        if (of_keyword.empty()) continue;
+        any = true;
+        EXPECT_FALSE(finding.suppressed);
+        EXPECT_EQ(finding.hit->keyword, keyword);
+        EXPECT_EQ(finding.hit->count, of_keyword.size());
+        const Kept& first = of_keyword.front();
+        EXPECT_EQ(place(finding.hit->first), place_in(first.file, texts[first.file], first.begin));
+        EXPECT_EQ(place(finding.hit->last), place_in(first.file, texts[first.file], first.end - 1));
+        break;
+      }
+      if (any) continue;
+      EXPECT_TRUE(finding.suppressed);
+      EXPECT_EQ(finding.hit->keyword, plain.findings[i].hit->keyword);
+      EXPECT_EQ(finding.hit->count, plain.findings[i].hit->count);
+      EXPECT_EQ(place(finding.hit->first), place(plain.findings[i].hit->first));
+    }
+  }
+}
+
+// What the document scan cannot show: an occurrence that runs from one file into the next
+// belongs to the first (its -file marker, not the next file's first line after a -next-line
+// marker on the last line); the rules without keywords are suppressed where every occurrence
+// of their gate is turned off for them. Read in chunks of every size.
+TEST_F(Places, MarkersOverTheEdgesOfFilesAndOnGates) {
+  const auto findings = [&](const std::vector<std::pair<fs::path, std::string>>& files,
+                            std::size_t chunk) {
+    std::vector<fs::path> paths;
+    for (const auto& [name, text] : files) {
+      write_bytes(name, text);
+      paths.push_back(name);
+    }
+    ScanSettings settings;
+    settings.suppressions = true;
+    settings.chunk_bytes = chunk;
+    settings.threads = 2;
+    workspace_ = create_workspace();
+    std::map<std::string, Finding> by_id;
+    for (Finding& f : find_advice(*workspace_, paths, settings).findings) by_id[f.id] = f;
+    return by_id;
+  };
+  for (const std::size_t chunk : {1, 3, 16, 0}) {
+    SCOPED_TRACE(chunk);
+    auto f = findings(
+        {{"a.txt", "<?php #include\n// orven-disable-file W01\nfo"}, {"b.txt", "pen(); fopen"}},
+        chunk);
+    ASSERT_TRUE(f["W01"].hit && f["C02"].hit);
+    EXPECT_FALSE(f["W01"].suppressed);
+    EXPECT_EQ(f["W01"].hit->count, 1u);
+    EXPECT_EQ(f["W01"].hit->first.file, "b.txt");
+    EXPECT_EQ(f["W01"].hit->first.column, 8u);
+    EXPECT_EQ(f["C02"].hit->count, 2u);  // C02 is not turned off
+    EXPECT_EQ(f["C02"].hit->first.file, "a.txt");
+    EXPECT_EQ(f["C02"].hit->first.line, 3u);
+    EXPECT_EQ(f["C02"].hit->last.file, "b.txt");
+
+    f = findings({{"a.txt", "<?php fopen // orven-disable-next-line W01"}, {"b.txt", "fopen"}},
+                 chunk);
+    EXPECT_FALSE(f["W01"].suppressed);
+    EXPECT_EQ(f["W01"].hit->count, 2u);
+
+    // The web gate on a line that turns W25 off, and in a file that turns W25 and W26 off.
+    f = findings({{"a.txt", "x\n<?php // orven-disable-line W25"},
+                  {"b.txt", "</body>\n/* orven-disable-file W26,W25 */"}},
+                 chunk);
+    EXPECT_TRUE(f["W25"].suppressed);
+    EXPECT_FALSE(f["W26"].suppressed);
+    EXPECT_FALSE(f["W27"].suppressed);
+    f = findings({{"a.txt", "<?php // orven-disable-line W25"}, {"b.txt", "</body>"}}, chunk);
+    EXPECT_FALSE(f["W25"].suppressed);
+    f = findings({{"a.txt", "<?php <?php\n// orven-disable-file all"}}, chunk);
+    EXPECT_TRUE(f["W25"].suppressed && f["W28"].suppressed);
+  }
+}
+
 // The findings are the report's blocks, rule for rule and in order; every finding with a
 // keyword names one of its rule's keywords, found at least once.
 TEST_F(Places, FindingsAreTheReportsBlocks) {
@@ -724,6 +901,60 @@ TEST(Markers, ReadOnTheRawLine) {
   EXPECT_TRUE(next_marker("// orven-disable-line W01, ", 0, false) == std::nullopt);
   EXPECT_TRUE(next_marker("// orven-disable-line W01\n", 0, false).has_value());
   EXPECT_EQ(markers_in("orven-disable-line W01 orven-disable-file C01").size(), 2u);
+}
+
+// A stream of pieces reads the markers of a text as markers_in reads it whole, wherever the
+// pieces are cut: random texts of marker starts, scope words, lists of ids with commas and
+// blanks (long runs too), starts inside lists and after broken ones, and line breaks.
+TEST(Markers, AStreamReadsThemAsTheWholeText) {
+  std::mt19937 random(37);
+  const std::vector<std::string> pieces{"orven-disable-",
+                                        "orven-",
+                                        "orven-disable-line",
+                                        "orven-disable-next-line",
+                                        "orven-disable-file",
+                                        "line",
+                                        "next-line",
+                                        "file",
+                                        "lin",
+                                        "next-",
+                                        " ",
+                                        "\t",
+                                        std::string(30, ' '),
+                                        ",",
+                                        " , ",
+                                        "W01",
+                                        "C40",
+                                        "W1",
+                                        "W011",
+                                        "all",
+                                        "al",
+                                        "x",
+                                        "-",
+                                        "o",
+                                        "\n",
+                                        "/*",
+                                        "W28,C01"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (std::size_t n = random() % 40; n > 0; --n) text += pieces[random() % pieces.size()];
+    const std::vector<Marker> whole = markers_in(text);
+    MarkerStream stream;
+    std::vector<Marker> read;
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t n = std::min<std::size_t>(text.size() - at, 1 + random() % 20);
+      stream.feed(std::string_view(text).substr(at, n), read);
+      at += n;
+    }
+    stream.finish(read);
+    ASSERT_EQ(read.size(), whole.size()) << text;
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+      EXPECT_EQ(read[i].scope, whole[i].scope) << text;
+      EXPECT_EQ(read[i].rules, whole[i].rules) << text;
+      EXPECT_EQ(read[i].begin, whole[i].begin) << text;
+      EXPECT_EQ(read[i].end, whole[i].end) << text;
+    }
+  }
 }
 
 // The hits of one document: every occurrence of the keywords of its section's rules (both
