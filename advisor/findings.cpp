@@ -37,9 +37,12 @@ KeywordHit hit_of(std::string_view keyword, const ScanResult& scan, const Keywor
 const KeywordPlaces* left_for(const RuleRef& rule, std::string_view keyword, const ScanResult& scan,
                               const KeywordSet& keywords) {
   const std::size_t k = keywords.index_of(keyword);
-  if (!scan.places || k >= scan.places->keywords.size()) return nullptr;
+  if (!scan.places || k >= keywords.size()) return nullptr;
+  // Matched in code, where the rule's section counts it; the markers' pairs are by keyword.
+  const std::size_t slot = found_slot(scan, keywords, rule.section, k);
+  if (slot >= scan.places->keywords.size()) return nullptr;
   const auto left = scan.places->left.find({rule.number, k});
-  return left != scan.places->left.end() ? &left->second : &scan.places->keywords[k];
+  return left != scan.places->left.end() ? &left->second : &scan.places->keywords[slot];
 }
 
 // With markers honoured: a rule with keywords fires through the first of them (in its
@@ -64,7 +67,8 @@ void mark_suppressed(Finding& finding, const FiredRule& rule, const ScanResult& 
   }
   bool any = false;
   for (const std::string_view keyword : section_gate(rule.ref.section)) {
-    const std::size_t k = keywords.index_of(keyword);
+    std::size_t k = keywords.index_of(keyword);
+    if (k < keywords.size()) k = found_slot(scan, keywords, rule.ref.section, k);
     if (k >= scan.places->keywords.size() || scan.places->keywords[k].count == 0) continue;
     any = true;
     if (left_for(rule.ref, keyword, scan, keywords)->count != 0) return;
