@@ -95,6 +95,7 @@ std::vector<KeywordKind> kinds_of(const KeywordSet& keywords) {
 }
 
 bool CodeFilter::keep(std::size_t keyword, std::size_t last) const {
+  if (keyword >= anywhere_from_) return true;
   return counts_in_code(view_, keywords_.first_byte(view_.text, keyword, last), last,
                         kinds_[keyword]);
 }

@@ -58,14 +58,18 @@ std::vector<KeywordKind> kinds_of(const KeywordSet& keywords);
 // The occurrences of a piece of a file that count in code, for KeywordSet::count_all.
 class CodeFilter final : public OccurrenceFilter {
  public:
-  CodeFilter(const KeywordSet& keywords, std::span<const KeywordKind> kinds, const CodeView& view)
-      : keywords_(keywords), kinds_(kinds), view_(view) {}
+  // Keywords from `anywhere_from` on (the suppression markers' words, which stand in
+  // comments) count wherever they are.
+  CodeFilter(const KeywordSet& keywords, std::span<const KeywordKind> kinds, const CodeView& view,
+             std::size_t anywhere_from = static_cast<std::size_t>(-1))
+      : keywords_(keywords), kinds_(kinds), view_(view), anywhere_from_(anywhere_from) {}
   bool keep(std::size_t keyword, std::size_t last) const override;
 
  private:
   const KeywordSet& keywords_;
   std::span<const KeywordKind> kinds_;
   const CodeView& view_;
+  std::size_t anywhere_from_;
 };
 
 }  // namespace orven

@@ -702,7 +702,7 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
 
 void chunk_markers(StretchPlaces& p, std::string_view chunk, const KeywordSet& keywords,
                    const MarkerRules& rules, const std::vector<std::size_t>& tail_offsets,
-                   const ChunkLines& lines) {
+                   const ChunkLines& lines, const OccurrenceFilter* keep) {
   if (lines.open_line) return;
   std::vector<Marker> markers;
   if (rules.marker_start >= p.keywords.size() || p.keywords[rules.marker_start].count != 0) {
@@ -754,7 +754,7 @@ void chunk_markers(StretchPlaces& p, std::string_view chunk, const KeywordSet& k
   std::vector<Occurrence> occurrences;
   std::vector<RuleKeyword> turned_off;
   for (const auto& [k, last] : matches) {
-    if (rules.rules_of[k].empty()) continue;
+    if (rules.rules_of[k].empty() || (keep != nullptr && !keep->keep(k, last))) continue;
     const std::size_t begin = keywords.first_byte(chunk, k, last);
     const RuleSet& o = off_at(begin);
     occurrences.push_back({k, begin, last, &o});

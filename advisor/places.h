@@ -171,10 +171,11 @@ struct ChunkLines {
 // With markers honoured, after chunk_places: the markers of the chunk (where its words hold
 // kMarkerStart) with `lines`, and where they turn rules off on lines of the chunk, the
 // occurrences left for each pair, and the rules off at the tail's bytes (tail_offsets as
-// chunk_places took them). A chunk with an open line is left to the fold.
+// chunk_places took them). A chunk with an open line is left to the fold. Matched in code,
+// `keep` says which occurrences count at all.
 void chunk_markers(StretchPlaces& places, std::string_view chunk, const KeywordSet& keywords,
                    const MarkerRules& rules, const std::vector<std::size_t>& tail_offsets,
-                   const ChunkLines& lines);
+                   const ChunkLines& lines, const OccurrenceFilter* keep = nullptr);
 
 // Turns the rules off for every occurrence the stretch holds (an orven-disable-file marker
 // at its file's end; the markers of a long line once the fold knows them), and at its tail.

@@ -67,6 +67,7 @@
 #include "advisor/keyword_scan.h"
 #include "advisor/languages.h"
 #include "advisor/places.h"
+#include "advisor/rule_index.h"
 #include "advisor/scan.h"
 #include "advisor/suppression.h"
 #include "base/platform.h"
@@ -902,7 +903,10 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
         pieces[i].lines = job.segments[i].lines;
         const Segment& segment = job.segments[i];
         std::optional<CodeFilter> filter;
-        if (code_view(i) != nullptr) filter.emplace(keywords_, kinds_, views[i]);
+        if (code_view(i) != nullptr) {
+          filter.emplace(keywords_, kinds_, views[i],
+                         markers_ ? markers_->marker_start : static_cast<std::size_t>(-1));
+        }
         const OccurrenceFilter* keep = filter ? &*filter : nullptr;
         if (!segment.whole_file) {
           summarise_keywords(s, chunk_of(segment), keywords_, &offsets[i], nullptr, keep);
@@ -925,7 +929,7 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
         }
         if (markers_) {
           chunk_markers(*s.places, chunk_of(job.segments[i]), keywords_, *markers_, offsets[i].tail,
-                        job.segments[i].lines);
+                        job.segments[i].lines, keep);
         }
         offsets[i] = EdgeOffsets{};
         if (i + 1 - handed == kBatch) hand_over(i + 1);
@@ -1109,10 +1113,13 @@ void Scanner::prune_files() {
     }
     for (const TextPlace& p : whole->places->tail) used.push_back(p.file);
   }
-  for (const auto& [pair, k] : whole_.places->left) {
-    if (k.count == 0) continue;
-    used.push_back(k.first.file);
-    used.push_back(k.last.file);
+  for (const Stretch* whole : {&whole_, &whole_cpp_}) {
+    if (whole == &whole_cpp_ && !code_) break;
+    for (const auto& [pair, k] : whole->places->left) {
+      if (k.count == 0) continue;
+      used.push_back(k.first.file);
+      used.push_back(k.last.file);
+    }
   }
   std::sort(used.begin(), used.end());
   for (auto it = files_taken_.begin(); it != files_taken_.end();) {
@@ -1185,6 +1192,13 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
     result.found.insert(result.found.end(), cpp.found.begin(), cpp.found.end());
     result.places->keywords.insert(result.places->keywords.end(), cpp.places->keywords.begin(),
                                    cpp.places->keywords.end());
+    // The markers' pairs are by rule: a web rule's from the web total, a C++ rule's from the
+    // C++ one (rule numbers never meet).
+    std::erase_if(result.places->left,
+                  [](const auto& entry) { return entry.first.rule >= kWebRuleCount; });
+    for (const auto& entry : cpp.places->left) {
+      if (entry.first.rule >= kWebRuleCount) result.places->left.insert(entry);
+    }
     result.language_files = scanner.languages();
     edges = &scanner.edges();
   }

@@ -182,8 +182,8 @@ check("in code, a rule without keywords points at the first web file", len(keywo
 status, out, _ = run(project, "--format", "json", "--match", "text", "app.js")
 check("as text, the gate in the comment opens the section",
       json.loads(out.decode("utf-8"))["gates"]["web"]["keyword"] == "<?php")
-def run_in(cwd, *args):
-    p = subprocess.run([cli, *args], cwd=cwd, capture_output=True)
+def run_in(cwd, *args, stdin=None):
+    p = subprocess.run([cli, *args], cwd=cwd, capture_output=True, input=stdin)
     return p.returncode, p.stdout, p.stderr
 
 
@@ -235,8 +235,8 @@ base = os.path.join(work, "base")
 os.makedirs(os.path.join(base, "src"))
 
 
-def write(name, text):
-    with open(os.path.join(base, name), "w", encoding="utf-8") as f:
+def write(name, text, folder=base):
+    with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
         f.write(text)
 
 
@@ -280,6 +280,92 @@ check("baseline: nothing new, status 0", status == 0)
 status, _, err = run_in(base, "training", "--format", "gnu", "--baseline", "src/a.php", "src")
 check("baseline: a file that is no baseline fails the run",
       status == 1 and "не годится для --baseline" in err.decode("utf-8"))
+
+# Suppression markers end to end: each form, in any comment syntax; a rule fires through the
+# occurrences left (placed at the first, counted without the others); one whose occurrences are
+# all suppressed leaves gnu, is marked in JSON and SARIF, and is not counted by the exit status;
+# the keywordless W25-W28 by their gate's line or a file marker.
+quiet = os.path.join(work, "quiet")
+os.makedirs(os.path.join(quiet, "src"))
+write("src/a.php", "<?php // orven-disable-line W25, W26\n"
+      "$r = mysql_query($q); // orven-disable-line W03\n"
+      "# orven-disable-next-line W01,W21\n"
+      "fopen($f); mail($t);\n"
+      "$g = fopen($h);\n", quiet)
+write("src/b.php", "<?php /* orven-disable-file all */ eval($x);\n", quiet)
+
+
+def found(args, stdin=None, cwd=quiet):
+    """(status, {id: JSON finding}, gnu ids, {ruleId: SARIF result}) of one run per format."""
+    status, out, _ = run_in(cwd, "training", "--format", "json", *args, stdin=stdin)
+    doc = json.loads(out.decode("utf-8"))
+    check(f"markers {args}: the JSON meets its schema", not list(validate.iter_errors(doc)))
+    _, gnu, _ = run_in(cwd, "training", "--format", "gnu", *args, stdin=stdin)
+    _, out, _ = run_in(cwd, "training", "--format", "sarif", *args, stdin=stdin)
+    with open(os.path.join(work, "markers.sarif"), "wb") as f:
+        f.write(out)
+    results = json.loads(out.decode("utf-8"))["runs"][0]["results"]
+    return (status, {x["id"]: x for x in doc["findings"]},
+            [x[x.rindex("[") + 1:-1] for x in gnu.decode("utf-8").splitlines()],
+            {x["ruleId"]: x for x in results})
+
+
+status, by_id, gnu_ids, sarif = found(["--error-exitcode", "9", "src"])
+gone = ["W03", "W20", "W21", "W25", "W26"]
+check("markers: each form leaves its rules out of gnu", gnu_ids == ["W01", "W27", "W28"])
+check("markers: JSON marks exactly the suppressed rules",
+      sorted(k for k, x in by_id.items() if x.get("suppressed")) == gone)
+check("markers: SARIF marks them in source",
+      sorted(k for k, x in sarif.items() if x.get("suppressions") == [{"kind": "inSource"}]) == gone)
+check("markers: fopen fires through the occurrence left, counted alone",
+      (by_id["W01"]["line"], by_id["W01"]["column"], by_id["W01"]["count"]) == (5, 6, 1))
+check("markers: a suppressed rule is placed at its first occurrence",
+      (by_id["W03"]["line"], by_id["W20"]["file"]) == (2, "src/b.php"))
+check("markers: W01 is still counted by the exit status", status == 9)
+sarif_validate(os.path.join(work, "markers.sarif"), "markers")
+_, text_ids, text_gnu_ids, _ = found(["--match", "text", "src"])
+check("markers: the same in text matching",
+      (text_gnu_ids, sorted(k for k, x in text_ids.items() if x.get("suppressed"))) ==
+      (gnu_ids, gone))
+status, by_id, gnu_ids, sarif = found(["--select", "W03,W20-W21", "--error-exitcode", "9", "src"])
+check("markers with --select: only the selected, all suppressed, status 0",
+      (status, gnu_ids, sorted(by_id), sorted(sarif)) == (0, [], ["W03", "W20", "W21"],
+                                                          ["W03", "W20", "W21"]) and
+      all(x.get("suppressed") for x in by_id.values()))
+# A baseline from before W03 and W20 came: they are new but suppressed, W01 moved within its
+# file and is known, W21 is gone; nothing counts.
+write("src/a.php", "<?php\nfopen($f);\nmail($t);\n", quiet)
+status, _, _ = run_in(quiet, "training", "--format", "sarif", "--output", "old.sarif", "src/a.php")
+check("markers with --baseline: the old SARIF is written", status == 0)
+write("src/a.php", "<?php\n$r = mysql_query($q); // orven-disable-line W03\n\n"
+      "fopen($f);\neval($x); # orven-disable-line all\n", quiet)
+status, by_id, gnu_ids, sarif = found(["--baseline", "old.sarif", "--error-exitcode", "9",
+                                       "--select", "W01-W24", "src/a.php"])
+check("markers with --baseline: nothing new counts and gnu is empty", (status, gnu_ids) == (0, []))
+check("markers with --baseline: SARIF keeps the states and the suppressions",
+      {k: (x["baselineState"], bool(x.get("suppressions"))) for k, x in sarif.items()} ==
+      {"W01": ("unchanged", False), "W03": ("new", True), "W20": ("new", True),
+       "W21": ("absent", False)})
+sarif_validate(os.path.join(work, "markers.sarif"), "markers with --baseline")
+# In code the markers stand in comments yet count, a C++ rule's marker turns off its C++
+# occurrence, and an occurrence in a comment is never the one left.
+mixed = os.path.join(work, "mixed")
+os.makedirs(os.path.join(mixed, "src"))
+write("src/m.cpp", "int f() { if (x) {} } // orven-disable-line C04\n/* if */\n", mixed)
+write("src/a.php", "<?php\n// fopen\n$f = fopen($a); // orven-disable-line W01\n"
+      "$g = fopen($b);\n", mixed)
+_, by_id, gnu_ids, _ = found(["src"], cwd=mixed)
+check("markers in code: C04 suppressed in C++, W01 left at its code",
+      (by_id["C04"].get("suppressed"), "C04" in gnu_ids,
+       (by_id["W01"]["line"], by_id["W01"]["count"])) == (True, False, (4, 1)))
+# Standard input takes its markers and the language of the name it is given.
+status, by_id, gnu_ids, sarif = found(
+    ["--stdin-filename", "w.cpp", "-"],
+    stdin="#include <windows.h>\n// orven-disable-next-line C30\nBeep(1, 2);\n"
+          "MessageBox(0); // orven-disable-line all\n".encode("utf-8"))
+check("markers on standard input: both rules suppressed, named as given",
+      gnu_ids == [] and sorted(k for k, x in by_id.items() if x.get("suppressed")) ==
+      sorted(by_id) and by_id and all(x["file"] == "w.cpp" for x in by_id.values()))
 
 # Real editors on the gnu lines: Vim (errorformat %f:%l:%v) and Emacs' compile mode land on
 # each keyword's first character, on lines with Cyrillic, tabs, a 4-byte character, a
