@@ -79,7 +79,7 @@ std::string around(const msg::AroundName& a, std::string_view utf8) {
 
 // One option as given: its value as text and as the path the system gave.
 struct Given {
-  const OptionSpec* spec = nullptr;
+  const OptionSpec* known = nullptr;
   std::string value;
   std::filesystem::path path;
 };
@@ -140,24 +140,24 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
     }
     const std::size_t equals = a.starts_with("--") ? a.find('=') : std::string::npos;
     const std::string_view name = std::string_view(a).substr(0, equals);
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* known = nullptr;
     for (const OptionSpec& s : kOptions) {
-      if (s.name == name) spec = &s;
+      if (s.name == name) known = &s;
     }
-    if (!spec || (!spec->takes_value && equals != std::string::npos)) {
+    if (!known || (!known->takes_value && equals != std::string::npos)) {
       return failed(around(msg::kCliUnknownOption, a));
     }
     // --help and --version answer at once, whatever follows.
-    if (spec->option == Option::help) return answer(Action::help);
-    if (spec->option == Option::version) return answer(Action::version);
-    Given g{spec, {}, {}};
-    if (spec->takes_value) {
+    if (known->option == Option::help) return answer(Action::help);
+    if (known->option == Option::version) return answer(Action::version);
+    Given g{known, {}, {}};
+    if (known->takes_value) {
       if (equals != std::string::npos) {
         g.value = a.substr(equals + 1);
         g.path = std::filesystem::path(std::u8string(g.value.begin(), g.value.end()));
       } else if (i + 1 == args.size()) {
         return failed(
-            around(spec->option == Option::exclude ? msg::kCliMissingValue : msg::kCliNoValue, a));
+            around(known->option == Option::exclude ? msg::kCliMissingValue : msg::kCliNoValue, a));
       } else {
         const std::string& next = args[i + 1].text;
         if (next.size() > 1 && next[0] == '-') {
@@ -169,9 +169,9 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
       }
       if (g.value.empty()) return failed(around(msg::kCliNoValue, a));
     }
-    if (!spec->repeatable) {
+    if (!known->repeatable) {
       for (const Given& earlier : given) {
-        if (earlier.spec->option == spec->option) return failed(around(msg::kCliTwice, name));
+        if (earlier.known->option == known->option) return failed(around(msg::kCliTwice, name));
       }
     }
     given.push_back(std::move(g));
@@ -189,7 +189,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
   std::optional<std::filesystem::path> stdin_name;
   for (const Given& g : given) {
     const std::string& v = g.value;
-    switch (g.spec->option) {
+    switch (g.known->option) {
       case Option::open:
         r.open = true;
         break;
@@ -231,9 +231,9 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
       case Option::select:
       case Option::disable: {
         std::string bad;
-        RuleSet& set = g.spec->option == Option::select ? selects : disables;
+        RuleSet& set = g.known->option == Option::select ? selects : disables;
         if (!app::add_rule_list(v, set, bad)) return failed(around(msg::kCliUnknownRule, bad));
-        select_given |= g.spec->option == Option::select;
+        select_given |= g.known->option == Option::select;
         html_only = &g;
         break;
       }
@@ -266,13 +266,13 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
       case Option::version:
         break;
     }
-    const Option o = g.spec->option;
+    const Option o = g.known->option;
     if (o != Option::format && o != Option::select && o != Option::disable &&
         o != Option::list_rules && o != Option::explain && !rules_misfit) {
       rules_misfit = &g;
     }
   }
-  const auto option_name = [](const Given* g) { return std::string(g->spec->name); };
+  const auto option_name = [](const Given* g) { return std::string(g->known->name); };
 
   // --list-rules and --explain: the rules themselves, no run.
   if (list_rules || r.explain) {
@@ -280,7 +280,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
     if (rules_misfit) return failed(around(msg::kCliRulesOnly, option_name(rules_misfit)));
     if (!operands.empty()) return failed(around(msg::kCliExtraArgument, operands[0]->text));
     for (const Given& g : given) {
-      const Option o = g.spec->option;
+      const Option o = g.known->option;
       if (r.explain && (o == Option::format || o == Option::select || o == Option::disable)) {
         return failed(around(msg::kCliRulesOnly, option_name(&g)));
       }
@@ -312,7 +312,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
     // Expert mode runs one script, and takes --open only.
     if (operands.size() > 2) return failed(around(msg::kCliExtraArgument, operands[2]->text));
     for (const Given& g : given) {
-      if (g.spec->option != Option::open) {
+      if (g.known->option != Option::open) {
         return failed(around(msg::kCliTrainingOnly, option_name(&g)));
       }
     }
@@ -321,7 +321,7 @@ Parsed parse_command_line(const std::vector<platform::Argument>& args) {
 
   // The html report is fixed: no selection, no baseline, no code matching; it is a file.
   if (!findings_format && html_only) {
-    const std::string what = html_only->spec->option == Option::output
+    const std::string what = html_only->known->option == Option::output
                                  ? option_name(html_only) + " " + html_only->value
                                  : option_name(html_only);
     return failed(around(msg::kCliFindingsOnly, what));
