@@ -148,7 +148,6 @@ class Lexer {
         ahead_n_(ahead.size()),
         out_(out),
         limit_(n_),
-        php_file_(s.language == Language::php),
         in_page_(s.language == Language::php || s.language == Language::html) {}
 
   void run();
@@ -220,7 +219,6 @@ class Lexer {
   // The page's steps stop here: in a PHP file at the next "<", which may open PHP.
   std::size_t limit_;
   std::size_t next_lt_ = 0;
-  const bool php_file_;
   const bool in_page_;
 };
 
@@ -970,7 +968,8 @@ LexState lex_start(Language language) {
 }
 
 void lex_piece(LexState& state, std::string_view piece, std::string_view ahead, CodeClass* out) {
-  std::memset(out, static_cast<int>(CodeClass::code), piece.size());
+  // An empty piece may come with no array at all.
+  if (!piece.empty()) std::memset(out, static_cast<int>(CodeClass::code), piece.size());
   Lexer(state, piece, ahead, out).run();
 }
 

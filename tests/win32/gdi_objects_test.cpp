@@ -103,15 +103,17 @@ class DialogCloser {
       // The name field: cmb13 in the Explorer-style dialog, edt1 in the older one.
       HWND field = GetDlgItem(window, cmb13);
       if (field == nullptr) field = GetDlgItem(window, edt1);
+      // A dialog stays visible for a moment after the request; count it once, and before the
+      // request: its owner may read the count as soon as the dialog is gone.
+      const bool first_sight = window != closer->last_;
+      if (first_sight) ++closer->closed_;
+      closer->last_ = window;
       if (field != nullptr && !closer->name_.empty()) {
-        if (window != closer->last_) SetWindowTextW(field, closer->name_.c_str());
+        if (first_sight) SetWindowTextW(field, closer->name_.c_str());
         PostMessageW(window, WM_COMMAND, IDOK, 0);
       } else {
         PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
       }
-      // A dialog stays visible for a moment after the request; count it once.
-      if (window != closer->last_) ++closer->closed_;
-      closer->last_ = window;
     }
     return TRUE;
   }
