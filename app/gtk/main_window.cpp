@@ -162,6 +162,9 @@ void MainWindow::finish_start() {
 
 void MainWindow::show() {
   gtk_widget_show_all(window_);
+  // The mode list's accessible is made now, not when a screen reader first asks: it connects
+  // the focus handlers that tell of the list's focus, and the first focus is given next.
+  gtk_widget_get_accessible(modes_);
   gtk_widget_grab_focus(modes_);
 }
 
