@@ -613,11 +613,11 @@ TEST_F(MainWindowGdi, IntroductionStaticTextsDrawTheLinesWhereThePaintDoes) {
 
       const layout::IntroParagraph& lines = layout::kIntroParagraphs[p];
       const bool title = layout::kIntroPlaces[lines.first].title;
-      const layout::FontSpec& spec = title ? layout::kTitleFont : layout::kBodyFont;
+      const layout::FontSpec& typeface = title ? layout::kTitleFont : layout::kBodyFont;
       const HFONT font = CreateFontW(
-          orven::win32::scaled(spec.height, dpi), 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE,
+          orven::win32::scaled(typeface.height, dpi), 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE,
           RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-          DEFAULT_PITCH | FF_DONTCARE, orven::win32::wide(spec.face).c_str());
+          DEFAULT_PITCH | FF_DONTCARE, orven::win32::wide(typeface.face).c_str());
       const HGDIOBJ previous = SelectObject(want_dc, font);
       for (std::size_t i = lines.first; i < lines.first + lines.count; ++i) {
         const std::wstring line = orven::win32::wide(texts::kIntroLines[i]);
