@@ -426,14 +426,6 @@ bool places_wanted(const WholeFile& whole, const KeywordSet& keywords,
   return false;
 }
 
-// What a stretch puts before the first line of the one after it: its last line's columns,
-// with the display width of a character cut by the edge between them.
-struct LineBefore {
-  const StretchPlaces& a;
-  DisplaySpan span_bytes;
-  DisplaySpan span_chars;
-};
-
 // Where a chunk's edges cut characters (StretchPlaces::open_char, lead_conts).
 void cut_characters(StretchPlaces& p, const unsigned char* bytes, std::size_t size) {
   std::size_t conts = 0;
@@ -460,22 +452,6 @@ unsigned cut_width(const StretchPlaces& a, const StretchPlaces& b) {
   return w.length == 0 ? 0 : w.width;
 }
 
-// A place of b, in the stretch of a followed by b.
-TextPlace moved(const LineBefore& before, bool lf_after_cr, TextPlace p) {
-  const StretchPlaces& a = before.a;
-  if (p.file != TextPlace::kOpen) return p;  // in a file that is done: it stays
-  if (p.line == 0) {
-    p.line = a.breaks;
-    p.bytes += a.end_bytes;
-    p.units += a.end_units;
-    p.span_bytes = before.span_bytes.then(p.span_bytes);
-    p.span_chars = before.span_chars.then(p.span_chars);
-  } else {
-    p.line += a.breaks - (lf_after_cr ? 1 : 0);
-  }
-  return p;
-}
-
 // The offsets where the chunk's lines start, counted as TextPlace counts them (an LF at the
 // chunk's start ends a line), and the line of an offset.
 std::vector<std::size_t> line_starts(std::string_view chunk) {
@@ -495,10 +471,9 @@ std::size_t line_of(const std::vector<std::size_t>& starts, std::size_t at) {
 
 // The pairs of b joined after a's, with the occurrences across the seam between them (as
 // join_places finds them); a's keywords are still a's alone.
-void join_left(StretchPlaces& a, const StretchPlaces& b,
+void join_left(StretchPlaces& a, const Edges& a_edges, const StretchPlaces& b, const Edges& b_edges,
                std::span<const std::pair<std::size_t, std::size_t>> seam, std::size_t a_tail,
-               const KeywordSet& keywords, const LineBefore& before, bool lf_after_cr,
-               const MarkerRules& rules) {
+               const KeywordSet& keywords, const PlaceShift& before, const MarkerRules& rules) {
   std::vector<RuleKeyword> pairs;
   for (const auto& [pair, places] : a.left) pairs.push_back(pair);
   for (const auto& [pair, places] : b.left) pairs.push_back(pair);
@@ -507,10 +482,11 @@ void join_left(StretchPlaces& a, const StretchPlaces& b,
     return end >= a_tail && end + 1 - length < a_tail;
   };
   const auto off = [&](std::size_t k, std::size_t end, std::size_t rule) {
-    return !a.tail_off.empty() && a.tail_off[end + 1 - keywords.keyword(k).size()].test(rule);
+    return !a_edges.tail_off.empty() &&
+           a_edges.tail_off[end + 1 - keywords.keyword(k).size()].test(rule);
   };
   for (const auto& [k, end] : seam) {
-    if (!across(k, end) || a.tail_off.empty()) continue;
+    if (!across(k, end) || a_edges.tail_off.empty()) continue;
     for (const std::size_t rule : rules.rules_of[k]) {
       if (off(k, end, rule)) pairs.push_back({rule, k});
     }
@@ -525,8 +501,8 @@ void join_left(StretchPlaces& a, const StretchPlaces& b,
     for (const auto& [k, end] : seam) {
       if (k != pair.keyword || !across(k, end) || off(k, end, pair.rule)) continue;
       if (joined.count++ == 0) {
-        joined.first = a.tail[end + 1 - keywords.keyword(k).size()];
-        joined.last = moved(before, lf_after_cr, b.head[end - a_tail]);
+        joined.first = a_edges.tail_places[end + 1 - keywords.keyword(k).size()];
+        joined.last = before.moved(b_edges.head_places[end - a_tail]);
       }
     }
     const auto theirs_at = b.left.find(pair);
@@ -534,8 +510,8 @@ void join_left(StretchPlaces& a, const StretchPlaces& b,
         theirs_at != b.left.end() ? theirs_at->second : b.keywords[pair.keyword];
     if (theirs.count != 0) {
       if (joined.count == 0) {
-        joined.first = moved(before, lf_after_cr, theirs.first);
-        joined.last = moved(before, lf_after_cr, theirs.last);
+        joined.first = before.moved(theirs.first);
+        joined.last = before.moved(theirs.last);
       }
       joined.count += theirs.count;
     }
@@ -545,6 +521,20 @@ void join_left(StretchPlaces& a, const StretchPlaces& b,
 }
 
 }  // namespace
+
+TextPlace PlaceShift::moved(TextPlace p) const {
+  if (p.file != TextPlace::kOpen) return p;  // in a file that is done: it stays
+  if (p.line == 0) {
+    p.line = a.breaks;
+    p.bytes += a.end_bytes;
+    p.units += a.end_units;
+    p.span_bytes = span_bytes.then(p.span_bytes);
+    p.span_chars = span_chars.then(p.span_chars);
+  } else {
+    p.line += a.breaks - (lf_after_cr ? 1 : 0);
+  }
+  return p;
+}
 
 Utf8Check::Utf8Check() {
   for (std::size_t s = 0; s < kStates; ++s) map_[s] = static_cast<std::uint8_t>(s);
@@ -615,7 +605,7 @@ void Utf8Check::then(const Utf8Check& after) {
   for (std::uint8_t& s : map_) s = after.map_[s];
 }
 
-StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
+StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords, Edges& edges,
                            const std::vector<std::size_t>& head_offsets,
                            const std::vector<std::size_t>& tail_offsets, const WholeFile* whole,
                            const OccurrenceFilter* keep) {
@@ -626,9 +616,8 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   if (whole != nullptr && !places_wanted(*whole, keywords, counts)) {
     for (std::size_t k = 0; k < keywords.size(); ++k) p.keywords[k].count = counts[k];
     // Places that no seam reads (see join_places), as many as the head and tail keep.
-    p.head.resize(head_offsets.size());
-    p.tail.resize(tail_offsets.size());
-    p.has_bytes = !chunk.empty();
+    edges.head_places.resize(head_offsets.size());
+    edges.tail_places.resize(tail_offsets.size());
     p.counts_only = true;
     return p;
   }
@@ -668,21 +657,22 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
     } else if (code < tail) {
       p.keywords[code - n].last = place;
     } else {
-      p.tail.reserve(tail_offsets.size());
-      p.tail.push_back(place);
+      std::vector<TextPlace>& tail_places = edges.tail_places;
+      tail_places.reserve(tail_offsets.size());
+      tail_places.push_back(place);
       for (std::size_t i = 1; i < tail_offsets.size(); ++i) {
-        p.tail.push_back(
-            step_to(p.tail.back(), bytes, tail_offsets[i - 1], tail_offsets[i], chunk.size()));
+        tail_places.push_back(
+            step_to(tail_places.back(), bytes, tail_offsets[i - 1], tail_offsets[i], chunk.size()));
       }
     }
   }
-  p.head.reserve(head_offsets.size());
+  edges.head_places.reserve(head_offsets.size());
   std::size_t from = 0;
   TextPlace place;
   for (const std::size_t offset : head_offsets) {
     place = step_to(place, bytes, from, offset, chunk.size());
     from = offset;
-    p.head.push_back(place);
+    edges.head_places.push_back(place);
   }
 
   const TextPlace end = walk.at(chunk.size());
@@ -694,15 +684,15 @@ StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
   cut_characters(p, bytes, chunk.size());
   p.starts_with_lf = !chunk.empty() && chunk.front() == '\n';
   p.ends_with_cr = !chunk.empty() && chunk.back() == '\r';
-  p.has_bytes = !chunk.empty();
   utf8.finish(chunk, walk.broken());
   p.utf8 = utf8;
   return p;
 }
 
-void chunk_markers(StretchPlaces& p, std::string_view chunk, const KeywordSet& keywords,
-                   const MarkerRules& rules, const std::vector<std::size_t>& tail_offsets,
-                   const ChunkLines& lines, const OccurrenceFilter* keep) {
+void chunk_markers(StretchPlaces& p, Edges& edges, std::string_view chunk,
+                   const KeywordSet& keywords, const MarkerRules& rules,
+                   const std::vector<std::size_t>& tail_offsets, const ChunkLines& lines,
+                   const OccurrenceFilter* keep) {
   if (lines.open_line) return;
   std::vector<Marker> markers;
   if (rules.marker_start >= p.keywords.size() || p.keywords[rules.marker_start].count != 0) {
@@ -741,8 +731,8 @@ void chunk_markers(StretchPlaces& p, std::string_view chunk, const KeywordSet& k
     const auto found = off.find(line_of(starts, at));
     return found == off.end() ? none : found->second;
   };
-  p.tail_off.clear();
-  for (const std::size_t offset : tail_offsets) p.tail_off.push_back(off_at(offset));
+  edges.tail_off.clear();
+  for (const std::size_t offset : tail_offsets) edges.tail_off.push_back(off_at(offset));
 
   // Every occurrence: the pairs with one turned off, and for those the occurrences left.
   struct Occurrence {
@@ -812,7 +802,7 @@ void chunk_markers(StretchPlaces& p, std::string_view chunk, const KeywordSet& k
   }
 }
 
-void turn_off(StretchPlaces& p, const RuleSet& off, const MarkerRules& rules) {
+void turn_off(StretchPlaces& p, Edges& edges, const RuleSet& off, const MarkerRules& rules) {
   if (off.none()) return;
   for (std::size_t k = 0; k < p.keywords.size(); ++k) {
     for (const std::size_t rule : rules.rules_of[k]) {
@@ -825,49 +815,114 @@ void turn_off(StretchPlaces& p, const RuleSet& off, const MarkerRules& rules) {
       }
     }
   }
-  p.tail_off.resize(p.tail.size());
-  for (RuleSet& at : p.tail_off) at |= off;
+  edges.tail_off.resize(edges.tail_places.size());
+  for (RuleSet& at : edges.tail_off) at |= off;
 }
 
-void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_tail,
-                 std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords,
-                 const MarkerRules* rules, const SeamCode* code) {
+namespace {
+
+// One side of an edge put after another's: a head grows from b's while it is shorter than
+// `overlap`; a tail is b's when b's fills it, else a's followed by b's, its end kept.
+template <class Seq, class Move>
+void join_side(Seq& head, Seq& tail, const Seq& b_head, const Seq& b_tail, bool head_open,
+               bool b_fills, std::size_t overlap, const Move& move) {
+  if (head_open) {
+    for (std::size_t i = 0; i < b_head.size() && head.size() < overlap; ++i) {
+      head.push_back(move(b_head[i]));
+    }
+  }
+  if (b_fills) tail.clear();
+  for (const auto& x : b_tail) tail.push_back(move(x));
+  if (tail.size() > overlap) {
+    tail.erase(tail.begin(), tail.end() - static_cast<std::ptrdiff_t>(overlap));
+  }
+}
+
+}  // namespace
+
+void join_edges(Edges& a, const Edges& b, std::size_t overlap, const PlaceShift* shift) {
   if (!b.has_bytes) return;
-  const bool lf_after_cr = a.has_bytes && a.ends_with_cr && b.starts_with_lf;
-  LineBefore before{a, a.end_span_bytes, a.end_span_chars};
+  if (!a.has_bytes) {
+    a = b;
+  } else {
+    const bool head_open = a.kept() < overlap;
+    const bool b_fills = b.kept() >= overlap;
+    const auto same = [](const auto& x) { return x; };
+    join_side(a.head, a.tail, b.head, b.tail, head_open, b_fills, overlap, same);
+    join_side(a.head_code, a.tail_code, b.head_code, b.tail_code, head_open, b_fills, overlap,
+              same);
+    if (shift != nullptr) {
+      const auto move = [&](const TextPlace& p) { return shift->moved(p); };
+      if (!a.tail_off.empty() || !b.tail_off.empty()) {  // as the tail's places
+        a.tail_off.resize(a.tail_places.size());
+        std::vector<RuleSet> b_off = b.tail_off;
+        b_off.resize(b.tail_places.size());
+        join_side(a.tail_off, a.tail_off, {}, b_off, false, b_fills, overlap, same);
+      }
+      join_side(a.head_places, a.tail_places, b.head_places, b.tail_places, head_open, b_fills,
+                overlap, move);
+    }
+    if (b.word.empty()) {  // whitespace only: the last word stays, but it is over
+      a.ends_in_word = false;
+    } else if (b.word_at_start && a.ends_in_word) {  // the word runs on into b
+      a.word += b.word;
+      if (a.word.size() > kWordKept) a.word.erase(0, a.word.size() - kWordKept);
+      a.ends_in_word = b.ends_in_word;
+    } else {
+      a.word = b.word;
+      a.word_at_start = false;
+      a.ends_in_word = b.ends_in_word;
+    }
+  }
+  if (shift == nullptr) {
+    a.head_places.clear();
+    a.tail_places.clear();
+    a.tail_off.clear();
+  }
+}
+
+void join_places(StretchPlaces& a, Edges& a_edges, const StretchPlaces& b, const Edges& b_edges,
+                 std::size_t overlap, bool seam, const KeywordSet& keywords,
+                 const MarkerRules* rules, std::span<const KeywordKind> kinds) {
+  if (!b_edges.has_bytes) return;
+  const bool a_has_bytes = a_edges.has_bytes;
+  PlaceShift before{a, a.end_span_bytes, a.end_span_chars,
+                    a_has_bytes && a.ends_with_cr && b.starts_with_lf};
   before.span_chars.add(cut_width(a, b));
 
   // Occurrences that begin in a's tail and end in b's head.
-  std::vector<std::pair<std::size_t, std::size_t>> seam;
+  const std::string_view a_tail = seam ? std::string_view(a_edges.tail) : std::string_view();
+  const std::string_view b_head = seam ? std::string_view(b_edges.head) : std::string_view();
+  const bool code = a_edges.code;
+  std::vector<std::pair<std::size_t, std::size_t>> seam_matches;
   std::string both;
   std::string both_code;  // their CodeBytes, in code
   if (!a_tail.empty() && !b_head.empty()) {
     both.reserve(a_tail.size() + b_head.size());
     both.append(a_tail).append(b_head);
-    keywords.matches_in(both, seam);
-    if (code != nullptr) {
-      both_code.append(code->a_tail).append(code->b_head);
-    }
+    keywords.matches_in(both, seam_matches);
+    if (code) both_code.append(a_edges.tail_code).append(b_edges.head_code);
   }
-  if (rules != nullptr) join_left(a, b, seam, a_tail.size(), keywords, before, lf_after_cr, *rules);
+  if (rules != nullptr) {
+    join_left(a, a_edges, b, b_edges, seam_matches, a_tail.size(), keywords, before, *rules);
+  }
   std::vector<KeywordPlaces> joined;  // by keyword, made for a seam that holds one only
-  for (const auto& [k, end] : seam) {
+  for (const auto& [k, end] : seam_matches) {
     const std::size_t length = keywords.keyword(k).size();
     if (end < a_tail.size() || end + 1 - length >= a_tail.size()) continue;
-    if (code != nullptr &&
-        !counts_in_code(
-            std::string_view(both).substr(end + 1 - length, length),
-            std::span(reinterpret_cast<const CodeByte*>(both_code.data()), both_code.size())
-                .subspan(end + 1 - length, length),
-            code->kinds[k])) {
+    if (code && !counts_in_code(
+                    std::string_view(both).substr(end + 1 - length, length),
+                    std::span(reinterpret_cast<const CodeByte*>(both_code.data()), both_code.size())
+                        .subspan(end + 1 - length, length),
+                    kinds[k])) {
       continue;
     }
     if (joined.empty()) joined.resize(a.keywords.size());
     // Places only for a first occurrence: a stretch that keeps its counts only (chunk_places)
     // may then have none at its edges.
     if (joined[k].count++ == 0 && a.keywords[k].count == 0) {
-      joined[k].first = a.tail[end + 1 - length];
-      joined[k].last = moved(before, lf_after_cr, b.head[end - a_tail.size()]);
+      joined[k].first = a_edges.tail_places[end + 1 - length];
+      joined[k].last = before.moved(b_edges.head_places[end - a_tail.size()]);
     }
   }
   const KeywordPlaces none;
@@ -880,39 +935,15 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
         mine.first = across.first;
         mine.last = across.last;
       } else if (theirs.count != 0) {
-        mine.first = moved(before, lf_after_cr, theirs.first);
-        mine.last = moved(before, lf_after_cr, theirs.last);
+        mine.first = before.moved(theirs.first);
+        mine.last = before.moved(theirs.last);
       }
     }
     mine.count += across.count + theirs.count;
   }
-
-  // Head and tail as Stretch keeps them (see append in scan_sources.cpp).
-  if (kept.a_kept < kept.overlap) {
-    for (const TextPlace& place : b.head) {
-      if (a.head.size() == kept.overlap) break;
-      a.head.push_back(moved(before, lf_after_cr, place));
-    }
-  }
-  if (!a.tail_off.empty() || !b.tail_off.empty()) {  // as the tail's places
-    a.tail_off.resize(a.tail.size());
-    if (kept.b_kept >= kept.overlap) a.tail_off.clear();
-    if (b.tail_off.empty()) {
-      a.tail_off.resize(a.tail_off.size() + b.tail.size());
-    } else {
-      a.tail_off.insert(a.tail_off.end(), b.tail_off.begin(), b.tail_off.end());
-    }
-    if (a.tail_off.size() > kept.overlap) {
-      a.tail_off.erase(a.tail_off.begin(),
-                       a.tail_off.end() - static_cast<std::ptrdiff_t>(kept.overlap));
-    }
-  }
   a.file_off |= b.file_off;
-  if (kept.b_kept >= kept.overlap) a.tail.clear();
-  for (const TextPlace& place : b.tail) a.tail.push_back(moved(before, lf_after_cr, place));
-  if (a.tail.size() > kept.overlap) {
-    a.tail.erase(a.tail.begin(), a.tail.end() - static_cast<std::ptrdiff_t>(kept.overlap));
-  }
+  // The edges, while a's lines are still its own (the shift reads them).
+  join_edges(a_edges, b_edges, overlap, &before);
 
   if (b.breaks == 0) {
     a.end_bytes += b.end_bytes;
@@ -926,7 +957,7 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
     a.end_span_chars = b.end_span_chars;
   }
   // The characters cut by the joined stretch's edges.
-  if (!a.has_bytes) {
+  if (!a_has_bytes) {
     a.lead_conts = b.lead_conts;
     a.only_conts = b.only_conts;
     a.open_char = b.open_char;
@@ -945,14 +976,13 @@ void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_ta
     }
     a.open_char = std::move(open);
   }
-  a.breaks += b.breaks - (lf_after_cr ? 1 : 0);
-  if (!a.has_bytes) a.starts_with_lf = b.starts_with_lf;
+  a.breaks += b.breaks - (before.lf_after_cr ? 1 : 0);
+  if (!a_has_bytes) a.starts_with_lf = b.starts_with_lf;
   a.ends_with_cr = b.ends_with_cr;
-  a.has_bytes = true;
   a.utf8.then(b.utf8);
 }
 
-void close_file(StretchPlaces& places, std::size_t file) {
+void close_file(StretchPlaces& places, Edges& edges, std::size_t file) {
   const bool utf8 = places.utf8.valid();
   const auto close = [&](TextPlace& p) {
     if (p.file != TextPlace::kOpen) return;
@@ -971,8 +1001,8 @@ void close_file(StretchPlaces& places, std::size_t file) {
     close(left.first);
     close(left.last);
   }
-  for (TextPlace& p : places.head) close(p);
-  for (TextPlace& p : places.tail) close(p);
+  for (TextPlace& p : edges.head_places) close(p);
+  for (TextPlace& p : edges.tail_places) close(p);
 }
 
 }  // namespace orven

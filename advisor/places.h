@@ -95,6 +95,38 @@ struct RuleKeyword {
 // here keeps all of its keyword's occurrences.
 using LeftPlaces = std::map<RuleKeyword, KeywordPlaces>;
 
+// Slot 0 keeps at most this much of the end of the last word.
+inline constexpr std::size_t kWordKept = 256;
+
+// What a stretch of the scanned text keeps at its edges, enough to join it to the stretch
+// before it and the one after: a keyword across the seam lies within `overlap` bytes of
+// words (the longest keyword's length less one) on either side, and a word may run on. The
+// bytes, their CodeBytes, their places and the rules off at the tail's bytes are trimmed
+// together, by join_edges alone.
+struct Edges {
+  bool has_bytes = false;      // not even whitespace, when false
+  std::string head;            // its first `overlap` bytes of words, or all when fewer
+  std::string tail;            // its last `overlap` bytes of words, or all when fewer
+  std::string word;            // its last word, at most kWordKept bytes of the word's end
+  bool word_at_start = false;  // that word begins with the stretch
+  bool ends_in_word = false;   // and goes on to its end
+  // Matched in code (a file of a language): the CodeBytes (advisor/code_match.h) of head's and
+  // tail's bytes, so that an occurrence over a seam inside the file is checked as one inside a
+  // chunk.
+  bool code = false;
+  std::string head_code;
+  std::string tail_code;
+  // With places: the places of head's and tail's bytes; with markers honoured, the rules
+  // turned off on the line of each of tail's bytes (empty: none on any), for an occurrence
+  // that begins there and runs on into the next stretch.
+  std::vector<TextPlace> head_places;
+  std::vector<TextPlace> tail_places;
+  std::vector<RuleSet> tail_off;
+
+  // Its bytes of words, counted up to `overlap`.
+  std::size_t kept() const { return head.size(); }
+};
+
 struct StretchPlaces {
   explicit StretchPlaces(std::size_t keywords) : keywords(keywords) {}
 
@@ -111,25 +143,34 @@ struct StretchPlaces {
   bool only_conts = false;
   bool starts_with_lf = false;  // with a CR before it, that LF ends no line of its own
   bool ends_with_cr = false;
-  bool has_bytes = false;    // not even whitespace, when false
   bool counts_only = false;  // a whole file whose places no one can ask for (WholeFile)
   Utf8Check utf8;
-  std::vector<TextPlace> head;  // the places of Stretch::head's bytes
-  std::vector<TextPlace> tail;  // and of Stretch::tail's
   std::vector<KeywordPlaces> keywords;
   // With markers honoured: the pairs some of whose occurrences on the stretch's lines markers
-  // turned off; the rules turned off on the line of each of tail's bytes (empty: none on any),
-  // for an occurrence that begins there and runs on into the next stretch; and the rules that
-  // the orven-disable-file markers met in the stretch turn off in its whole file, which its
-  // end applies (turn_off).
+  // turned off; and the rules that the orven-disable-file markers met in the stretch turn off
+  // in its whole file, which its end applies (turn_off).
   LeftPlaces left;
-  std::vector<RuleSet> tail_off;
   RuleSet file_off;
 };
 
+// How a place of a stretch b moves when b is put after a stretch a: its line after a's lines,
+// its columns on a's last line when it is on b's first.
+struct PlaceShift {
+  const StretchPlaces& a;
+  DisplaySpan span_bytes;  // a's last line's display columns, with a character cut by the seam
+  DisplaySpan span_chars;
+  bool lf_after_cr = false;  // a ends with CR and b begins with LF: one line break, not two
+  TextPlace moved(TextPlace p) const;
+};
+
+// Puts b's edges after a's, as if the two had been one stretch: bytes, CodeBytes, places
+// (moved by `shift`, see join_places) and the rules off at the tail, all trimmed to `overlap`
+// in the same step, and the last word. Without `shift` the result keeps no places.
+void join_edges(Edges& a, const Edges& b, std::size_t overlap, const PlaceShift* shift = nullptr);
+
 // A chunk that is a whole file, and what the scan knows of the files before it: the keywords
 // whose first occurrence one of them holds (by keyword, non-zero), and the chunk's head and
-// tail as Stretch keeps them. When every other keyword neither occurs in the chunk nor can
+// tail as its Edges keep them. When every other keyword neither occurs in the chunk nor can
 // run over its edges, none of the chunk's places can ever be a first place: it keeps its
 // counts only, and its lines are not counted.
 struct WholeFile {
@@ -146,8 +187,8 @@ struct WholeFile {
 // The places of one chunk of a file: its keyword occurrences (found with the keyword set's
 // count, those `keep` keeps when given), its lines, and the places of the bytes its head and
 // tail keep (their offsets in the chunk, in order). With `whole`, only the counts when no
-// place can be wanted (above).
-StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords,
+// place can be wanted (above). The places of head's and tail's bytes go into `edges`.
+StretchPlaces chunk_places(std::string_view chunk, const KeywordSet& keywords, Edges& edges,
                            const std::vector<std::size_t>& head_offsets,
                            const std::vector<std::size_t>& tail_offsets,
                            const WholeFile* whole = nullptr,
@@ -173,40 +214,27 @@ struct ChunkLines {
 // occurrences left for each pair, and the rules off at the tail's bytes (tail_offsets as
 // chunk_places took them). A chunk with an open line is left to the fold. Matched in code,
 // `keep` says which occurrences count at all.
-void chunk_markers(StretchPlaces& places, std::string_view chunk, const KeywordSet& keywords,
-                   const MarkerRules& rules, const std::vector<std::size_t>& tail_offsets,
-                   const ChunkLines& lines, const OccurrenceFilter* keep = nullptr);
+void chunk_markers(StretchPlaces& places, Edges& edges, std::string_view chunk,
+                   const KeywordSet& keywords, const MarkerRules& rules,
+                   const std::vector<std::size_t>& tail_offsets, const ChunkLines& lines,
+                   const OccurrenceFilter* keep = nullptr);
 
 // Turns the rules off for every occurrence the stretch holds (an orven-disable-file marker
 // at its file's end; the markers of a long line once the fold knows them), and at its tail.
-void turn_off(StretchPlaces& places, const RuleSet& off, const MarkerRules& rules);
+void turn_off(StretchPlaces& places, Edges& edges, const RuleSet& off, const MarkerRules& rules);
 
-// How much of their words two stretches kept (Stretch::kept), and the most they keep.
-struct SeamKept {
-  std::size_t a_kept = 0;
-  std::size_t b_kept = 0;
-  std::size_t overlap = 0;
-};
-
-// Matched in code: the CodeBytes (advisor/code_match.h) of the bytes two stretches of a file
-// keep at the seam, and the kind of each keyword, so that only what counts in code counts.
-struct SeamCode {
-  std::string_view a_tail;
-  std::string_view b_head;
-  std::span<const KeywordKind> kinds;
-};
-
-// Puts b after a: a_tail and b_head are the whitespace-free bytes the two keep at the seam
-// (before a's head and tail change), so that occurrences across it are counted and placed.
-// The places of the head and tail change as Stretch's bytes do.
+// Puts b after a (their places and their edges, which join_edges joins): occurrences across
+// the seam, in the whitespace-free bytes the two keep there, are counted and placed, unless
+// `seam` is false (two files matched in code). Matched in code (a's edges have CodeBytes),
+// `kinds` say what each keyword must be to count over the seam.
 // With markers honoured (`rules`), an occurrence across the seam counts for the rules that
 // a's tail_off leaves on at its first byte, and the pairs that either holds are joined.
-void join_places(StretchPlaces& a, const StretchPlaces& b, std::string_view a_tail,
-                 std::string_view b_head, const SeamKept& kept, const KeywordSet& keywords,
-                 const MarkerRules* rules = nullptr, const SeamCode* code = nullptr);
+void join_places(StretchPlaces& a, Edges& a_edges, const StretchPlaces& b, const Edges& b_edges,
+                 std::size_t overlap, bool seam, const KeywordSet& keywords,
+                 const MarkerRules* rules = nullptr, std::span<const KeywordKind> kinds = {});
 
 // A file done: its places get the file's index and their columns by its validity.
-void close_file(StretchPlaces& places, std::size_t file);
+void close_file(StretchPlaces& places, Edges& edges, std::size_t file);
 
 // What a scan with places leaves: per keyword of the set, and by index the files whose
 // places may be asked for (not those that kept their counts only).

@@ -42,9 +42,6 @@ struct ScanSettings {
   std::filesystem::path stdin_name{};
 };
 
-// Slot 0 keeps at most this much of the end of the last word.
-inline constexpr std::size_t kWordKept = 256;
-
 class KeywordSet;
 
 // Every keyword a training run tests (both gates and both rule lists), made ready once.

@@ -102,28 +102,16 @@ Buffer new_buffer(std::size_t size) {
   return Buffer(static_cast<char*>(::operator new[](size, kBufferAlignment)));
 }
 
-// What the scan keeps of a stretch of the scanned text, enough to join it to the stretch
-// before it and the one after: a keyword across the edge lies within `overlap` bytes of
-// words (the longest keyword's length less one) on either side, and a word may run on.
+// What the scan keeps of a stretch of the scanned text: the keywords inside it, its edges
+// (places.h), and its places when the run wants them.
 struct Stretch {
   explicit Stretch(std::size_t keywords, bool with_places = false) : found(keywords, false) {
     if (with_places) places.emplace(keywords);
   }
 
-  std::vector<bool> found;              // the keywords inside the stretch
-  std::string head;                     // its first `overlap` bytes of words, or all when fewer
-  std::string tail;                     // its last `overlap` bytes of words, or all when fewer
-  std::size_t kept = 0;                 // its bytes of words, counted up to `overlap`
-  bool empty = true;                    // not even whitespace
-  std::string word;                     // its last word, at most kWordKept bytes of the word's end
-  bool word_at_start = false;           // that word begins with the stretch
-  bool ends_in_word = false;            // and goes on to its end
-  std::optional<StretchPlaces> places;  // where the keywords are, when the run wants that
-  // Matched in code (a file of a language): the CodeBytes of head's and tail's bytes, so that
-  // an occurrence over a seam inside the file is checked as one inside a chunk.
-  bool code = false;
-  std::string head_code;
-  std::string tail_code;
+  std::vector<bool> found;
+  Edges edges;
+  std::optional<StretchPlaces> places;
 };
 
 // Where the bytes of a stretch's head and tail lie in its chunk, for their places.
@@ -139,34 +127,34 @@ struct EdgeOffsets {
 Stretch edges_of(std::string_view chunk, std::size_t keywords, std::size_t overlap,
                  EdgeOffsets* offsets, const CodeView* code = nullptr) {
   Stretch s(keywords);
-  s.empty = chunk.empty();
-  s.code = code != nullptr;
+  Edges& e = s.edges;
+  e.has_bytes = !chunk.empty();
+  e.code = code != nullptr;
   if (offsets != nullptr) {
     offsets->head.reserve(overlap);
     offsets->tail.reserve(overlap);
   }
-  for (std::size_t i = 0; i < chunk.size() && s.head.size() < overlap; ++i) {
+  for (std::size_t i = 0; i < chunk.size() && e.head.size() < overlap; ++i) {
     if (!is_whitespace(chunk[i])) {
-      s.head += chunk[i];
+      e.head += chunk[i];
       if (offsets != nullptr) offsets->head.push_back(i);
-      if (code != nullptr) s.head_code += static_cast<char>(code_byte(*code, i));
+      if (code != nullptr) e.head_code += static_cast<char>(code_byte(*code, i));
     }
   }
-  s.kept = s.head.size();
-  if (s.kept < overlap) {
-    s.tail = s.head;
-    s.tail_code = s.head_code;
+  if (e.kept() < overlap) {
+    e.tail = e.head;
+    e.tail_code = e.head_code;
     if (offsets != nullptr) offsets->tail = offsets->head;
   } else {
-    for (std::size_t i = chunk.size(); i > 0 && s.tail.size() < overlap; --i) {
+    for (std::size_t i = chunk.size(); i > 0 && e.tail.size() < overlap; --i) {
       if (!is_whitespace(chunk[i - 1])) {
-        s.tail += chunk[i - 1];
+        e.tail += chunk[i - 1];
         if (offsets != nullptr) offsets->tail.push_back(i - 1);
-        if (code != nullptr) s.tail_code += static_cast<char>(code_byte(*code, i - 1));
+        if (code != nullptr) e.tail_code += static_cast<char>(code_byte(*code, i - 1));
       }
     }
-    std::reverse(s.tail.begin(), s.tail.end());
-    std::reverse(s.tail_code.begin(), s.tail_code.end());
+    std::reverse(e.tail.begin(), e.tail.end());
+    std::reverse(e.tail_code.begin(), e.tail_code.end());
     if (offsets != nullptr) std::reverse(offsets->tail.begin(), offsets->tail.end());
   }
   std::size_t end = chunk.size();
@@ -175,9 +163,9 @@ Stretch edges_of(std::string_view chunk, std::size_t keywords, std::size_t overl
     std::size_t begin = end;
     while (begin > 0 && !is_whitespace(chunk[begin - 1])) --begin;
     const std::size_t kept = std::min(end - begin, kWordKept);
-    s.word.assign(chunk.substr(end - kept, kept));
-    s.word_at_start = begin == 0;
-    s.ends_in_word = end == chunk.size();
+    e.word.assign(chunk.substr(end - kept, kept));
+    e.word_at_start = begin == 0;
+    e.ends_in_word = end == chunk.size();
   }
   return s;
 }
@@ -191,53 +179,9 @@ void summarise_keywords(Stretch& s, std::string_view chunk, const KeywordSet& ke
     keywords.find_all(chunk, s.found);
     return;
   }
-  s.places.emplace(chunk_places(chunk, keywords, offsets->head, offsets->tail, whole, keep));
+  s.places.emplace(
+      chunk_places(chunk, keywords, s.edges, offsets->head, offsets->tail, whole, keep));
   for (std::size_t k = 0; k < s.found.size(); ++k) s.found[k] = s.places->keywords[k].count != 0;
-}
-
-// Puts b's edges after a's (bytes kept, last word), as if the two had been one stretch; its
-// keywords are joined first (append), from the edges as they were.
-void join_edges(Stretch& a, const Stretch& b, std::size_t overlap) {
-  if (a.empty) {
-    a.head = b.head;
-    a.tail = b.tail;
-    a.head_code = b.head_code;
-    a.tail_code = b.tail_code;
-    a.kept = b.kept;
-    a.word = b.word;
-    a.word_at_start = b.word_at_start;
-    a.ends_in_word = b.ends_in_word;
-    a.empty = b.empty;
-    return;
-  }
-  if (b.empty) return;
-  if (a.kept < overlap) {
-    a.head += b.head;
-    a.head_code += b.head_code;
-    if (a.head.size() > overlap) a.head.resize(overlap);
-    if (a.head_code.size() > overlap) a.head_code.resize(overlap);
-  }
-  if (b.kept >= overlap) {
-    a.tail = b.tail;
-    a.tail_code = b.tail_code;
-  } else {
-    a.tail += b.tail;
-    a.tail_code += b.tail_code;
-    if (a.tail.size() > overlap) a.tail.erase(0, a.tail.size() - overlap);
-    if (a.tail_code.size() > overlap) a.tail_code.erase(0, a.tail_code.size() - overlap);
-  }
-  a.kept = std::min(overlap, a.kept + b.kept);
-  if (b.word.empty()) {  // whitespace only: the last word stays, but it is over
-    a.ends_in_word = false;
-  } else if (b.word_at_start && a.ends_in_word) {  // the word runs on into b
-    a.word += b.word;
-    if (a.word.size() > kWordKept) a.word.erase(0, a.word.size() - kWordKept);
-    a.ends_in_word = b.ends_in_word;
-  } else {
-    a.word = b.word;
-    a.word_at_start = false;
-    a.ends_in_word = b.ends_in_word;
-  }
 }
 
 // Puts b after a, as if the two had been one stretch (of one file lexed, when matched in
@@ -246,23 +190,23 @@ void join_edges(Stretch& a, const Stretch& b, std::size_t overlap) {
 // With markers honoured (`markers`), occurrences count for the rules they leave on.
 void append(Stretch& a, Stretch&& b, const KeywordSet& keywords, std::size_t overlap,
             const MarkerRules* markers, std::span<const KeywordKind> kinds = {}, bool seam = true) {
-  if (a.empty && !b.empty) {  // b as it is: the first chunk of a file, the first file
-    a = std::move(b);
+  if (!a.edges.has_bytes && b.edges.has_bytes) {  // b as it is: the first chunk of a file, the
+    a = std::move(b);                             // first file
     return;
   }
-  if (b.empty) return;
+  if (!b.edges.has_bytes) return;
   if (a.places && b.places) {
-    const SeamCode code{a.tail_code, b.head_code, kinds};
-    join_places(*a.places, *b.places, seam ? a.tail : "", seam ? b.head : "",
-                {a.kept, b.kept, overlap}, keywords, markers, a.code ? &code : nullptr);
+    join_places(*a.places, a.edges, *b.places, b.edges, overlap, seam, keywords, markers, kinds);
     for (std::size_t k = 0; k < a.found.size(); ++k) a.found[k] = a.places->keywords[k].count != 0;
   } else {
-    if (!a.tail.empty() && !b.head.empty()) keywords.find_all(a.tail + b.head, a.found);
+    if (!a.edges.tail.empty() && !b.edges.head.empty()) {
+      keywords.find_all(a.edges.tail + b.edges.head, a.found);
+    }
     for (std::size_t k = 0; k < a.found.size(); ++k) {
       if (b.found[k]) a.found[k] = true;
     }
+    join_edges(a.edges, b.edges, overlap);
   }
-  join_edges(a, b, overlap);
 }
 
 // With markers honoured, the reader's view of the lines of a file that it reads in several
@@ -397,7 +341,6 @@ class Scanner {
         stdin_name_(settings.stdin_name.empty() ? fs::path("-") : settings.stdin_name),
         whole_(keywords.size(), places_),
         whole_cpp_(keywords.size(), places_),
-        edges_(keywords.size()),
         file_(0, places_),  // sized by its first stretch (append)
         line_(0, places_),
         settled_(std::make_unique<std::atomic<bool>[]>(2 * keywords.size())) {
@@ -419,7 +362,7 @@ class Scanner {
   // do), the edges of all the text as one (for slots 200 and 0), and whether a file of each
   // section's languages was read.
   const Stretch& whole_cpp() const { return whole_cpp_; }
-  const Stretch& edges() const { return edges_; }
+  const Edges& edges() const { return edges_; }
   std::array<std::optional<fs::path>, 2> languages() const { return languages_; }
   bool all_found() const { return all_found_; }
   bool read_any() const { return read_any_; }
@@ -526,7 +469,7 @@ class Scanner {
   std::uint64_t folded_ = 0;  // the numbers before it are folded
   Stretch whole_;             // the files folded so far (in code: those the web rules count in)
   Stretch whole_cpp_;         // in code: those the C++ rules count in
-  Stretch edges_;             // in code: the edges of all files folded, as one text
+  Edges edges_;               // in code: the edges of all files folded, as one text
   // In code: the first file of the web, the C++ languages folded.
   std::array<std::optional<fs::path>, 2> languages_;
   // In code: the lexer's state at the end of a segment, by its number, until the file's next
@@ -878,8 +821,8 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
       for (std::size_t i = 0; i < job.segments.size(); ++i) {
         pieces[i].text = edges_of(chunk_of(job.segments[i]), keywords_.size(), overlap_,
                                   &offsets[i], code_view(i));
-        heads.push_back(pieces[i].text->head);
-        tails.push_back(pieces[i].text->tail);
+        heads.push_back(pieces[i].text->edges.head);
+        tails.push_back(pieces[i].text->edges.tail);
       }
       const auto words_before = [&](std::size_t i, std::string& words) {
         words.clear();
@@ -922,14 +865,14 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
                          : section == Section::cpp         ? cpp
                                                            : web && cpp;
           }
-          WholeFile whole{settled, s.head, s.tail};
+          WholeFile whole{settled, s.edges.head, s.edges.tail};
           if (words_before(i, before)) whole.before = &before;
           if (words_after(i, after)) whole.after = &after;
           summarise_keywords(s, chunk_of(segment), keywords_, &offsets[i], &whole, keep);
         }
         if (markers_) {
-          chunk_markers(*s.places, chunk_of(job.segments[i]), keywords_, *markers_, offsets[i].tail,
-                        job.segments[i].lines, keep);
+          chunk_markers(*s.places, s.edges, chunk_of(job.segments[i]), keywords_, *markers_,
+                        offsets[i].tail, job.segments[i].lines, keep);
         }
         offsets[i] = EdgeOffsets{};
         if (i + 1 - handed == kBatch) hand_over(i + 1);
@@ -1014,7 +957,7 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
         close_line(piece.lines);
         if (markers && file_.places) {
           file_.places->file_off |= piece.lines.file_off;
-          turn_off(*file_.places, file_.places->file_off, *markers);
+          turn_off(*file_.places, file_.edges, file_.places->file_off, *markers);
         }
         fold_file(piece);
       }
@@ -1047,14 +990,14 @@ void Scanner::deposit(std::uint64_t number, Piece piece) {
 void Scanner::fold_file(Piece& piece) {
   const MarkerRules* markers = markers_ ? &*markers_ : nullptr;
   if (file_.places) {
-    close_file(*file_.places, files_folded_);
+    close_file(*file_.places, file_.edges, files_folded_);
     if (!file_.places->counts_only) files_taken_.emplace(files_folded_, std::move(piece.file));
     ++files_folded_;
   }
   if (!code_) {
     append(whole_, std::move(file_), keywords_, overlap_, markers);
   } else {
-    join_edges(edges_, file_, overlap_);
+    join_edges(edges_, file_.edges, overlap_);
     const std::optional<Section> section = section_of(piece.language);
     std::optional<fs::path>& first = languages_[section == Section::web ? 0 : 1];
     if (section && !first) first = fs::path(piece.file);
@@ -1091,8 +1034,8 @@ void Scanner::fold_file(Piece& piece) {
 // A long line's chunks join the file once the piece where the line ends says what its
 // markers turn off.
 void Scanner::close_line(const ChunkLines& lines) {
-  if (line_.empty) return;
-  if (markers_ && line_.places) turn_off(*line_.places, lines.first_off, *markers_);
+  if (!line_.edges.has_bytes) return;
+  if (markers_ && line_.places) turn_off(*line_.places, line_.edges, lines.first_off, *markers_);
   append(file_, std::move(line_), keywords_, overlap_, markers_ ? &*markers_ : nullptr, kinds_);
   line_ = Stretch(0, places_);
 }
@@ -1111,7 +1054,7 @@ void Scanner::prune_files() {
       used.push_back(k.first.file);
       used.push_back(k.last.file);
     }
-    for (const TextPlace& p : whole->places->tail) used.push_back(p.file);
+    for (const TextPlace& p : whole->edges.tail_places) used.push_back(p.file);
   }
   for (const Stretch* whole : {&whole_, &whole_cpp_}) {
     if (whole == &whole_cpp_ && !code_) break;
@@ -1186,7 +1129,7 @@ ScanResult scan_sources(std::span<const fs::path> inputs, const KeywordSet& keyw
     result.places = ScanPlaces{scanner.whole().places->keywords, scanner.whole().places->left,
                                scanner.take_files()};
   }
-  const Stretch* edges = &scanner.whole();
+  const Edges* edges = &scanner.whole().edges;
   if (settings.match == MatchMode::code) {
     const Stretch& cpp = scanner.whole_cpp();
     result.found.insert(result.found.end(), cpp.found.begin(), cpp.found.end());
