@@ -198,7 +198,7 @@ struct MarkerRules;
 
 // What the scan's reader knows of a chunk's lines when markers are honoured and the chunk is
 // one of several of a file (which the reader cuts after a line break where it can, see
-// scan_sources.cpp): the rules that markers outside the chunk turn off on its first and second
+// scan_reader.cpp): the rules that markers outside the chunk turn off on its first and second
 // line, and whether its first line is the end of one that began in an earlier chunk, whose
 // markers the reader read (none are looked for there again).
 struct ChunkLines {

@@ -1,7 +1,9 @@
 // The scan of a training run's sources: every input in order, as one text of all their
 // bytes one after another, streamed through the keyword automaton (advisor/keyword_scan.h)
-// on as many threads as the process may use. scan_sources.cpp owns it; its invariants are
-// written at the top of that file.
+// on as many threads as the process may use. scan_sources.cpp wires its parts (the reader,
+// advisor/scan_reader.h; the per-segment summary, advisor/segment_summary.h; the ordered fold,
+// advisor/scan_fold.h); each part's invariants are written at the top of its header, the
+// wiring's at the top of scan_sources.cpp.
 #pragma once
 
 #include <array>
