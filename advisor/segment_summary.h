@@ -42,11 +42,11 @@ struct SegmentContext {
   // With places and markers honoured: the rules of each keyword, and the segment's lines as
   // the reader saw them.
   const MarkerRules* markers = nullptr;
-  ChunkLines lines;
+  ChunkLines lines{};
   // Matched in code, a segment of a file of a language: its bytes' classes as the file's lexer
   // gave them, and the kind of each keyword.
   const CodeView* code = nullptr;
-  std::span<const KeywordKind> kinds;
+  std::span<const KeywordKind> kinds{};
 };
 
 // Where the bytes of a stretch's head and tail lie in its segment, for their places.

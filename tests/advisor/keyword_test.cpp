@@ -1,5 +1,6 @@
-// The scanned text and the keyword test: how the scan joins words across chunks and files,
-// where searches stop, and that the one-pass scan answers exactly as the direct search does.
+// The scanned text and the keyword test: how the scan joins words across chunks and files
+// (a segment summarised alone, the fold of the pieces in order), where searches stop, and that the
+// one-pass scan answers exactly as the direct search does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +11,11 @@
 #include <vector>
 
 #include "advisor/advisor.h"
+#include "advisor/code_lexers.h"
+#include "advisor/code_match.h"
 #include "advisor/keyword_scan.h"
+#include "advisor/scan_fold.h"
+#include "advisor/segment_summary.h"
 #include "training_fixture.h"
 
 namespace orven::testing {
@@ -167,6 +172,188 @@ TEST_F(ScanSources, LongWordsAndLongGapsAcrossChunks) {
     EXPECT_EQ(r.word, word.substr(word.size() - std::min<std::size_t>(word.size(), kWordKept)))
         << source.size();
   }
+}
+
+// A segment summarised alone, from its bytes and its context only: what it keeps at its
+// edges, the keywords inside it, their counts and first places, and in code only those that
+// are code.
+TEST_F(ScanSources, ASegmentSummaryStandsAlone) {
+  const std::vector<std::string_view> keywords{"abcd", "for", "zz"};
+  const KeywordSet set(keywords);
+  const SegmentContext text{set, 3};
+  const Stretch s = summarise_segment("x ab\n cd\tfor yy", text);
+  EXPECT_EQ(s.found, (std::vector<bool>{true, true, false}));
+  EXPECT_TRUE(s.edges.has_bytes);
+  EXPECT_EQ(s.edges.head, "xab");
+  EXPECT_EQ(s.edges.tail, "ryy");
+  EXPECT_EQ(s.edges.word, "yy");
+  EXPECT_FALSE(s.edges.word_at_start);
+  EXPECT_TRUE(s.edges.ends_in_word);
+  EXPECT_FALSE(s.places);
+  // Short: head and tail are all its words; blank: bytes, but no words; empty: nothing.
+  const Stretch short_one = summarise_segment(" ab ", text);
+  EXPECT_EQ(short_one.edges.head, "ab");
+  EXPECT_EQ(short_one.edges.tail, "ab");
+  EXPECT_TRUE(short_one.edges.word_at_start == false && !short_one.edges.ends_in_word);
+  const Stretch blank = summarise_segment(" \n\t", text);
+  EXPECT_TRUE(blank.edges.has_bytes);
+  EXPECT_TRUE(blank.edges.head.empty() && blank.edges.word.empty());
+  EXPECT_FALSE(summarise_segment("", text).edges.has_bytes);
+
+  // With places: counts, first places (line and column from 0, columns open until the file
+  // is done) and the places of the head's and tail's bytes.
+  SegmentContext with_places = text;
+  with_places.places = true;
+  const Stretch p = summarise_segment("x ab\n cd\tfor ab\ncd", with_places);
+  ASSERT_TRUE(p.places);
+  EXPECT_EQ(p.places->keywords[0].count, 2u);
+  EXPECT_EQ(p.places->keywords[0].first.line, 0u);
+  EXPECT_EQ(p.places->keywords[0].first.bytes, 2u);
+  EXPECT_EQ(p.places->keywords[0].last.line, 1u);
+  EXPECT_EQ(p.places->keywords[0].last.bytes, 2u);
+  EXPECT_EQ(p.places->keywords[1].count, 1u);
+  EXPECT_EQ(p.places->keywords[2].count, 0u);
+  EXPECT_EQ(p.places->breaks, 2u);
+  ASSERT_EQ(p.edges.head_places.size(), 3u);
+  ASSERT_EQ(p.edges.tail_places.size(), 3u);
+  EXPECT_EQ(p.edges.head_places[2].bytes, 3u);  // the "b" of "ab"
+  EXPECT_EQ(p.edges.tail_places[0].line, 1u);   // "b", then "cd" on the next line
+  EXPECT_EQ(p.edges.tail_places[1].line, 2u);
+  EXPECT_EQ(p.edges.tail_places[2].bytes, 1u);
+
+  // A whole file whose keywords are all settled before it keeps its counts only; one that is
+  // not (or may run over its edge) gets its places.
+  const std::vector<std::uint8_t> all_settled(set.size(), 1);
+  const WholeFile settled{all_settled, {}, {}};
+  const Stretch counted = summarise_segment("for abcd", with_places, &settled);
+  EXPECT_TRUE(counted.places->counts_only);
+  EXPECT_EQ(counted.places->keywords[1].count, 1u);
+  std::vector<std::uint8_t> one_open = all_settled;
+  one_open[2] = 0;
+  const WholeFile open{one_open, {}, {}};
+  EXPECT_TRUE(summarise_segment("for abcd", with_places, &open).places->counts_only);
+  EXPECT_FALSE(summarise_segment("for abcdz", with_places, &open).places->counts_only);
+  const std::string yy = "yy";
+  const std::string zy = "zy";
+  WholeFile known{one_open, {}, {}};  // the words on both sides known: "zz" is not across
+  known.before = &yy;
+  known.after = &yy;
+  EXPECT_TRUE(summarise_segment("for abcdz", with_places, &known).places->counts_only);
+  known.after = &zy;
+  EXPECT_FALSE(summarise_segment("for abcdz", with_places, &known).places->counts_only);
+
+  // In code: a C++ file lexed as the scan lexes it; "for" in a comment or a literal, or inside
+  // a longer word, does not count; the edges carry the classes of their bytes.
+  const std::string source = "// for\nx = \"for\"; forx; for (;;)";
+  std::vector<CodeClass> classes(source.size());
+  LexState state = lex_start(Language::c);
+  lex_piece(state, source, {}, classes.data());
+  const CodeView view{source, classes.data()};
+  const std::vector<KeywordKind> kinds = kinds_of(set);
+  SegmentContext code = with_places;
+  code.code = &view;
+  code.kinds = kinds;
+  const Stretch c = summarise_segment(source, code);
+  EXPECT_EQ(c.places->keywords[1].count, 1u);
+  EXPECT_EQ(c.places->keywords[1].first.line, 1u);
+  EXPECT_EQ(c.places->keywords[1].first.bytes, 17u);
+  EXPECT_TRUE(c.edges.code);
+  ASSERT_EQ(c.edges.head_code.size(), 3u);
+  EXPECT_EQ(c.edges.head_code[0] & kClassBits, static_cast<int>(CodeClass::comment));
+  EXPECT_EQ(c.edges.tail_code[2] & kClassBits, static_cast<int>(CodeClass::code));
+  // As text, all four.
+  EXPECT_EQ(summarise_segment(source, with_places).places->keywords[1].count, 4u);
+}
+
+// The fold alone: numbered pieces handed over in any order give one answer, that of the
+// pieces in number order: a keyword across the seam of two segments of a file and across the
+// edge of two files is found (never across files matched in code), and a file that failed
+// part way never counts, whatever its segments held.
+TEST_F(ScanSources, TheFoldPutsPiecesInOrderWhateverTheyCameIn) {
+  const std::vector<std::string_view> keywords{"abcd", "yyzz", "qq", "never"};
+  const KeywordSet set(keywords);
+  struct Given {
+    std::string_view text;  // a segment; an end when empty
+    bool dropped = false;
+    std::string_view file = {};
+  };
+  // f0 in two segments ("ab" | "cd" across the seam), f1 after it ("yy" | "zz" across the
+  // files' edge), f2 failed after a segment that held "qq", f3 a file of "qq" split by a
+  // segment of blanks only.
+  const std::vector<Given> given{{"x\nab"},         {"cd yy"}, {"", false, "f0"}, {"zz q"},
+                                 {"", false, "f1"}, {"qq"},    {"", true, "f2"},  {"q"},
+                                 {" \n "},          {"q\n"},   {"", false, "f3"}};
+  std::mt19937 random(27);
+  for (int round = 0; round < 60; ++round) {
+    const bool places = round % 3 != 0;
+    const bool code = round % 3 == 2;
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<std::size_t> order(given.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    if (round % 20 == 1) {
+      std::reverse(order.begin(), order.end());
+    } else if (round % 20 != 0) {
+      std::shuffle(order.begin(), order.end(), random);
+    }
+    const SegmentContext context{set, set.longest() - 1, places || code};
+    ScanFold fold(set, code, places, nullptr);
+    for (const std::size_t i : order) {
+      ScanPiece piece;
+      if (given[i].text.empty()) {
+        piece.end = true;
+        piece.dropped = given[i].dropped;
+        piece.file = fs::path(given[i].file).native();
+      } else {
+        piece.text = summarise_segment(given[i].text, context);
+      }
+      fold.deposit(i, std::move(piece));
+    }
+    EXPECT_EQ(fold.folded(), given.size());
+    EXPECT_FALSE(fold.all_found());
+    std::vector<bool> found;  // in the order given
+    for (const std::string_view keyword : keywords) {
+      found.push_back(fold.whole().found[set.index_of(keyword)]);
+    }
+    EXPECT_EQ(found, (std::vector<bool>{true, !code, true, false}));
+    if (!places && !code) continue;
+    std::vector<KeywordPlaces> k;
+    for (const std::string_view keyword : keywords) {
+      k.push_back(fold.whole().places->keywords[set.index_of(keyword)]);
+    }
+    EXPECT_EQ(k[0].count, 1u);
+    EXPECT_EQ(k[0].first.file, 0u);  // f0's second line (1 from 0), columns 0 to 3
+    EXPECT_EQ(k[0].first.line, 1u);
+    EXPECT_EQ(k[0].first.bytes, 0u);
+    EXPECT_EQ(k[0].last.line, 1u);
+    EXPECT_EQ(k[0].last.bytes, 3u);
+    EXPECT_EQ(k[1].count, code ? 0u : 1u);
+    if (!code) {
+      EXPECT_EQ(k[1].first.file, 0u);
+      EXPECT_EQ(k[1].last.file, 1u);
+      EXPECT_EQ(k[1].last.bytes, 1u);
+    }
+    // "qq" of the failed file never counts: in f1 (across its end into f3 as text) and f3.
+    EXPECT_EQ(k[2].count, code ? 1u : 2u);
+    EXPECT_EQ(k[2].first.file, code ? 2u : 1u);  // f3 is the third file folded
+    const auto files = fold.take_files();
+    EXPECT_EQ(files.at(0), fs::path("f0"));
+    EXPECT_EQ(files.at(k[2].first.file), fs::path(code ? "f3" : "f1"));
+  }
+
+  // Without places the fold stops taking pieces once every keyword is found at a file's end.
+  const std::vector<std::string_view> two{"abcd", "yyzz"};
+  const KeywordSet found_early(two);
+  ScanFold fold(found_early, false, false, nullptr);
+  const SegmentContext context{found_early, 3};
+  for (std::size_t i = given.size(); i-- > 0;) {
+    ScanPiece piece;
+    piece.end = given[i].text.empty();
+    piece.dropped = given[i].dropped;
+    if (!piece.end) piece.text = summarise_segment(given[i].text, context);
+    fold.deposit(i, std::move(piece));
+  }
+  EXPECT_TRUE(fold.all_found());
+  EXPECT_EQ(fold.folded(), 4u);  // f1's end decided it
 }
 
 // Case counts; the test stops at the first zero byte; blanks inside keywords are dropped.
