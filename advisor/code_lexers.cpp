@@ -90,13 +90,6 @@ constexpr int lower(int c) {
   return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
-template <typename Pred>
-constexpr std::array<bool, 256> table_of(Pred pred) {
-  std::array<bool, 256> table{};
-  for (int c = 0; c < 256; ++c) table[static_cast<std::size_t>(c)] = pred(c);
-  return table;
-}
-
 // The first byte at or after `from`, before `to`, that is one of `bytes`; `to` when there is
 // none. Most modes run on to one of a few bytes: where the processor has SSE2 (every x86-64
 // one) it looks at 16 bytes a step, elsewhere at one.
@@ -104,17 +97,26 @@ template <std::size_t N>
 inline std::size_t find_any(const unsigned char* t, std::size_t from, std::size_t to,
                             const std::array<unsigned char, N>& bytes) {
 #if defined(__SSE2__)
-  __m128i want[N];
+  if (to - from >= 16) {
+    __m128i want[N];
 #pragma GCC unroll 8
-  for (std::size_t k = 0; k < N; ++k) want[k] = _mm_set1_epi8(static_cast<char>(bytes[k]));
-  for (; from + 16 <= to; from += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + from));
-    __m128i hit = _mm_cmpeq_epi8(block, want[0]);
+    for (std::size_t k = 0; k < N; ++k) want[k] = _mm_set1_epi8(static_cast<char>(bytes[k]));
+    const auto hits = [&](std::size_t at) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + at));
+      __m128i hit = _mm_cmpeq_epi8(block, want[0]);
 #pragma GCC unroll 8
-    for (std::size_t k = 1; k < N; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, want[k]));
-    if (const int mask = _mm_movemask_epi8(hit); mask != 0) {
-      return from + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+      for (std::size_t k = 1; k < N; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, want[k]));
+      return static_cast<unsigned>(_mm_movemask_epi8(hit));
+    };
+    for (; from + 16 <= to; from += 16) {
+      if (const unsigned mask = hits(from); mask != 0) {
+        return from + static_cast<std::size_t>(std::countr_zero(mask));
+      }
     }
+    // The last bytes: the 16 that end at `to`, those already looked at left out.
+    if (from == to) return to;
+    const unsigned mask = hits(to - 16) >> (16 - (to - from));
+    return mask != 0 ? from + static_cast<std::size_t>(std::countr_zero(mask)) : to;
   }
 #endif
   for (; from < to; ++from) {
@@ -125,9 +127,6 @@ inline std::size_t find_any(const unsigned char* t, std::size_t from, std::size_
   }
   return to;
 }
-constexpr auto kPhpSpecial = table_of([](int c) {
-  return c == '?' || c == '/' || c == '#' || c == '\'' || c == '"' || c == '`' || c == '<';
-});
 
 // What a byte of JavaScript code does.
 enum JsByte : std::uint8_t { js_skip, js_punct, js_word_byte, js_special };
@@ -514,51 +513,62 @@ std::size_t Lexer::c_step(std::size_t i) {
 std::size_t Lexer::page_step(std::size_t i) {
   switch (s_.mode) {
     case html_text: {
-      if (t_[i] == '<') return html_open(i);
-      const void* lt = std::memchr(t_ + i, '<', limit_ - i);
-      const std::size_t j =
-          lt != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - t_)
-                        : limit_;
+      const std::size_t j = find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
       mark(i, j, CodeClass::text);
-      return j;
+      return j < limit_ ? html_open(j) : j;
     }
     case html_comment: {
-      // To "-->", its dashes not those of its "<!--".
-      for (std::size_t j = i; j < limit_; ++j) {
-        const int c = t_[j];
-        if (c == '>' && s_.dashes >= 2) {
+      // To "-->", its dashes not those of its "<!--": the dashes right before a ">" (or the
+      // piece's end), with those the state counted before i where all since are dashes.
+      const auto dashes_before = [&](std::size_t j) {
+        std::uint32_t dashes = 0;
+        while (j > i && dashes < 2 && t_[j - 1] == '-') {
+          --j;
+          ++dashes;
+        }
+        return j == i ? std::min<std::uint32_t>(s_.dashes + dashes, 2) : dashes;
+      };
+      for (std::size_t j = i;; ++j) {
+        j = find_any(t_, j, limit_, std::array<unsigned char, 1>{'>'});
+        if (j == limit_) break;
+        if (dashes_before(j) >= 2) {
           mark(i, j + 1, CodeClass::comment);
           s_.mode = html_text;
           return j + 1;
         }
-        s_.dashes = c == '-' ? std::min<std::uint32_t>(s_.dashes + 1, 2) : 0;
       }
+      s_.dashes = dashes_before(limit_);
       mark(i, limit_, CodeClass::comment);
       return limit_;
     }
     case html_tag:
       // To its ">", its quoted values literals.
-      for (std::size_t j = i; j < limit_; ++j) {
-        const char c = static_cast<char>(t_[j]);
+      for (std::size_t j = i; j < limit_;) {
         if (s_.page_quote != 0) {
-          out_[j] = CodeClass::literal;
-          if (c == s_.page_quote) s_.page_quote = 0;
+          const std::size_t end =
+              find_any(t_, j, limit_, std::array{static_cast<unsigned char>(s_.page_quote)});
+          mark(j, std::min(end + 1, limit_), CodeClass::literal);
+          if (end == limit_) return limit_;
+          s_.page_quote = 0;
+          j = end + 1;
           continue;
         }
-        if (c == '"' || c == '\'') {
-          out_[j] = CodeClass::literal;
-          s_.page_quote = c;
+        const std::size_t end =
+            find_any(t_, j, limit_, std::array<unsigned char, 3>{'"', '\'', '>'});
+        mark(j, std::min(end + 1, limit_), CodeClass::tag);
+        if (end == limit_) return limit_;
+        if (t_[end] != '>') {
+          out_[end] = CodeClass::literal;
+          s_.page_quote = static_cast<char>(t_[end]);
+          j = end + 1;
           continue;
         }
-        out_[j] = CodeClass::tag;
-        if (c == '>') {
-          if (s_.tag_kind == 1) {
-            start_script();
-          } else {
-            s_.mode = s_.tag_kind == 2 ? html_style : html_text;
-          }
-          return j + 1;
+        if (s_.tag_kind == 1) {
+          start_script();
+        } else {
+          s_.mode = s_.tag_kind == 2 ? html_style : html_text;
         }
+        return end + 1;
       }
       return limit_;
     case html_style:
@@ -584,21 +594,23 @@ std::size_t Lexer::page_step(std::size_t i) {
 
 // A "<" in the page's text: a comment, a tag (a script's or a style's), or text.
 std::size_t Lexer::html_open(std::size_t i) {
-  if (starts_nocase(i, "<!--")) {
+  const int next = at(i + 1);
+  if (next == '!' && starts_nocase(i, "<!--")) {
     mark(i, i + 4, CodeClass::comment);
     s_.mode = html_comment;
     s_.dashes = 0;
     return i + 4;
   }
-  const int next = at(i + 1);
   const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z');
   if (!letter && next != '/' && next != '!' && next != '?') {
     mark(i, i + 1, CodeClass::text);
     return i + 1;
   }
   s_.tag_kind = 0;
-  if (starts_nocase(i, "<script") && !is_ident(at(i + 7))) s_.tag_kind = 1;
-  if (starts_nocase(i, "<style") && !is_ident(at(i + 6))) s_.tag_kind = 2;
+  if (lower(next) == 's') {
+    if (starts_nocase(i, "<script") && !is_ident(at(i + 7))) s_.tag_kind = 1;
+    if (starts_nocase(i, "<style") && !is_ident(at(i + 6))) s_.tag_kind = 2;
+  }
   mark(i, i + 1, CodeClass::tag);
   s_.mode = html_tag;
   s_.page_quote = 0;
@@ -848,9 +860,10 @@ std::size_t Lexer::js_step(std::size_t i) {
 std::size_t Lexer::php_step(std::size_t i) {
   switch (s_.php_mode) {
     case php_code:
-      for (std::size_t j = i; j < n_; ++j) {
+      for (std::size_t j = i;; ++j) {
+        j = find_any(t_, j, n_, std::array<unsigned char, 7>{'?', '/', '#', '\'', '"', '`', '<'});
+        if (j == n_) break;
         const int c = t_[j];
-        if (!kPhpSpecial[static_cast<std::size_t>(c)]) continue;
         const int next = at(j + 1);
         if (c == '?' && next == '>') {
           mark(j, j + 2, CodeClass::open_tag);
@@ -890,8 +903,10 @@ std::size_t Lexer::php_step(std::size_t i) {
       return n_;
     case php_line_comment:
       // To the line's end or the "?>" that ends PHP.
-      for (std::size_t j = i; j < n_; ++j) {
-        if (t_[j] == '\n' || (t_[j] == '?' && at(j + 1) == '>')) {
+      for (std::size_t j = i;; ++j) {
+        j = find_any(t_, j, n_, std::array<unsigned char, 2>{'\n', '?'});
+        if (j == n_) break;
+        if (t_[j] == '\n' || at(j + 1) == '>') {
           mark(i, j, CodeClass::comment);
           s_.php_mode = php_code;
           return j;
