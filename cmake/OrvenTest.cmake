@@ -1,5 +1,4 @@
-# orven_test(NAME SOURCES src... [LIBS lib...] [WINE_SHARDS n]): one GoogleTest binary
-# registered with CTest.
+# orven_test(NAME SOURCES src... [LIBS lib...]): one GoogleTest binary registered with CTest.
 # GoogleTest is built from Debian's source package so that native and cross builds share it.
 include(GoogleTest)
 
@@ -12,7 +11,7 @@ if(NOT TARGET gtest)
 endif()
 
 function(orven_test name)
-  cmake_parse_arguments(T "" "WINE_SHARDS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main orven_warnings)
   # Tests find their data beside the sources.
@@ -20,18 +19,8 @@ function(orven_test name)
   if(CMAKE_CROSSCOMPILING)
     # Under Wine every process takes about a second to start: one run of the binary runs all
     # its cases (GoogleTest names each one that fails), where a test per case would start
-    # Wine some 130 times more. A binary that runs for minutes is cut into WINE_SHARDS runs
-    # (GoogleTest's sharding: each runs every n-th case), which CTest can run side by side.
-    if(T_WINE_SHARDS)
-      math(EXPR last "${T_WINE_SHARDS} - 1")
-      foreach(shard RANGE ${last})
-        add_test(NAME ${name}.${shard} COMMAND ${name})
-        set_tests_properties(${name}.${shard} PROPERTIES ENVIRONMENT
-                             "GTEST_TOTAL_SHARDS=${T_WINE_SHARDS};GTEST_SHARD_INDEX=${shard}")
-      endforeach()
-    else()
-      add_test(NAME ${name} COMMAND ${name})
-    endif()
+    # Wine some 130 times more.
+    add_test(NAME ${name} COMMAND ${name})
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
   endif()
