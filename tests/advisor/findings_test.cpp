@@ -221,7 +221,7 @@ TEST_F(Places, CountsAndFirstPlacesAsInOneString) {
       "a",  "b",       "c",   "ab",   " ",    "\n", "\r\n", "\r",
       "\t", "ж",       "😀",   "\xE6", "\xD0", "\0", "\v",   " \n" + std::string(70, ' '),
       "中", "e\u0301", "\t\t"};
-  for (int round = 0; round < 500; ++round) {
+  for (int round = 0; round < random_rounds(500); ++round) {
     const bool cp1251 = round % 4 == 1;  // windows-1251 bytes: files are not UTF-8
     const bool zeros = round % 5 == 2;
     std::string text;
@@ -255,7 +255,7 @@ TEST_F(Places, FirstPlacesOverTheEdgesOfSmallFiles) {
   std::mt19937 random(23);
   const std::vector<std::string> pieces{"x", "x", "x", "a", "b", "c", "d", " ", "\n", "ж"};
   const std::vector<std::string> keywords{"abcd", "bad", "cc", "dcba", "x", "zz"};
-  for (int round = 0; round < 40; ++round) {
+  for (int round = 0; round < random_rounds(40); ++round) {
     std::vector<std::string> files(200);
     for (std::string& file : files) {
       for (std::size_t n = random() % 4; n > 0; --n) file += pieces[random() % pieces.size()];
@@ -452,7 +452,7 @@ TEST_F(Places, InCodeWhatTheGrammarPlantedAndAsTextTheOneString) {
   ASSERT_GT(keywords.size(), 40u);
   const std::vector<std::string_view> views(keywords.begin(), keywords.end());
   const KeywordSet set(views);
-  for (int round = 0; round < 500; ++round) {
+  for (int round = 0; round < random_rounds(500); ++round) {
     const std::vector<Grammar::File> files = grammar.make(random);
     std::vector<fs::path> paths;
     std::vector<std::string> texts;
@@ -630,7 +630,7 @@ TEST_F(Places, MarkersLeaveWhatTheDocumentScanKeeps) {
     }
     return m;
   };
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < random_rounds(400); ++round) {
     std::vector<std::string> files(1 + random() % 3);
     for (std::string& file : files) {
       file = "~";

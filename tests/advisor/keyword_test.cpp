@@ -124,7 +124,7 @@ TEST_F(ScanSources, PiecesAnswerLikeOneText) {
     for (char& c : text) c = alphabet[random() % letters];
     return text;
   };
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < random_rounds(400); ++round) {
     // Every fifth text has no whitespace (long words), every third may hold zero bytes.
     const std::size_t letters = round % 5 == 0 ? 4 : round % 3 == 0 ? 8 : 7;
     const std::string text = random_text(random() % (round % 7 == 0 ? 3000 : 300), letters);
