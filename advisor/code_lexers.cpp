@@ -278,12 +278,7 @@ void Lexer::run() {
             break;
           }
         }
-        if (next_lt_ <= i) {
-          const void* lt = std::memchr(t_ + i + 1, '<', n_ - i - 1);
-          next_lt_ = lt != nullptr
-                         ? static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - t_)
-                         : n_;
-        }
+        if (next_lt_ <= i) next_lt_ = find_any(t_, i + 1, n_, std::array<unsigned char, 1>{'<'});
         limit_ = next_lt_;
         i = page_step(i);
         break;
@@ -513,7 +508,10 @@ std::size_t Lexer::c_step(std::size_t i) {
 std::size_t Lexer::page_step(std::size_t i) {
   switch (s_.mode) {
     case html_text: {
-      const std::size_t j = find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
+      // In a PHP file the step ends at the next "<" (limit_): no other one comes before it.
+      const std::size_t j = s_.language == Language::php && t_[i] != '<'
+                                ? limit_
+                                : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
       mark(i, j, CodeClass::text);
       return j < limit_ ? html_open(j) : j;
     }
