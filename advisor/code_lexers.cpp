@@ -228,6 +228,7 @@ class Lexer {
 
   std::size_t c_step(std::size_t i);
   std::size_t page_step(std::size_t i);
+  std::size_t html_step(std::size_t i);
   std::size_t html_open(std::size_t i);
   std::size_t js_step(std::size_t i);
   void after_word(const Word& word);
@@ -505,7 +506,16 @@ std::size_t Lexer::c_step(std::size_t i) {
 
 // --- HTML ------------------------------------------------------------------------------
 
+// The page's own modes run on from one into the next up to limit_; a step of JavaScript
+// returns to the dispatcher.
 std::size_t Lexer::page_step(std::size_t i) {
+  do {
+    i = html_step(i);
+  } while (i < limit_ && s_.mode <= html_style);
+  return i;
+}
+
+std::size_t Lexer::html_step(std::size_t i) {
   switch (s_.mode) {
     case html_text: {
       // In a PHP file the step ends at the next "<" (limit_): no other one comes before it.
