@@ -91,11 +91,13 @@ constexpr int lower(int c) {
 }
 
 // The first byte at or after `from`, before `to`, that is one of `bytes`; `to` when there is
-// none. Most modes run on to one of a few bytes: where the processor has SSE2 (every x86-64
-// one) it looks at 16 bytes a step, elsewhere at one.
+// none, and `from` when it is past `to` already (an escape at the piece's end took the
+// next piece's first byte). Most modes run on to one of a few bytes: where the processor has SSE2
+// (every x86-64 one) it looks at 16 bytes a step, elsewhere at one.
 template <std::size_t N>
 inline std::size_t find_any(const unsigned char* t, std::size_t from, std::size_t to,
                             const std::array<unsigned char, N>& bytes) {
+  if (from >= to) return from;
 #if defined(__SSE2__)
   if (to - from >= 16) {
     __m128i want[N];
