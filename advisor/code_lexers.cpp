@@ -91,11 +91,13 @@ constexpr int lower(int c) {
 }
 
 // The first byte at or after `from`, before `to`, that is one of `bytes`; `to` when there is
-// none. Most modes run on to one of a few bytes: where the processor has SSE2 (every x86-64
-// one) it looks at 16 bytes a step, elsewhere at one.
+// none, and `from` when it is past `to` already (an escape at the piece's end took the
+// next piece's first byte). Most modes run on to one of a few bytes: where the processor has SSE2
+// (every x86-64 one) it looks at 16 bytes a step, elsewhere at one.
 template <std::size_t N>
 inline std::size_t find_any(const unsigned char* t, std::size_t from, std::size_t to,
                             const std::array<unsigned char, N>& bytes) {
+  if (from >= to) return from;
 #if defined(__SSE2__)
   if (to - from >= 16) {
     __m128i want[N];
@@ -228,6 +230,7 @@ class Lexer {
 
   std::size_t c_step(std::size_t i);
   std::size_t page_step(std::size_t i);
+  std::size_t html_step(std::size_t i);
   std::size_t html_open(std::size_t i);
   std::size_t js_step(std::size_t i);
   void after_word(const Word& word);
@@ -278,12 +281,7 @@ void Lexer::run() {
             break;
           }
         }
-        if (next_lt_ <= i) {
-          const void* lt = std::memchr(t_ + i + 1, '<', n_ - i - 1);
-          next_lt_ = lt != nullptr
-                         ? static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - t_)
-                         : n_;
-        }
+        if (next_lt_ <= i) next_lt_ = find_any(t_, i + 1, n_, std::array<unsigned char, 1>{'<'});
         limit_ = next_lt_;
         i = page_step(i);
         break;
@@ -510,10 +508,22 @@ std::size_t Lexer::c_step(std::size_t i) {
 
 // --- HTML ------------------------------------------------------------------------------
 
+// The page's own modes run on from one into the next up to limit_; a step of JavaScript
+// returns to the dispatcher.
 std::size_t Lexer::page_step(std::size_t i) {
+  do {
+    i = html_step(i);
+  } while (i < limit_ && s_.mode <= html_style);
+  return i;
+}
+
+std::size_t Lexer::html_step(std::size_t i) {
   switch (s_.mode) {
     case html_text: {
-      const std::size_t j = find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
+      // In a PHP file the step ends at the next "<" (limit_): no other one comes before it.
+      const std::size_t j = s_.language == Language::php && t_[i] != '<'
+                                ? limit_
+                                : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
       mark(i, j, CodeClass::text);
       return j < limit_ ? html_open(j) : j;
     }

@@ -11,6 +11,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -1126,6 +1127,188 @@ TEST(CodeLexers, InPiecesAsWhole) {
       at += size;
     }
     ASSERT_EQ(pieces, whole) << "round " << round << ": " << text;
+  }
+}
+
+// Plain lexers, a byte at a time, of what the fast ones run over: C without raw strings
+// and digit separators, and a page without scripts, styles or PHP.
+std::vector<CodeClass> plain_c(std::string_view t) {
+  enum { code, line, block, string, blanks, name, include, header } mode = code;
+  std::vector<CodeClass> out(t.size(), CodeClass::code);
+  bool line_start = true;
+  char quote = 0;
+  std::string label;
+  const auto is_blank = [](char c) { return c != '\n' && is_space(c); };
+  const auto is_ident = [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return std::isalnum(b) || c == '_' || b >= 0x80;
+  };
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const char c = t[i];
+    const char next = i + 1 < t.size() ? t[i + 1] : '\0';
+    if (mode == blanks && !is_blank(c)) mode = is_ident(c) ? name : code;
+    if (mode == name && !is_ident(c)) {
+      mode = label == "include" ? include : code;
+      label.clear();
+    }
+    if (mode == include && !is_blank(c)) mode = c == '<' ? header : code;
+    switch (mode) {
+      case code:
+        if (c == '/' && (next == '/' || next == '*')) {
+          out[i] = out[i + 1] = CodeClass::comment;
+          mode = next == '/' ? line : block;
+          ++i;
+          break;  // a comment leaves line_start as it was
+        }
+        if (c == '#' && line_start) {
+          out[i] = CodeClass::directive;
+          mode = blanks;
+        } else if (c == '"' || c == '\'') {
+          out[i] = CodeClass::literal;
+          quote = c;
+          mode = string;
+        }
+        line_start = c == '\n' || (line_start && is_blank(c));
+        break;
+      case line:
+        if (c == '\n') {
+          mode = code;
+          line_start = true;
+        } else {
+          out[i] = CodeClass::comment;
+          // A backslash takes the byte after it, or a "\r\n".
+          for (std::size_t k = t.substr(i + 1, 2) == "\r\n" ? 2 : 1; c == '\\' && k > 0; --k) {
+            if (i + 1 < t.size()) out[++i] = CodeClass::comment;
+          }
+        }
+        break;
+      case block:
+        out[i] = CodeClass::comment;
+        if (c == '*' && next == '/') {
+          out[++i] = CodeClass::comment;
+          mode = code;
+        }
+        break;
+      case string:
+        if (c == '\n') {
+          mode = code;
+          line_start = true;
+          break;
+        }
+        out[i] = CodeClass::literal;
+        if (c == '\\' && i + 1 < t.size()) out[++i] = CodeClass::literal;
+        if (c == quote) mode = code;
+        break;
+      case header:
+        if (c == '\n') {
+          mode = code;
+          line_start = true;
+          break;
+        }
+        out[i] = CodeClass::header;
+        if (c == '>') mode = code;
+        break;
+      case name:
+        label += c;
+        break;
+      default:
+        break;
+    }
+  }
+  return out;
+}
+
+std::vector<CodeClass> plain_page(std::string_view t) {
+  enum { text, tag, comment } mode = text;
+  std::vector<CodeClass> out(t.size(), CodeClass::text);
+  char quote = 0;
+  int dashes = 0;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const char c = t[i];
+    if (mode == text && t.substr(i, 4) == "<!--") {
+      std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(i), 4, CodeClass::comment);
+      mode = comment;
+      dashes = 0;
+      i += 3;
+    } else if (mode == text) {
+      const char next = i + 1 < t.size() ? t[i + 1] : ' ';
+      if (c == '<' && (std::isalpha(static_cast<unsigned char>(next)) || next == '/' ||
+                       next == '!' || next == '?')) {
+        mode = tag;
+        out[i] = CodeClass::tag;
+      }
+    } else if (mode == comment) {
+      out[i] = CodeClass::comment;
+      if (c == '>' && dashes >= 2) mode = text;
+      dashes = c == '-' ? dashes + 1 : 0;
+    } else {
+      out[i] = quote != 0 || c == '"' || c == '\'' ? CodeClass::literal : CodeClass::tag;
+      if (quote != 0) {
+        quote = c == quote ? 0 : quote;
+      } else if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == '>') {
+        mode = text;
+      }
+    }
+  }
+  return out;
+}
+
+// Soups as the bench writes them, modes switching every few bytes among runs long and short
+// (a fast step looks at 16 bytes at a time, its last ones overlapping): the C and page ones
+// against the plain lexers, every language's lexed whole and in pieces of up to 300 bytes.
+TEST(CodeLexers, SoupsAgainstPlainLexersAndInPieces) {
+  std::mt19937 random(27);
+  const std::vector<std::string> common{" ",           "  ",
+                                        "\t",          "\n",
+                                        "\r\n    ",    "\n\t\t",
+                                        "value",       "x",
+                                        "total_count", "ж",
+                                        "'",           "\"",
+                                        "\\",          "/",
+                                        "*",           ">",
+                                        "--",          "-",
+                                        "//",          "/*",
+                                        "*/",          "a \\\"b\\\" c",
+                                        "=",           ";"};
+  const std::vector<std::string> c_only{"#", "# define", "#include", "#include <a.h>", "\\\n"};
+  const std::vector<std::string> page_only{
+      "<p>", "</div>", "<a b='x>y' c=\"z\">", "< p", "<!--", "-->", "--->", "<!d>", "<"};
+  const std::vector<std::string> more{"<?php",  "?>",   "<script>", "</script>", "`", "${", "}",
+                                      "<<<Z\n", "\nZ;", "#",        "$v",        "(", ")",  "if"};
+  for (int round = 0; round < 400; ++round) {
+    const auto language = static_cast<Language>(1 + round % 4);
+    std::vector<std::string> tokens = common;
+    const auto& own = language == Language::c      ? c_only
+                      : language == Language::html ? page_only
+                                                   : more;
+    tokens.insert(tokens.end(), own.begin(), own.end());
+    if (language != Language::c) tokens.insert(tokens.end(), page_only.begin(), page_only.end());
+    std::string text;
+    for (std::size_t n = 20 + random() % 400; n > 0; --n) {
+      text += random() % 8 == 0 ? std::string(random() % 70, "ab  "[random() % 4])
+                                : tokens[random() % tokens.size()];
+    }
+    const std::vector<CodeClass> whole = classify(text, language);
+    // Where two lexings first part, or -1.
+    const auto parting = [](const std::vector<CodeClass>& a, const std::vector<CodeClass>& b) {
+      const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end()).first - a.begin();
+      return at == std::ssize(a) && a.size() == b.size() ? -1 : at;
+    };
+    if (language == Language::c || language == Language::html) {
+      ASSERT_EQ(parting(whole, language == Language::c ? plain_c(text) : plain_page(text)), -1)
+          << text;
+    }
+    std::vector<CodeClass> pieces(text.size());
+    LexState state = lex_start(language);
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t size = std::min<std::size_t>(1 + random() % 300, text.size() - at);
+      const std::string_view ahead = std::string_view(text).substr(at + size, kLexAhead);
+      lex_piece(state, std::string_view(text).substr(at, size), ahead, pieces.data() + at);
+      at += size;
+    }
+    ASSERT_EQ(parting(pieces, whole), -1) << "round " << round << ": " << text;
   }
 }
 
