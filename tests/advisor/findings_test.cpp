@@ -1152,6 +1152,8 @@ std::vector<CodeClass> plain_c(std::string_view t) {
       label.clear();
     }
     if (mode == include && !is_blank(c)) mode = c == '<' ? header : code;
+    // A line comment, and a string or header name left open, end before the line's end.
+    if ((mode == line || mode == string || mode == header) && c == '\n') mode = code;
     switch (mode) {
       case code:
         if (c == '/' && (next == '/' || next == '*')) {
@@ -1171,15 +1173,10 @@ std::vector<CodeClass> plain_c(std::string_view t) {
         line_start = c == '\n' || (line_start && is_blank(c));
         break;
       case line:
-        if (c == '\n') {
-          mode = code;
-          line_start = true;
-        } else {
-          out[i] = CodeClass::comment;
-          // A backslash takes the byte after it, or a "\r\n".
-          for (std::size_t k = t.substr(i + 1, 2) == "\r\n" ? 2 : 1; c == '\\' && k > 0; --k) {
-            if (i + 1 < t.size()) out[++i] = CodeClass::comment;
-          }
+        out[i] = CodeClass::comment;
+        // A backslash takes the byte after it, or a "\r\n".
+        for (std::size_t k = t.substr(i + 1, 2) == "\r\n" ? 2 : 1; c == '\\' && k > 0; --k) {
+          if (i + 1 < t.size()) out[++i] = CodeClass::comment;
         }
         break;
       case block:
@@ -1190,21 +1187,11 @@ std::vector<CodeClass> plain_c(std::string_view t) {
         }
         break;
       case string:
-        if (c == '\n') {
-          mode = code;
-          line_start = true;
-          break;
-        }
         out[i] = CodeClass::literal;
         if (c == '\\' && i + 1 < t.size()) out[++i] = CodeClass::literal;
         if (c == quote) mode = code;
         break;
       case header:
-        if (c == '\n') {
-          mode = code;
-          line_start = true;
-          break;
-        }
         out[i] = CodeClass::header;
         if (c == '>') mode = code;
         break;
