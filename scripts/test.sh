@@ -13,8 +13,8 @@ cd "$root" || exit 1
 # The shares hold the last measured times (a clean clone on an idle two-core machine, the
 # 32-bit Windows tests skipped) and a little room for the tests to come.
 budget=1800
-declare -A share=([set-up]=120 [10-default]=540 [20-asan]=360 [25-tsan]=160
-  [30-windows]=330 [40-fuzz]=150 [50-package]=100)
+declare -A share=([set-up]=120 [10-default]=500 [20-asan]=380 [25-tsan]=160
+  [30-windows]=350 [40-fuzz]=160 [50-package]=100)
 
 # The CPU seconds (user and system) of the children this shell has waited for: beside the
 # wall time, what a stage costs on a machine that others share. `times` runs in this shell
