@@ -253,6 +253,7 @@ class Lexer {
   std::size_t page_step(std::size_t i);
   std::size_t html_step(std::size_t i);
   std::size_t html_open(std::size_t i);
+  std::size_t tag_end(std::size_t i);
   std::size_t js_step(std::size_t i);
   void after_word(const Word& word);
   void start_script();
@@ -540,14 +541,18 @@ std::size_t Lexer::page_step(std::size_t i) {
 
 std::size_t Lexer::html_step(std::size_t i) {
   switch (s_.mode) {
-    case html_text: {
-      // In a PHP file the step ends at the next "<" (limit_): no other one comes before it.
-      const std::size_t j = s_.language == Language::php && t_[i] != '<'
-                                ? limit_
-                                : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
-      mark(i, j, CodeClass::text);
-      return j < limit_ ? html_open(j) : j;
-    }
+    case html_text:
+      // Text and the short tags in it, read here while the page stays in its text. In a PHP
+      // file the step ends at the next "<" (limit_): no other one comes before it.
+      for (;;) {
+        const std::size_t j = s_.language == Language::php && t_[i] != '<'
+                                  ? limit_
+                                  : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
+        mark(i, j, CodeClass::text);
+        if (j >= limit_) return j;
+        i = html_open(j);
+        if (s_.mode != html_text || i >= limit_) return i;
+      }
     case html_comment: {
       // To "-->", its dashes not those of its "<!--": the dashes right before a ">" (or the
       // piece's end), with those the state counted before i where all since are dashes.
@@ -594,12 +599,7 @@ std::size_t Lexer::html_step(std::size_t i) {
           j = end + 1;
           continue;
         }
-        if (s_.tag_kind == 1) {
-          start_script();
-        } else {
-          s_.mode = s_.tag_kind == 2 ? html_style : html_text;
-        }
-        return end + 1;
+        return tag_end(end + 1);
       }
       return limit_;
     case html_style:
@@ -642,10 +642,27 @@ std::size_t Lexer::html_open(std::size_t i) {
     if (starts_nocase(i, "<script") && !is_ident(at(i + 7))) s_.tag_kind = 1;
     if (starts_nocase(i, "<style") && !is_ident(at(i + 6))) s_.tag_kind = 2;
   }
-  mark(i, i + 1, CodeClass::tag);
-  s_.mode = html_tag;
+  // Most tags hold no quoted value ("<p>", "</div>"): read to their ">" here. Where a quote
+  // comes first, or the step's end, the tag's own step goes on from there.
+  const std::size_t j = find_any(t_, i + 1, limit_, std::array<unsigned char, 3>{'"', '\'', '>'});
   s_.page_quote = 0;
-  return i + 1;
+  if (j == limit_ || t_[j] != '>') {
+    mark(i, j, CodeClass::tag);
+    s_.mode = html_tag;
+    return j;
+  }
+  mark(i, j + 1, CodeClass::tag);
+  return tag_end(j + 1);
+}
+
+// After a tag's ">": a script's, a style's or the text's mode.
+std::size_t Lexer::tag_end(std::size_t i) {
+  if (s_.tag_kind == 1) {
+    start_script();
+  } else {
+    s_.mode = s_.tag_kind == 2 ? html_style : html_text;
+  }
+  return i;
 }
 
 // --- JavaScript ------------------------------------------------------------------------
