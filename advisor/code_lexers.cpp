@@ -244,6 +244,18 @@ class Lexer {
       ++j;
     }
   }
+  // The rest of a C line comment from i on, marked: its line's end (a backslash before it
+  // goes on to the next line), or kNoEnd when the piece ends first.
+  std::size_t line_comment(std::size_t i) {
+    std::size_t j = i;
+    while ((j = find_any(t_, j, n_, std::array<unsigned char, 2>{'\n', '\\'})) < n_ &&
+           t_[j] != '\n') {
+      const int next = at(j + 1);
+      j += next < 0 ? 1 : next == '\r' && at(j + 2) == '\n' ? 3 : 2;
+    }
+    mark(i, j, CodeClass::comment);
+    return j < n_ ? j : kNoEnd;
+  }
   Word word_before(std::size_t i) const;
   Word word_of(std::size_t from, std::size_t to, bool continued) const;
   std::size_t php_open(std::size_t i) const;
@@ -379,8 +391,9 @@ std::size_t Lexer::c_step(std::size_t i) {
       // Runs on over line ends to a byte that may begin something else. Only a "#" and the
       // end of the run ask whether the line so far holds blanks alone (comments leave
       // line_start as it was): the bytes back to the line's start, or to where the run
-      // began with the state's line_start, tell.
-      const std::size_t from = i;
+      // began with the state's line_start, tell. A comment that ends in the piece is read
+      // here too, and the run goes on after it (the C lexer's most frequent switch).
+      std::size_t from = i;
       const auto line_start_at = [&](std::size_t j) {
         while (j > from && is_blank(t_[j - 1])) --j;
         return j == from ? s_.line_start : t_[j - 1] == '\n';
@@ -396,8 +409,19 @@ std::size_t Lexer::c_step(std::size_t i) {
           if (next == '/' || next == '*') {
             s_.line_start = line_start_at(i);
             mark(i, i + 2, CodeClass::comment);
-            s_.mode = next == '/' ? c_line_comment : c_block_comment;
-            return i + 2;
+            const std::size_t end = i + 2 >= n_   ? kNoEnd
+                                    : next == '/' ? line_comment(i + 2)
+                                                  : block_comment(i + 2);
+            if (end == kNoEnd) {
+              s_.mode = next == '/' ? c_line_comment : c_block_comment;
+              return i + 2;
+            }
+            if (end >= n_) {  // its "*/" ends the piece, or runs past it
+              s_.mode = c_code;
+              return end;
+            }
+            from = end;
+            i = end - 1;
           }
           continue;
         }
@@ -433,16 +457,9 @@ std::size_t Lexer::c_step(std::size_t i) {
       return i + 1;
     }
     case c_line_comment: {
-      // To the line's end; a backslash before it goes on to the next line.
-      std::size_t j = i;
-      while ((j = find_any(t_, j, n_, std::array<unsigned char, 2>{'\n', '\\'})) < n_ &&
-             t_[j] != '\n') {
-        const int next = at(j + 1);
-        j += next < 0 ? 1 : next == '\r' && at(j + 2) == '\n' ? 3 : 2;
-      }
-      mark(i, j, CodeClass::comment);
-      if (j < n_) s_.mode = c_code;
-      return j;
+      const std::size_t end = line_comment(i);
+      if (end != kNoEnd) s_.mode = c_code;
+      return end != kNoEnd ? end : n_;
     }
     case c_block_comment: {
       const std::size_t end = block_comment(i);
