@@ -170,6 +170,25 @@ constexpr std::array<JsByte, 256> kJsBytes = [] {
   return table;
 }();
 
+// What a "<" in a page's text begins, by the byte after it (-1, the file's end, first): text,
+// a tag, a comment or a tag ("!"), a tag that may open a script or a style ("s").
+enum LtNext : std::uint8_t { lt_text, lt_tag, lt_bang, lt_s };
+constexpr std::array<LtNext, 257> kLtNext = [] {
+  std::array<LtNext, 257> table{};
+  for (int c = 0; c < 256; ++c) {
+    LtNext kind = lt_text;
+    if (lower(c) == 's') {
+      kind = lt_s;
+    } else if (c == '!') {
+      kind = lt_bang;
+    } else if ((lower(c) >= 'a' && lower(c) <= 'z') || c == '/' || c == '?') {
+      kind = lt_tag;
+    }
+    table[static_cast<std::size_t>(c) + 1] = kind;
+  }
+  return table;
+}();
+
 // Words after which a slash begins a regular expression, not a division.
 bool regex_may_follow(std::string_view word) {
   for (const std::string_view w : {"return", "typeof", "instanceof", "in", "of", "new", "delete",
@@ -642,22 +661,25 @@ std::size_t Lexer::html_step(std::size_t i) {
 
 // A "<" in the page's text: a comment, a tag (a script's or a style's), or text.
 std::size_t Lexer::html_open(std::size_t i) {
-  const int next = at(i + 1);
-  if (next == '!' && starts_nocase(i, "<!--")) {
-    mark(i, i + 4, CodeClass::comment);
-    s_.mode = html_comment;
-    s_.dashes = 0;
-    return i + 4;
-  }
-  const bool letter = (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z');
-  if (!letter && next != '/' && next != '!' && next != '?') {
+  // One look-up for what the byte after the "<" makes of it (a branch on the letter's case
+  // and on "/" would guess wrong at half the tags of a page).
+  const LtNext kind = kLtNext[static_cast<std::size_t>(at(i + 1) + 1)];
+  if (kind == lt_text) {
     mark(i, i + 1, CodeClass::text);
     return i + 1;
   }
   s_.tag_kind = 0;
-  if (lower(next) == 's') {
-    if (starts_nocase(i, "<script") && !is_ident(at(i + 7))) s_.tag_kind = 1;
-    if (starts_nocase(i, "<style") && !is_ident(at(i + 6))) s_.tag_kind = 2;
+  if (kind != lt_tag) {
+    if (kind == lt_bang && starts_nocase(i, "<!--")) {
+      mark(i, i + 4, CodeClass::comment);
+      s_.mode = html_comment;
+      s_.dashes = 0;
+      return i + 4;
+    }
+    if (kind == lt_s) {
+      if (starts_nocase(i, "<script") && !is_ident(at(i + 7))) s_.tag_kind = 1;
+      if (starts_nocase(i, "<style") && !is_ident(at(i + 6))) s_.tag_kind = 2;
+    }
   }
   // Most tags hold no quoted value ("<p>", "</div>"): read to their ">" here. Where a quote
   // comes first, or the step's end, the tag's own step goes on from there.
