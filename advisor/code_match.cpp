@@ -150,7 +150,13 @@ bool CodeFilter::keep(std::size_t keyword, std::size_t last) const {
 
 
 std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
-  if (text.data() != view_.text.data() || text.size() != view_.text.size()) return std::nullopt;
+  // A text longer than a scan's largest chunk (a whole document) is walked whole: the skim's
+  // room stays that small.
+  constexpr std::size_t kLongestSkim = std::size_t{1} << 20;
+  if (text.data() != view_.text.data() || text.size() != view_.text.size() ||
+      text.size() > kLongestSkim) {
+    return std::nullopt;
+  }
   for (std::size_t k = anywhere_from_; k < keywords_.size(); ++k) {
     const std::string& keyword = keywords_.keyword(k);
     if (keyword.size() < 2 ? text.find(keyword) != std::string_view::npos
