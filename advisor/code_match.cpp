@@ -58,9 +58,8 @@ bool holds(std::string_view text, std::string_view needle) {
   for (; i + 16 <= ends; i += 16) {
     const auto* at = reinterpret_cast<const __m128i*>(text.data() + i);
     const auto* end = reinterpret_cast<const __m128i*>(text.data() + i + last);
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(at), first),
-                      _mm_cmpeq_epi8(_mm_loadu_si128(end), final))));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+        _mm_cmpeq_epi8(_mm_loadu_si128(at), first), _mm_cmpeq_epi8(_mm_loadu_si128(end), final))));
     for (; mask != 0; mask &= mask - 1) {
       if (text.compare(i + static_cast<std::size_t>(std::countr_zero(mask)), needle.size(),
                        needle) == 0) {
@@ -148,7 +147,6 @@ bool CodeFilter::keep(std::size_t keyword, std::size_t last) const {
                         kinds_[keyword]);
 }
 
-
 std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
   // A text longer than a scan's largest chunk (a whole document) is walked whole: the skim's
   // room stays that small.
@@ -159,8 +157,7 @@ std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
   }
   for (std::size_t k = anywhere_from_; k < keywords_.size(); ++k) {
     const std::string& keyword = keywords_.keyword(k);
-    if (keyword.size() < 2 ? text.find(keyword) != std::string_view::npos
-                           : holds(text, keyword)) {
+    if (keyword.size() < 2 ? text.find(keyword) != std::string_view::npos : holds(text, keyword)) {
       return std::nullopt;
     }
   }

@@ -452,8 +452,8 @@ TEST(KeywordSet, CountsInCodeOnlyWhereClassesAllowAsTheWholeWalkDoes) {
     const CodeFilter& filter;
   };
   std::mt19937 random(27);
-  const std::vector<std::string_view> words{"ab",  "abcd", "cab", "b c", "<ab", "#ab",
-                                            "a(", "dd",   "z-y"};
+  const std::vector<std::string_view> words{"ab",  "abcd", "cab", "b c", "<ab",
+                                            "#ab", "a(",   "dd",  "z-y"};
   const KeywordSet set(words);
   const std::size_t marker = set.index_of("z-y");
   std::vector<KeywordKind> kinds(set.size(), KeywordKind::word);
