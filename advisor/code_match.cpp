@@ -2,6 +2,14 @@
 #include "advisor/code_match.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/whitespace.h"
 
@@ -30,6 +38,45 @@ CodeClass wanted(KeywordKind kind, bool first) {
       return CodeClass::code;
   }
 }
+
+// Whether a byte of this class can be part of an occurrence that counts: never in a
+// comment, a literal or markup text (wanted() asks for none of them).
+constexpr bool may_count(CodeClass c) {
+  return c != CodeClass::comment && c != CodeClass::literal && c != CodeClass::text;
+}
+
+// Whether `text` holds `needle` (two bytes at least) as it is: its first and last bytes
+// looked for 16 places at a time, the rest compared where both stand.
+bool holds(std::string_view text, std::string_view needle) {
+  const std::size_t last = needle.size() - 1;
+  if (text.size() < needle.size()) return false;
+  const std::size_t ends = text.size() - last;  // the places where the needle may start
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(needle.front());
+  const __m128i final = _mm_set1_epi8(needle.back());
+  for (; i + 16 <= ends; i += 16) {
+    const auto* at = reinterpret_cast<const __m128i*>(text.data() + i);
+    const auto* end = reinterpret_cast<const __m128i*>(text.data() + i + last);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+        _mm_cmpeq_epi8(_mm_loadu_si128(at), first), _mm_cmpeq_epi8(_mm_loadu_si128(end), final))));
+    for (; mask != 0; mask &= mask - 1) {
+      if (text.compare(i + static_cast<std::size_t>(std::countr_zero(mask)), needle.size(),
+                       needle) == 0) {
+        return true;
+      }
+    }
+  }
+#endif
+  return text.find(needle, i) != std::string_view::npos;
+}
+
+// The skim's room, one per thread: a scan's segments are skimmed one after another.
+struct SkimRoom {
+  std::vector<char> bytes;
+  std::vector<std::size_t> blocks;
+};
+thread_local SkimRoom skim_room;
 
 }  // namespace
 
@@ -98,6 +145,69 @@ bool CodeFilter::keep(std::size_t keyword, std::size_t last) const {
   if (keyword >= anywhere_from_) return true;
   return counts_in_code(view_, keywords_.first_byte(view_.text, keyword, last), last,
                         kinds_[keyword]);
+}
+
+std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
+  // A text longer than a scan's largest chunk (a whole document) is walked whole: the skim's
+  // room stays that small.
+  constexpr std::size_t kLongestSkim = std::size_t{1} << 20;
+  if (text.data() != view_.text.data() || text.size() != view_.text.size() ||
+      text.size() > kLongestSkim) {
+    return std::nullopt;
+  }
+  for (std::size_t k = anywhere_from_; k < keywords_.size(); ++k) {
+    const std::string& keyword = keywords_.keyword(k);
+    if (keyword.size() < 2 ? text.find(keyword) != std::string_view::npos : holds(text, keyword)) {
+      return std::nullopt;
+    }
+  }
+  // Sixteen bytes at a time, without a branch: every block is stored where the next kept one
+  // goes, and counts as kept unless all its bytes are of classes where nothing counts. A
+  // keyword that counts has its bytes of words in kept blocks, and only whitespace in the
+  // dropped blocks between them, if any: it is in the skim's words as it is in the text's.
+  SkimRoom& room = skim_room;
+  const std::size_t blocks = (text.size() + 15) / 16;
+  if (room.bytes.size() < blocks * 16) room.bytes.resize(blocks * 16);
+  if (room.blocks.size() < blocks) room.blocks.resize(blocks);
+  char* const out = room.bytes.data();
+  std::size_t* const from = room.blocks.data();
+  const auto* const classes = reinterpret_cast<const unsigned char*>(view_.classes);
+  std::size_t kept = 0;
+  std::size_t i = 0;
+  static_assert(static_cast<int>(CodeClass::comment) == 1 &&
+                static_cast<int>(CodeClass::literal) == 2 &&
+                static_cast<int>(CodeClass::text) == 3);
+#if defined(__SSE2__)
+  const __m128i one = _mm_set1_epi8(1);
+  const __m128i two = _mm_set1_epi8(2);
+  for (; i + 16 <= text.size(); i += 16) {
+    // Dropped: class - 1 at most 2 as an unsigned byte (a comment, a literal, markup text).
+    const __m128i less =
+        _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(classes + i)), one);
+    const bool drop = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(less, two), less)) == 0xFFFF;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kept * 16),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
+    from[kept] = i;
+    kept += drop ? 0 : 1;
+  }
+#else
+  for (; i + 16 <= text.size(); i += 16) {
+    bool drop = true;
+    for (std::size_t j = i; j < i + 16; ++j) {
+      drop = drop && !may_count(static_cast<CodeClass>(classes[j]));
+    }
+    std::memcpy(out + kept * 16, text.data() + i, 16);
+    from[kept] = i;
+    kept += drop ? 0 : 1;
+  }
+#endif
+  std::size_t size = kept * 16;
+  if (i < text.size()) {  // the last bytes, kept whatever they are
+    std::memcpy(out + size, text.data() + i, text.size() - i);
+    from[kept] = i;
+    size += text.size() - i;
+  }
+  return SkimmedText{std::string_view(out, size), std::span<const std::size_t>(from, blocks)};
 }
 
 }  // namespace orven

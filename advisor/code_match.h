@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,11 @@ class CodeFilter final : public OccurrenceFilter {
              std::size_t anywhere_from = static_cast<std::size_t>(-1))
       : keywords_(keywords), kinds_(kinds), view_(view), anywhere_from_(anywhere_from) {}
   bool keep(std::size_t keyword, std::size_t last) const override;
+  // The view's text without its comments, literals and markup text, where no keyword counts
+  // (whitespace in them is left out, a zero byte stands for the rest). None where a keyword
+  // that counts anywhere stands in the text as it is (a suppression marker): that text is
+  // walked whole.
+  std::optional<SkimmedText> skim(std::string_view text) const override;
 
  private:
   const KeywordSet& keywords_;

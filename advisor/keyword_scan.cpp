@@ -19,6 +19,18 @@ namespace {
 // between pieces of a streamed text are walked thousands of times a run.
 constexpr std::size_t kShortText = 512;
 
+// Whether the words of text (whitespace skipped) that end at `end` end in `keyword`.
+bool words_end_with(std::string_view text, std::size_t end, std::string_view keyword) {
+  std::size_t at = end + 1;
+  for (std::size_t i = keyword.size(); i > 0;) {
+    do {
+      if (at == 0) return false;
+    } while (is_whitespace(text[--at]));
+    if (text[at] != keyword[--i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 class KeywordAutomaton {
@@ -29,6 +41,10 @@ class KeywordAutomaton {
   bool find_all(std::string_view text, std::vector<bool>& found) const;
   void count_all(std::string_view text, std::span<std::uint64_t> counts,
                  std::span<std::size_t> first_end, const OccurrenceFilter* keep) const;
+  // count_all over the blocks of text that skim holds (keywords: the set's, by number).
+  void count_skimmed(std::string_view text, const SkimmedText& skim,
+                     const std::vector<std::string>& keywords, std::span<std::uint64_t> counts,
+                     std::span<std::size_t> first_end, const OccurrenceFilter& keep) const;
   void matches_in(std::string_view text,
                   std::vector<std::pair<std::size_t, std::size_t>>& out) const;
   void matches_in_words(std::string_view text,
@@ -167,6 +183,26 @@ void KeywordAutomaton::count_all(std::string_view text, std::span<std::uint64_t>
     return false;
   };
   walk(text, record);
+}
+
+void KeywordAutomaton::count_skimmed(std::string_view text, const SkimmedText& skim,
+                                     const std::vector<std::string>& keywords,
+                                     std::span<std::uint64_t> counts,
+                                     std::span<std::size_t> first_end,
+                                     const OccurrenceFilter& keep) const {
+  const std::string_view bytes = skim.bytes;
+  const auto record = [&](std::size_t row, std::size_t after) {
+    const std::size_t at = after - 1;
+    if (is_whitespace(bytes[at])) return false;
+    const std::size_t end = skim.blocks[at / 16] + at % 16;  // back in the text
+    for (const std::uint16_t k : matches_at(row)) {
+      if (!words_end_with(text, end, keywords[k]) || !keep.keep(k, end)) continue;
+      ++counts[k];
+      first_end[k] = std::min(first_end[k], end);
+    }
+    return false;
+  };
+  walk(bytes, record);
 }
 
 void KeywordAutomaton::matches_in_words(
@@ -320,6 +356,12 @@ bool KeywordSet::find_all(std::string_view text, std::vector<bool>& found) const
 
 void KeywordSet::count_all(std::string_view text, std::span<std::uint64_t> counts,
                            std::span<std::size_t> first_end, const OccurrenceFilter* keep) const {
+  if (keep != nullptr) {
+    if (const std::optional<SkimmedText> skim = keep->skim(text)) {
+      automaton_->count_skimmed(text, *skim, settled_, counts, first_end, *keep);
+      return;
+    }
+  }
   automaton_->count_all(text, counts, first_end, keep);
 }
 

@@ -27,11 +27,23 @@ std::string_view searchable_part(std::string_view scanned);
 
 class KeywordAutomaton;
 
+// A text's blocks of 16 bytes where occurrences may count, copied one after another, for a
+// walk that reads only those (OccurrenceFilter::skim): the i-th 16 bytes of `bytes` are the
+// text's from offset blocks[i] on (the last ones may be fewer). What the walk meets across
+// two blocks that were not neighbours is checked against the text.
+struct SkimmedText {
+  std::string_view bytes;
+  std::span<const std::size_t> blocks;
+};
+
 // Which occurrences count, where not all do (keywords matched in code): keep() is asked for
 // an occurrence of the keyword-th keyword whose last byte is at `last` of the text walked.
 class OccurrenceFilter {
  public:
   virtual bool keep(std::size_t keyword, std::size_t last) const = 0;
+  // The parts of text outside which keep() keeps no occurrence, where the filter knows them:
+  // count_all then walks those only. Valid until the filter's next call.
+  virtual std::optional<SkimmedText> skim(std::string_view /*text*/) const { return std::nullopt; }
 
  protected:
   ~OccurrenceFilter() = default;
