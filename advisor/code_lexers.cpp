@@ -275,6 +275,10 @@ class Lexer {
     mark(i, j, CodeClass::comment);
     return j < n_ ? j : kNoEnd;
   }
+  // A run of code in a page, whose bytes were filled as its text.
+  void code_run(std::size_t from, std::size_t to) {
+    if (in_page_) mark(from, to, CodeClass::code);
+  }
   Word word_before(std::size_t i) const;
   Word word_of(std::size_t from, std::size_t to, bool continued) const;
   std::size_t php_open(std::size_t i) const;
@@ -584,7 +588,6 @@ std::size_t Lexer::html_step(std::size_t i) {
         const std::size_t j = s_.language == Language::php && t_[i] != '<'
                                   ? limit_
                                   : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
-        mark(i, j, CodeClass::text);
         if (j >= limit_) return j;
         i = html_open(j);
         if (s_.mode != html_text || i >= limit_) return i;
@@ -642,14 +645,10 @@ std::size_t Lexer::html_step(std::size_t i) {
       // Text up to "</style".
       for (std::size_t j = i;;) {
         if (j < limit_ && t_[j] == '<' && starts_nocase(j, "</style")) {
-          mark(i, j, CodeClass::text);
           s_.mode = html_text;
           return j;
         }
-        if (j + 1 >= limit_) {
-          mark(i, limit_, CodeClass::text);
-          return limit_;
-        }
+        if (j + 1 >= limit_) return limit_;
         const void* lt = std::memchr(t_ + j + 1, '<', limit_ - j - 1);
         j = lt != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(lt) - t_)
                           : limit_;
@@ -664,10 +663,7 @@ std::size_t Lexer::html_open(std::size_t i) {
   // One look-up for what the byte after the "<" makes of it (a branch on the letter's case
   // and on "/" would guess wrong at half the tags of a page).
   const LtNext kind = kLtNext[static_cast<std::size_t>(at(i + 1) + 1)];
-  if (kind == lt_text) {
-    mark(i, i + 1, CodeClass::text);
-    return i + 1;
-  }
+  if (kind == lt_text) return i + 1;
   s_.tag_kind = 0;
   if (kind != lt_tag) {
     if (kind == lt_bang && starts_nocase(i, "<!--")) {
@@ -745,6 +741,7 @@ std::size_t Lexer::js_step(std::size_t i) {
             std::size_t end = j;
             while (end < n_ && is_word(t_[end])) ++end;
             if (end == n_) {  // it may go on in the next piece
+              code_run(i, end);
               s_.mode = js_word;
               return end;
             }
@@ -759,11 +756,13 @@ std::size_t Lexer::js_step(std::size_t i) {
           case '/': {
             const int next = at(j + 1);
             if (next == '/' || next == '*') {
+              code_run(i, j);
               mark(j, j + 2, CodeClass::comment);
               s_.mode = next == '/' ? js_line_comment : js_block_comment;
               return j + 2;
             }
             if (s_.regex_ok) {
+              code_run(i, j);
               mark(j, j + 1, CodeClass::literal);
               s_.mode = js_regex;
               s_.in_class = false;
@@ -774,11 +773,13 @@ std::size_t Lexer::js_step(std::size_t i) {
           }
           case '"':
           case '\'':
+            code_run(i, j);
             mark(j, j + 1, CodeClass::literal);
             s_.page_quote = static_cast<char>(c);
             s_.mode = js_string;
             return j + 1;
           case '`':
+            code_run(i, j);
             mark(j, j + 1, CodeClass::literal);
             s_.mode = js_template;
             return j + 1;
@@ -789,6 +790,7 @@ std::size_t Lexer::js_step(std::size_t i) {
           case '}':
             if (!s_.templates.empty() && s_.templates.back() == s_.braces) {
               s_.templates.pop_back();
+              code_run(i, j);
               mark(j, j + 1, CodeClass::literal);
               s_.mode = js_template;
               return j + 1;
@@ -820,6 +822,7 @@ std::size_t Lexer::js_step(std::size_t i) {
             break;
           case '<':
             if (ends_script(j)) {
+              code_run(i, j);
               end_script();
               return j;
             }
@@ -831,10 +834,12 @@ std::size_t Lexer::js_step(std::size_t i) {
         s_.keyword_paren = false;
         ++j;
       }
+      code_run(i, limit_);
       return limit_;
     case js_word: {
       std::size_t end = i;
       while (end < n_ && is_word(t_[end])) ++end;
+      code_run(i, end);
       if (end == n_) return end;
       after_word(word_of(i, end, i == 0));
       s_.mode = js_code;
@@ -951,6 +956,8 @@ std::size_t Lexer::php_step(std::size_t i) {
         j = find_any(t_, j, n_, std::array<unsigned char, 7>{'?', '/', '#', '\'', '"', '`', '<'});
         if (j == n_) break;
         const int c = t_[j];
+        code_run(i, j);  // the code up to here, once
+        i = j;
         const int next = at(j + 1);
         if (c == '?' && next == '>') {
           mark(j, j + 2, CodeClass::open_tag);
@@ -987,6 +994,7 @@ std::size_t Lexer::php_step(std::size_t i) {
           }
         }
       }
+      code_run(i, n_);
       return n_;
     case php_line_comment:
       // To the line's end or the "?>" that ends PHP.
@@ -1057,7 +1065,7 @@ std::size_t Lexer::php_step(std::size_t i) {
         const int c = t_[j];
         if (s_.in_var) {
           if (is_ident(c)) {
-            ++j;  // code, as the piece was filled
+            out_[j++] = CodeClass::code;
             continue;
           }
           s_.in_var = false;
@@ -1081,7 +1089,7 @@ std::size_t Lexer::php_step(std::size_t i) {
         }
         if (c == '$' && interpolates && is_ident(at(j + 1)) && !is_digit(at(j + 1))) {
           s_.in_var = true;
-          ++j;
+          out_[j++] = CodeClass::code;
           continue;
         }
         out_[j++] = CodeClass::literal;
@@ -1103,8 +1111,12 @@ LexState lex_start(Language language) {
 }
 
 void lex_piece(LexState& state, std::string_view piece, std::string_view ahead, CodeClass* out) {
-  // An empty piece may come with no array at all.
-  if (!piece.empty()) std::memset(out, static_cast<int>(CodeClass::code), piece.size());
+  // An empty piece may come with no array at all. A page is filled as its text (most of its
+  // bytes), and its lexer marks the rest: its code too. Any other language is filled as code.
+  const bool page = state.language == Language::php || state.language == Language::html;
+  if (!piece.empty()) {
+    std::memset(out, static_cast<int>(page ? CodeClass::text : CodeClass::code), piece.size());
+  }
   Lexer(state, piece, ahead, out).run();
 }
 

@@ -1083,6 +1083,16 @@ TEST(CodeLexers, WhatIsHardToTell) {
   EXPECT_EQ(classes_of(php, Language::php, "$b"), CodeClass::code);
   EXPECT_EQ(classes_of(php, Language::php, "d<"), CodeClass::text);
   EXPECT_EQ(classes_of(php, Language::php, "$e"), CodeClass::code);
+  // A page's code amid its text: a variable a string interpolates, its "$" too, and a script.
+  const std::string page = "<?php \"a $v b\" ?>t<script>k = 1; // m\n</script><style>s</style>";
+  EXPECT_EQ(classes_of(page, Language::php, "$v"), CodeClass::code);
+  EXPECT_EQ(classes_of(page, Language::php, "v b"), CodeClass::code);
+  EXPECT_EQ(classes_of(page, Language::php, " b"), CodeClass::literal);
+  EXPECT_EQ(classes_of(page, Language::php, "t<"), CodeClass::text);
+  EXPECT_EQ(classes_of(page, Language::html, "k ="), CodeClass::code);
+  EXPECT_EQ(classes_of(page, Language::html, " = 1"), CodeClass::code);
+  EXPECT_EQ(classes_of(page, Language::html, "m"), CodeClass::comment);
+  EXPECT_EQ(classes_of(page, Language::html, "s<"), CodeClass::text);
 
   const std::string c = "s = R\"xy(a)\" b)xy\"; t; // c \\\n d\ne = u8'f' + L\"g\" + h;";
   EXPECT_EQ(classes_of(c, Language::c, "b)"), CodeClass::literal);
@@ -1260,10 +1270,15 @@ TEST(CodeLexers, SoupsAgainstPlainLexersAndInPieces) {
                                         "*/",          "a \\\"b\\\" c",
                                         "=",           ";"};
   const std::vector<std::string> c_only{"#", "# define", "#include", "#include <a.h>", "\\\n"};
-  const std::vector<std::string> page_only{
-      "<p>", "</div>", "<a b='x>y' c=\"z\">", "< p", "<!--", "-->", "--->", "<!d>", "<"};
-  const std::vector<std::string> more{"<?php",  "?>",   "<script>", "</script>", "`", "${", "}",
-                                      "<<<Z\n", "\nZ;", "#",        "$v",        "(", ")",  "if"};
+  const std::vector<std::string> page_only{"<p>",   "</div>", "<a b='x>y' c=\"z\">",
+                                           "< p",   "<!--",   "-->",
+                                           "--->",  "<!d>",   "<",
+                                           "<br/>", "<UL\n>", "</a >",
+                                           "<s>",   "<5",     "<?x>"};
+  const std::vector<std::string> more{"<?php",    "?>",        "<script>", "</script>", "`",
+                                      "${",       "}",         "<<<Z\n",   "\nZ;",      "#",
+                                      "$v",       "(",         ")",        "if",        "<style>",
+                                      "</STYLE>", "<Script >", "\"$v\"",   "/x/",       "a/b"};
   for (int round = 0; round < 400; ++round) {
     const auto language = static_cast<Language>(1 + round % 4);
     std::vector<std::string> tokens = common;
