@@ -101,7 +101,7 @@ inline std::size_t find_any(const unsigned char* t, std::size_t from, std::size_
                             const std::array<unsigned char, N>& bytes) {
   if (from >= to) return from;
 #if defined(__SSE2__)
-  if (to - from >= 16) {
+  if (to >= 16) {
     __m128i want[N];
 #pragma GCC unroll 8
     for (std::size_t k = 0; k < N; ++k) want[k] = _mm_set1_epi8(static_cast<char>(bytes[k]));
@@ -117,7 +117,8 @@ inline std::size_t find_any(const unsigned char* t, std::size_t from, std::size_
         return from + static_cast<std::size_t>(std::countr_zero(mask));
       }
     }
-    // The last bytes: the 16 that end at `to`, those already looked at left out.
+    // The last bytes (all of them where they are fewer than 16): the 16 that end at `to`,
+    // those before `from` left out.
     if (from == to) return to;
     const unsigned mask = hits(to - 16) >> (16 - (to - from));
     return mask != 0 ? from + static_cast<std::size_t>(std::countr_zero(mask)) : to;
@@ -583,10 +584,11 @@ std::size_t Lexer::html_step(std::size_t i) {
   switch (s_.mode) {
     case html_text:
       // Text and the short tags in it, read here while the page stays in its text. In a PHP
-      // file the step ends at the next "<" (limit_): no other one comes before it.
+      // file the step ends at the next "<" (limit_): no other one comes before it, and a step
+      // begins at a "<" or in text before it.
       for (;;) {
-        const std::size_t j = s_.language == Language::php && t_[i] != '<'
-                                  ? limit_
+        const std::size_t j = s_.language == Language::php
+                                  ? (t_[i] == '<' ? i : limit_)
                                   : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
         if (j >= limit_) return j;
         i = html_open(j);
