@@ -247,18 +247,18 @@ class Lexer {
     }
   }
   std::size_t escape_end(std::size_t j) const;
-  // A C or PHP block comment from i on, marked: one past its "*/", or kNoEnd when the piece
-  // ends first.
+  // A C or PHP block comment from i on, marked with the `opener` bytes before i that began
+  // it: one past its "*/", or kNoEnd when the piece ends first.
   static constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
-  std::size_t block_comment(std::size_t i) {
+  std::size_t block_comment(std::size_t i, std::size_t opener = 0) {
     for (std::size_t j = i;;) {
       j = find_any(t_, j, n_, std::array<unsigned char, 1>{'*'});
       if (j == n_) {
-        mark(i, n_, CodeClass::comment);
+        mark(i - opener, n_, CodeClass::comment);
         return kNoEnd;
       }
       if (at(j + 1) == '/') {
-        mark(i, j + 2, CodeClass::comment);
+        mark(i - opener, j + 2, CodeClass::comment);
         return j + 2;
       }
       ++j;
@@ -266,14 +266,14 @@ class Lexer {
   }
   // The rest of a C line comment from i on, marked: its line's end (a backslash before it
   // goes on to the next line), or kNoEnd when the piece ends first.
-  std::size_t line_comment(std::size_t i) {
+  std::size_t line_comment(std::size_t i, std::size_t opener = 0) {
     std::size_t j = i;
     while ((j = find_any(t_, j, n_, std::array<unsigned char, 2>{'\n', '\\'})) < n_ &&
            t_[j] != '\n') {
       const int next = at(j + 1);
       j += next < 0 ? 1 : next == '\r' && at(j + 2) == '\n' ? 3 : 2;
     }
-    mark(i, j, CodeClass::comment);
+    mark(i - opener, j, CodeClass::comment);
     return j < n_ ? j : kNoEnd;
   }
   // A run of code in a page, whose bytes were filled as its text.
@@ -432,13 +432,16 @@ std::size_t Lexer::c_step(std::size_t i) {
           const int next = at(i + 1);
           if (next == '/' || next == '*') {
             s_.line_start = line_start_at(i);
-            mark(i, i + 2, CodeClass::comment);
-            const std::size_t end = i + 2 >= n_   ? kNoEnd
-                                    : next == '/' ? line_comment(i + 2)
-                                                  : block_comment(i + 2);
-            if (end == kNoEnd) {
-              s_.mode = next == '/' ? c_line_comment : c_block_comment;
+            const CMode mode = next == '/' ? c_line_comment : c_block_comment;
+            if (i + 2 >= n_) {
+              mark(i, i + 2, CodeClass::comment);
+              s_.mode = mode;
               return i + 2;
+            }
+            const std::size_t end = next == '/' ? line_comment(i + 2, 2) : block_comment(i + 2, 2);
+            if (end == kNoEnd) {  // marked to the piece's end
+              s_.mode = mode;
+              return n_;
             }
             if (end >= n_) {  // its "*/" ends the piece, or runs past it
               s_.mode = c_code;
