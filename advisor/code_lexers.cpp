@@ -969,6 +969,18 @@ std::size_t Lexer::php_step(std::size_t i) {
           s_.php_on = false;
           return j + 2;
         }
+        if (c == '/' && next == '*' && j + 2 < n_) {
+          // A block comment, read here as C's code reads it.
+          const std::size_t end = block_comment(j + 2, 2);
+          if (end == kNoEnd) {
+            s_.php_mode = php_block_comment;
+            return n_;
+          }
+          if (end >= n_) return end;  // its "*/" ends the piece, or runs past it
+          i = end;
+          j = end - 1;
+          continue;
+        }
         if ((c == '/' && (next == '/' || next == '*')) || (c == '#' && next != '[')) {
           const std::size_t opener = c == '#' ? 1 : 2;
           mark(j, j + opener, CodeClass::comment);
