@@ -588,12 +588,20 @@ std::size_t Lexer::html_step(std::size_t i) {
     case html_text:
       // Text and the short tags in it, read here while the page stays in its text. In a PHP
       // file the step ends at the next "<" (limit_): no other one comes before it, and a step
-      // begins at a "<" or in text before it.
+      // begins at a "<" or in text before it. Where that "<" does not open PHP, the text goes
+      // on past it with the next one as its limit.
       for (;;) {
-        const std::size_t j = s_.language == Language::php
-                                  ? (t_[i] == '<' ? i : limit_)
-                                  : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
-        if (j >= limit_) return j;
+        std::size_t j = 0;
+        if (s_.language == Language::php) {
+          j = t_[i] == '<' ? i : limit_;
+          if (j == limit_) {
+            if (j >= n_ || php_open(j) != 0) return j;
+            next_lt_ = limit_ = find_any(t_, j + 1, n_, std::array<unsigned char, 1>{'<'});
+          }
+        } else {
+          j = find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
+          if (j >= limit_) return j;
+        }
         i = html_open(j);
         if (s_.mode != html_text || i >= limit_) return i;
       }
