@@ -48,11 +48,11 @@ constexpr bool may_count(CodeClass c) {
 // Whether `text` holds `needle` (two bytes at least) as it is: its first and last bytes
 // looked for 16 places at a time, the rest compared where both stand.
 bool holds(std::string_view text, std::string_view needle) {
-  const std::size_t last = needle.size() - 1;
   if (text.size() < needle.size()) return false;
-  const std::size_t ends = text.size() - last;  // the places where the needle may start
   std::size_t i = 0;
 #if defined(__SSE2__)
+  const std::size_t last = needle.size() - 1;
+  const std::size_t ends = text.size() - last;  // the places where the needle may start
   const __m128i first = _mm_set1_epi8(needle.front());
   const __m128i final = _mm_set1_epi8(needle.back());
   for (; i + 16 <= ends; i += 16) {
