@@ -969,16 +969,17 @@ std::size_t Lexer::php_step(std::size_t i) {
         j = find_any(t_, j, n_, std::array<unsigned char, 7>{'?', '/', '#', '\'', '"', '`', '<'});
         if (j == n_) break;
         const int c = t_[j];
-        code_run(i, j);  // the code up to here, once
-        i = j;
         const int next = at(j + 1);
+        // Where the code ends, it is marked from i, once.
         if (c == '?' && next == '>') {
+          code_run(i, j);
           mark(j, j + 2, CodeClass::open_tag);
           s_.php_on = false;
           return j + 2;
         }
         if (c == '/' && next == '*' && j + 2 < n_) {
           // A block comment, read here as C's code reads it.
+          code_run(i, j);
           const std::size_t end = block_comment(j + 2, 2);
           if (end == kNoEnd) {
             s_.php_mode = php_block_comment;
@@ -991,11 +992,13 @@ std::size_t Lexer::php_step(std::size_t i) {
         }
         if ((c == '/' && (next == '/' || next == '*')) || (c == '#' && next != '[')) {
           const std::size_t opener = c == '#' ? 1 : 2;
+          code_run(i, j);
           mark(j, j + opener, CodeClass::comment);
           s_.php_mode = c == '/' && next == '*' ? php_block_comment : php_line_comment;
           return j + opener;
         }
         if (c == '\'' || c == '"' || c == '`') {
+          code_run(i, j);
           mark(j, j + 1, CodeClass::literal);
           s_.php_quote = static_cast<char>(c);
           s_.in_var = false;
@@ -1009,6 +1012,7 @@ std::size_t Lexer::php_step(std::size_t i) {
           const int quote = at(k);
           if (quote == '\'' || quote == '"') ++k;
           if (is_ident(at(k))) {
+            code_run(i, j);
             mark(j, k, CodeClass::literal);
             s_.label.clear();
             s_.label_long = false;
