@@ -247,18 +247,18 @@ class Lexer {
     }
   }
   std::size_t escape_end(std::size_t j) const;
-  // A C or PHP block comment from i on, marked: one past its "*/", or kNoEnd when the piece
-  // ends first.
+  // A C or PHP block comment from i on, marked with the `opener` bytes before i that began
+  // it: one past its "*/", or kNoEnd when the piece ends first.
   static constexpr std::size_t kNoEnd = static_cast<std::size_t>(-1);
-  std::size_t block_comment(std::size_t i) {
+  std::size_t block_comment(std::size_t i, std::size_t opener = 0) {
     for (std::size_t j = i;;) {
       j = find_any(t_, j, n_, std::array<unsigned char, 1>{'*'});
       if (j == n_) {
-        mark(i, n_, CodeClass::comment);
+        mark(i - opener, n_, CodeClass::comment);
         return kNoEnd;
       }
       if (at(j + 1) == '/') {
-        mark(i, j + 2, CodeClass::comment);
+        mark(i - opener, j + 2, CodeClass::comment);
         return j + 2;
       }
       ++j;
@@ -266,14 +266,14 @@ class Lexer {
   }
   // The rest of a C line comment from i on, marked: its line's end (a backslash before it
   // goes on to the next line), or kNoEnd when the piece ends first.
-  std::size_t line_comment(std::size_t i) {
+  std::size_t line_comment(std::size_t i, std::size_t opener = 0) {
     std::size_t j = i;
     while ((j = find_any(t_, j, n_, std::array<unsigned char, 2>{'\n', '\\'})) < n_ &&
            t_[j] != '\n') {
       const int next = at(j + 1);
       j += next < 0 ? 1 : next == '\r' && at(j + 2) == '\n' ? 3 : 2;
     }
-    mark(i, j, CodeClass::comment);
+    mark(i - opener, j, CodeClass::comment);
     return j < n_ ? j : kNoEnd;
   }
   // A run of code in a page, whose bytes were filled as its text.
@@ -432,13 +432,16 @@ std::size_t Lexer::c_step(std::size_t i) {
           const int next = at(i + 1);
           if (next == '/' || next == '*') {
             s_.line_start = line_start_at(i);
-            mark(i, i + 2, CodeClass::comment);
-            const std::size_t end = i + 2 >= n_   ? kNoEnd
-                                    : next == '/' ? line_comment(i + 2)
-                                                  : block_comment(i + 2);
-            if (end == kNoEnd) {
-              s_.mode = next == '/' ? c_line_comment : c_block_comment;
+            const CMode mode = next == '/' ? c_line_comment : c_block_comment;
+            if (i + 2 >= n_) {
+              mark(i, i + 2, CodeClass::comment);
+              s_.mode = mode;
               return i + 2;
+            }
+            const std::size_t end = next == '/' ? line_comment(i + 2, 2) : block_comment(i + 2, 2);
+            if (end == kNoEnd) {  // marked to the piece's end
+              s_.mode = mode;
+              return n_;
             }
             if (end >= n_) {  // its "*/" ends the piece, or runs past it
               s_.mode = c_code;
@@ -585,12 +588,20 @@ std::size_t Lexer::html_step(std::size_t i) {
     case html_text:
       // Text and the short tags in it, read here while the page stays in its text. In a PHP
       // file the step ends at the next "<" (limit_): no other one comes before it, and a step
-      // begins at a "<" or in text before it.
+      // begins at a "<" or in text before it. Where that "<" does not open PHP, the text goes
+      // on past it with the next one as its limit.
       for (;;) {
-        const std::size_t j = s_.language == Language::php
-                                  ? (t_[i] == '<' ? i : limit_)
-                                  : find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
-        if (j >= limit_) return j;
+        std::size_t j = 0;
+        if (s_.language == Language::php) {
+          j = t_[i] == '<' ? i : limit_;
+          if (j == limit_) {
+            if (j >= n_ || php_open(j) != 0) return j;
+            next_lt_ = limit_ = find_any(t_, j + 1, n_, std::array<unsigned char, 1>{'<'});
+          }
+        } else {
+          j = find_any(t_, i, limit_, std::array<unsigned char, 1>{'<'});
+          if (j >= limit_) return j;
+        }
         i = html_open(j);
         if (s_.mode != html_text || i >= limit_) return i;
       }
@@ -965,6 +976,18 @@ std::size_t Lexer::php_step(std::size_t i) {
           mark(j, j + 2, CodeClass::open_tag);
           s_.php_on = false;
           return j + 2;
+        }
+        if (c == '/' && next == '*' && j + 2 < n_) {
+          // A block comment, read here as C's code reads it.
+          const std::size_t end = block_comment(j + 2, 2);
+          if (end == kNoEnd) {
+            s_.php_mode = php_block_comment;
+            return n_;
+          }
+          if (end >= n_) return end;  // its "*/" ends the piece, or runs past it
+          i = end;
+          j = end - 1;
+          continue;
         }
         if ((c == '/' && (next == '/' || next == '*')) || (c == '#' && next != '[')) {
           const std::size_t opener = c == '#' ? 1 : 2;
