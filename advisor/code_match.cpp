@@ -10,6 +10,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && !defined(_WIN32)
+// Thirty-two bytes a step where the processor has AVX2 (not on Windows: MinGW's GCC does not
+// align the stack for AVX).
+#define ORVEN_SKIM_AVX2 1
+#include <immintrin.h>
+#endif
 
 #include "base/whitespace.h"
 
@@ -45,11 +51,63 @@ constexpr bool may_count(CodeClass c) {
   return c != CodeClass::comment && c != CodeClass::literal && c != CodeClass::text;
 }
 
+#ifdef ORVEN_SKIM_AVX2
+const bool kSkimAvx2 = __builtin_cpu_supports("avx2");
+
+// holds() below, 32 places a step from i on; leaves i where it stopped.
+[[gnu::target("avx2")]] bool holds_avx2(std::string_view text, std::string_view needle,
+                                        std::size_t& i) {
+  const std::size_t last = needle.size() - 1;
+  const std::size_t ends = text.size() - last;
+  const __m256i first = _mm256_set1_epi8(needle.front());
+  const __m256i final = _mm256_set1_epi8(needle.back());
+  for (; i + 32 <= ends; i += 32) {
+    const auto* at = reinterpret_cast<const __m256i*>(text.data() + i);
+    const auto* end = reinterpret_cast<const __m256i*>(text.data() + i + last);
+    unsigned mask = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(at), first),
+                                              _mm256_cmpeq_epi8(_mm256_loadu_si256(end), final))));
+    for (; mask != 0; mask &= mask - 1) {
+      if (text.compare(i + static_cast<std::size_t>(std::countr_zero(mask)), needle.size(),
+                       needle) == 0) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The skim's blocks (CodeFilter::skim) two at a time from i on; leaves i and kept where it
+// stopped.
+[[gnu::target("avx2")]] void skim_avx2(const char* text, std::size_t size,
+                                       const unsigned char* classes, char* out, std::size_t* from,
+                                       std::size_t& i, std::size_t& kept) {
+  const __m256i one = _mm256_set1_epi8(1);
+  const __m256i two = _mm256_set1_epi8(2);
+  for (; i + 32 <= size; i += 32) {
+    const __m256i less =
+        _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(classes + i)), one);
+    const auto dropped = static_cast<unsigned>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(less, two), less)));
+    const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kept * 16), _mm256_castsi256_si128(t));
+    from[kept] = i;
+    kept += (dropped & 0xFFFFu) != 0xFFFFu ? 1 : 0;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kept * 16), _mm256_extracti128_si256(t, 1));
+    from[kept] = i + 16;
+    kept += (dropped >> 16) != 0xFFFFu ? 1 : 0;
+  }
+}
+#endif
+
 // Whether `text` holds `needle` (two bytes at least) as it is: its first and last bytes
-// looked for 16 places at a time, the rest compared where both stand.
+// looked for 16 (or 32) places at a time, the rest compared where both stand.
 bool holds(std::string_view text, std::string_view needle) {
   if (text.size() < needle.size()) return false;
   std::size_t i = 0;
+#ifdef ORVEN_SKIM_AVX2
+  if (kSkimAvx2 && holds_avx2(text, needle, i)) return true;
+#endif
 #if defined(__SSE2__)
   const std::size_t last = needle.size() - 1;
   const std::size_t ends = text.size() - last;  // the places where the needle may start
@@ -177,6 +235,9 @@ std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
   static_assert(static_cast<int>(CodeClass::comment) == 1 &&
                 static_cast<int>(CodeClass::literal) == 2 &&
                 static_cast<int>(CodeClass::text) == 3);
+#ifdef ORVEN_SKIM_AVX2
+  if (kSkimAvx2) skim_avx2(text.data(), text.size(), classes, out, from, i, kept);
+#endif
 #if defined(__SSE2__)
   const __m128i one = _mm_set1_epi8(1);
   const __m128i two = _mm_set1_epi8(2);
