@@ -1093,6 +1093,23 @@ TEST(CodeLexers, WhatIsHardToTell) {
   EXPECT_EQ(classes_of(page, Language::html, " = 1"), CodeClass::code);
   EXPECT_EQ(classes_of(page, Language::html, "m"), CodeClass::comment);
   EXPECT_EQ(classes_of(page, Language::html, "s<"), CodeClass::text);
+  // Every way a page's script leaves its code, and PHP's comments ("/*/" opens one only).
+  const std::string script = "<script>a = /r/; b = 's'; c = `t${d}`; e // f\n g /* h */ i</script>";
+  for (const char* code : {"a =", "b =", "c =", "d}", "e /", "g /", "i<"}) {
+    EXPECT_EQ(classes_of(script, Language::html, code), CodeClass::code) << code;
+  }
+  for (const char* literal : {"r/", "s'", "t$"}) {
+    EXPECT_EQ(classes_of(script, Language::html, literal), CodeClass::literal) << literal;
+  }
+  EXPECT_EQ(classes_of(script, Language::html, "h"), CodeClass::comment);
+  const std::string comments = "<?php a /*/ b */ c // d\n e # f\n g ?><a <?php h ?> j>";
+  for (const char* code : {"a /", "c /", "e #", "g ?", "h ?"}) {
+    EXPECT_EQ(classes_of(comments, Language::php, code), CodeClass::code) << code;
+  }
+  for (const char* comment : {"/ b", "b", "d", "f"}) {
+    EXPECT_EQ(classes_of(comments, Language::php, comment), CodeClass::comment) << comment;
+  }
+  EXPECT_EQ(classes_of(comments, Language::php, "j>"), CodeClass::tag);
 
   const std::string c = "s = R\"xy(a)\" b)xy\"; t; // c \\\n d\ne = u8'f' + L\"g\" + h;";
   EXPECT_EQ(classes_of(c, Language::c, "b)"), CodeClass::literal);
@@ -1102,6 +1119,8 @@ TEST(CodeLexers, WhatIsHardToTell) {
   EXPECT_EQ(classes_of(c, Language::c, "f"), CodeClass::literal);
   EXPECT_EQ(classes_of(c, Language::c, "g"), CodeClass::literal);
   EXPECT_EQ(classes_of(c, Language::c, "h"), CodeClass::code);
+  EXPECT_EQ(classes_of("a /*/ b */ c", Language::c, "b"), CodeClass::comment);
+  EXPECT_EQ(classes_of("a /*/ b */ c", Language::c, "c"), CodeClass::code);
 }
 
 // A file lexed in pieces of any size, each with the bytes after it (fewer only where the file
