@@ -719,6 +719,35 @@ TEST_F(Places, MarkersLeaveWhatTheDocumentScanKeeps) {
   }
 }
 
+// Matched in code, a marker far inside a long comment still turns off what follows it (the
+// keyword walk passes over the comment, the marker is read all the same), in chunks of every
+// size; the marker's word split by a blank is no marker.
+TEST_F(Places, InCodeAMarkerFarInsideACommentStillCounts) {
+  std::string words;
+  for (int i = 0; i < 300; ++i) words += "lorem ipsum ";
+  for (const bool split : {false, true}) {
+    const std::string marker =
+        split ? "orven- disable-next-line C04" : "orven-disable-next-line C04";
+    write_bytes("a.c",
+                "/* " + words + marker + " " + words + "*/\nint f(int x) { if (x) return 1; }\n");
+    for (const std::size_t chunk : {0, 64, 700, 5000}) {
+      ScanSettings settings;
+      settings.match = MatchMode::code;
+      settings.suppressions = true;
+      settings.chunk_bytes = chunk;
+      workspace_ = create_workspace();
+      const std::vector<fs::path> paths{"a.c"};
+      const Findings found = find_advice(*workspace_, paths, settings);
+      ASSERT_EQ(found.outcome.status, ModeOutcome::Status::ok);
+      const auto c04 = std::find_if(found.findings.begin(), found.findings.end(),
+                                    [](const Finding& f) { return f.id == "C04"; });
+      ASSERT_NE(c04, found.findings.end());
+      ASSERT_TRUE(c04->hit) << chunk;
+      EXPECT_EQ(c04->suppressed, !split) << "chunk " << chunk;
+    }
+  }
+}
+
 // What the document scan cannot show: an occurrence that runs from one file into the next
 // belongs to the first (its -file marker, not the next file's first line after a -next-line
 // marker on the last line); the rules without keywords are suppressed where every occurrence
