@@ -65,10 +65,10 @@ class CodeFilter final : public OccurrenceFilter {
              std::size_t anywhere_from = static_cast<std::size_t>(-1))
       : keywords_(keywords), kinds_(kinds), view_(view), anywhere_from_(anywhere_from) {}
   bool keep(std::size_t keyword, std::size_t last) const override;
-  // The view's text without its comments, literals and markup text, where no keyword counts
-  // (whitespace in them is left out, a zero byte stands for the rest). None where a keyword
-  // that counts anywhere stands in the text as it is (a suppression marker): that text is
-  // walked whole.
+  // The view's text in blocks of 16 bytes, less those that hold only comments, literals and
+  // markup text, where no keyword counts. None where a keyword that counts anywhere stands in
+  // the text as it is (a suppression marker), or for a text longer than a scan's chunks: that
+  // text is walked whole.
   std::optional<SkimmedText> skim(std::string_view text) const override;
 
  private:
