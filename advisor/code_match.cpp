@@ -51,6 +51,20 @@ constexpr bool may_count(CodeClass c) {
   return c != CodeClass::comment && c != CodeClass::literal && c != CodeClass::text;
 }
 
+#if defined(__SSE2__) || defined(ORVEN_SKIM_AVX2)
+// Whether `needle` stands in `text` at i + one of the bits set in `mask` (a vector step's
+// places where its first and last bytes both stand).
+bool stands_at_any(std::string_view text, std::string_view needle, std::size_t i, unsigned mask) {
+  for (; mask != 0; mask &= mask - 1) {
+    if (text.compare(i + static_cast<std::size_t>(std::countr_zero(mask)), needle.size(), needle) ==
+        0) {
+      return true;
+    }
+  }
+  return false;
+}
+#endif
+
 #ifdef ORVEN_SKIM_AVX2
 const bool kSkimAvx2 = __builtin_cpu_supports("avx2");
 
@@ -64,15 +78,10 @@ const bool kSkimAvx2 = __builtin_cpu_supports("avx2");
   for (; i + 32 <= ends; i += 32) {
     const auto* at = reinterpret_cast<const __m256i*>(text.data() + i);
     const auto* end = reinterpret_cast<const __m256i*>(text.data() + i + last);
-    unsigned mask = static_cast<unsigned>(
+    const auto mask = static_cast<unsigned>(
         _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(_mm256_loadu_si256(at), first),
                                               _mm256_cmpeq_epi8(_mm256_loadu_si256(end), final))));
-    for (; mask != 0; mask &= mask - 1) {
-      if (text.compare(i + static_cast<std::size_t>(std::countr_zero(mask)), needle.size(),
-                       needle) == 0) {
-        return true;
-      }
-    }
+    if (mask != 0 && stands_at_any(text, needle, i, mask)) return true;
   }
   return false;
 }
@@ -116,14 +125,9 @@ bool holds(std::string_view text, std::string_view needle) {
   for (; i + 16 <= ends; i += 16) {
     const auto* at = reinterpret_cast<const __m128i*>(text.data() + i);
     const auto* end = reinterpret_cast<const __m128i*>(text.data() + i + last);
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
         _mm_cmpeq_epi8(_mm_loadu_si128(at), first), _mm_cmpeq_epi8(_mm_loadu_si128(end), final))));
-    for (; mask != 0; mask &= mask - 1) {
-      if (text.compare(i + static_cast<std::size_t>(std::countr_zero(mask)), needle.size(),
-                       needle) == 0) {
-        return true;
-      }
-    }
+    if (mask != 0 && stands_at_any(text, needle, i, mask)) return true;
   }
 #endif
   return text.find(needle, i) != std::string_view::npos;
