@@ -394,8 +394,6 @@ class WalkRules {
   RuleStack user_excludes_;
 };
 
-namespace {}  // namespace
-
 bool takes_name(std::string_view name) {
   return std::any_of(kSourceEndings.begin(), kSourceEndings.end(),
                      [&](std::string_view ending) { return ends_like(name, ending); });

@@ -5,7 +5,8 @@
 // section headings with rule blocks in list order (each rule at most once), then the
 // closing chapters ending "</div></body></html>", every LF stored as CR LF. The blocks must
 // also be exactly those whose keywords a plain substring search finds in the whole text
-// (each file up to its first zero byte, one after another, whitespace dropped), which checks
+// (each file up to its first zero byte, one after another, whitespace dropped; in a folder,
+// a file that begins as a report or as findings is an earlier run's output), which checks
 // the streamed, threaded scan against the direct definition; so must slots 200 and 0. The
 // findings (find_advice) must be those blocks, each firing keyword counted as the plain
 // search counts it.
@@ -22,6 +23,7 @@
 
 #include "advisor/advisor.h"
 #include "advisor/findings.h"
+#include "advisor/input_walk.h"
 #include "fuzz_common.h"
 #include "texts/cpp_rules.h"
 #include "texts/report.h"
@@ -141,6 +143,19 @@ bool all_found(std::string_view text) {
                      [&](const std::string& k) { return text.find(k) != std::string_view::npos; });
 }
 
+// Whether a file met in a folder is passed over as this program's output: it begins with the
+// report's head template or with the head of the findings as JSON or SARIF.
+bool looks_like_output(std::string_view bytes) {
+  for (const std::string_view head : kFindingsHeads) {
+    if (bytes.starts_with(head)) return true;
+  }
+  for (const std::string_view piece : texts::kHeadTemplate) {
+    if (!bytes.starts_with(piece)) return false;
+    bytes.remove_prefix(piece.size());
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -180,17 +195,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::filesystem::remove_all("tree");
   std::filesystem::create_directory("tree");
   std::vector<std::filesystem::path> paths;
-  std::string source;  // every file up to its first zero byte
+  std::string source;  // every file read, up to its first zero byte
+  bool any_source = false;
   for (std::size_t i = 0, from = 0; i < cuts.size(); from = cuts[i++]) {
     const std::string_view piece = std::string_view(whole).substr(from, cuts[i] - from);
     paths.push_back("tree/p" + std::to_string(i) + ".php");
     fuzz::write_file(paths.back(), piece);
+    if (as_folder && looks_like_output(piece)) continue;  // named, it is read all the same
     source += piece.substr(0, piece.find('\0'));
+    any_source = true;
   }
   if (as_folder) paths = {"tree"};
 
   Workspace& w = fuzz::fresh_workspace();
   const ModeOutcome outcome = run_advisor(w, paths, settings);
+  if (!any_source) {
+    ORVEN_FUZZ_CHECK(outcome.status == ModeOutcome::Status::no_sources);
+    return 0;
+  }
   ORVEN_FUZZ_CHECK(outcome.status == ModeOutcome::Status::ok);
   ORVEN_FUZZ_CHECK(outcome.skipped.empty());
   const std::string on_disk = fuzz::read_file("result.html");
