@@ -3,7 +3,6 @@
 
 #include <array>
 #include <bit>
-#include <cstring>
 #include <string>
 #include <utility>
 
@@ -88,9 +87,8 @@ const bool kSkimAvx2 = __builtin_cpu_supports("avx2");
 
 // The skim's blocks (CodeFilter::skim) two at a time from i on; leaves i and kept where it
 // stopped.
-[[gnu::target("avx2")]] void skim_avx2(const char* text, std::size_t size,
-                                       const unsigned char* classes, char* out, std::size_t* from,
-                                       std::size_t& i, std::size_t& kept) {
+[[gnu::target("avx2")]] void skim_avx2(std::size_t size, const unsigned char* classes,
+                                       std::size_t* from, std::size_t& i, std::size_t& kept) {
   const __m256i one = _mm256_set1_epi8(1);
   const __m256i two = _mm256_set1_epi8(2);
   for (; i + 32 <= size; i += 32) {
@@ -98,11 +96,8 @@ const bool kSkimAvx2 = __builtin_cpu_supports("avx2");
         _mm256_sub_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(classes + i)), one);
     const auto dropped = static_cast<unsigned>(
         _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_min_epu8(less, two), less)));
-    const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kept * 16), _mm256_castsi256_si128(t));
     from[kept] = i;
     kept += (dropped & 0xFFFFu) != 0xFFFFu ? 1 : 0;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kept * 16), _mm256_extracti128_si256(t, 1));
     from[kept] = i + 16;
     kept += (dropped >> 16) != 0xFFFFu ? 1 : 0;
   }
@@ -133,12 +128,8 @@ bool holds(std::string_view text, std::string_view needle) {
   return text.find(needle, i) != std::string_view::npos;
 }
 
-// The skim's room, one per thread: a scan's segments are skimmed one after another.
-struct SkimRoom {
-  std::vector<char> bytes;
-  std::vector<std::size_t> blocks;
-};
-thread_local SkimRoom skim_room;
+// The skim's blocks, one list per thread: a scan's segments are skimmed one after another.
+thread_local std::vector<std::size_t> skim_blocks;
 
 }  // namespace
 
@@ -223,16 +214,15 @@ std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
       return std::nullopt;
     }
   }
-  // Sixteen bytes at a time, without a branch: every block is stored where the next kept one
-  // goes, and counts as kept unless all its bytes are of classes where nothing counts. A
-  // keyword that counts has its bytes of words in kept blocks, and only whitespace in the
-  // dropped blocks between them, if any: it is in the skim's words as it is in the text's.
-  SkimRoom& room = skim_room;
-  const std::size_t blocks = (text.size() + 15) / 16;
-  if (room.bytes.size() < blocks * 16) room.bytes.resize(blocks * 16);
-  if (room.blocks.size() < blocks) room.blocks.resize(blocks);
-  char* const out = room.bytes.data();
-  std::size_t* const from = room.blocks.data();
+  // Sixteen bytes at a time, without a branch: every block's offset is stored where the next
+  // kept one goes, and counts as kept unless all its bytes are of classes where nothing
+  // counts. A keyword that counts has its bytes of words in kept blocks, and only whitespace
+  // in the dropped blocks between them, if any: it is in the skim's words as it is in the
+  // text's.
+  std::vector<std::size_t>& room = skim_blocks;
+  const std::size_t blocks = text.size() / 16;
+  if (room.size() < blocks + 1) room.resize(blocks + 1);
+  std::size_t* const from = room.data();
   const auto* const classes = reinterpret_cast<const unsigned char*>(view_.classes);
   std::size_t kept = 0;
   std::size_t i = 0;
@@ -241,7 +231,7 @@ std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
                 static_cast<int>(CodeClass::literal) == 2 && !may_count(CodeClass::literal) &&
                 static_cast<int>(CodeClass::text) == 3 && !may_count(CodeClass::text));
 #ifdef ORVEN_SKIM_AVX2
-  if (kSkimAvx2) skim_avx2(text.data(), text.size(), classes, out, from, i, kept);
+  if (kSkimAvx2) skim_avx2(text.size(), classes, from, i, kept);
 #endif
 #if defined(__SSE2__)
   const __m128i one = _mm_set1_epi8(1);
@@ -251,8 +241,6 @@ std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
     const __m128i less =
         _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(classes + i)), one);
     const bool drop = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(less, two), less)) == 0xFFFF;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + kept * 16),
-                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
     from[kept] = i;
     kept += drop ? 0 : 1;
   }
@@ -262,18 +250,12 @@ std::optional<SkimmedText> CodeFilter::skim(std::string_view text) const {
     for (std::size_t j = i; j < i + 16; ++j) {
       drop = drop && !may_count(static_cast<CodeClass>(classes[j]));
     }
-    std::memcpy(out + kept * 16, text.data() + i, 16);
     from[kept] = i;
     kept += drop ? 0 : 1;
   }
 #endif
-  std::size_t size = kept * 16;
-  if (i < text.size()) {  // the last bytes, kept whatever they are
-    std::memcpy(out + size, text.data() + i, text.size() - i);
-    from[kept] = i;
-    size += text.size() - i;
-  }
-  return SkimmedText{std::string_view(out, size), std::span<const std::size_t>(from, blocks)};
+  // The last bytes, fewer than 16, are kept whatever they are.
+  return SkimmedText{std::span<const std::size_t>(from, kept), i};
 }
 
 }  // namespace orven

@@ -55,6 +55,9 @@ class KeywordAutomaton {
   // Calls reach(row, after) where the walk is in a state that ends keywords.
   template <typename Reach>
   bool walk(std::string_view text, Reach&& reach) const;
+  // The same over the skim's blocks of text: `after` counts the bytes walked (16 a block).
+  template <typename Reach>
+  void walk_blocks(std::string_view text, const SkimmedText& skim, Reach&& reach) const;
   // The steps of the six walks that walk() takes on a long text (see there).
   struct Hit {
     std::size_t row;
@@ -65,6 +68,13 @@ class KeywordAutomaton {
   std::size_t steps(std::size_t (&rows)[kWalks], const unsigned char* bytes, std::size_t part,
                     std::size_t i, std::size_t to, Hit (&hits)[kHits],
                     std::size_t& hit_count) const;
+  // The steps of the six walks over the skim's blocks, a block at a time from block b up to
+  // `to` (each walk's part is `part` blocks); stops after a block once `hits` has no room for
+  // another.
+  static constexpr std::size_t kBlockHits = 256;
+  std::size_t block_steps(std::size_t (&rows)[kWalks], const unsigned char* bytes,
+                          const std::size_t* blocks, std::size_t part, std::size_t b,
+                          std::size_t to, Hit (&hits)[kBlockHits], std::size_t& hit_count) const;
   const std::vector<std::uint16_t>& matches_at(std::size_t row) const { return matches_[row >> 8]; }
 
   std::vector<std::uint32_t> next_;  // next_[row + byte], a row being a state's number × 256
@@ -190,19 +200,19 @@ void KeywordAutomaton::count_skimmed(std::string_view text, const SkimmedText& s
                                      std::span<std::uint64_t> counts,
                                      std::span<std::size_t> first_end,
                                      const OccurrenceFilter& keep) const {
-  const std::string_view bytes = skim.bytes;
+  const std::size_t in_blocks = skim.blocks.size() * 16;
   const auto record = [&](std::size_t row, std::size_t after) {
     const std::size_t at = after - 1;
-    if (is_whitespace(bytes[at])) return false;
-    const std::size_t end = skim.blocks[at / 16] + at % 16;  // back in the text
+    const std::size_t end =  // back in the text
+        at < in_blocks ? skim.blocks[at / 16] + at % 16 : skim.tail_from + (at - in_blocks);
+    if (is_whitespace(text[end])) return;
     for (const std::uint16_t k : matches_at(row)) {
       if (!words_end_with(text, end, keywords[k]) || !keep.keep(k, end)) continue;
       ++counts[k];
       first_end[k] = std::min(first_end[k], end);
     }
-    return false;
   };
-  walk(bytes, record);
+  walk_blocks(text, skim, record);
 }
 
 void KeywordAutomaton::matches_in_words(
@@ -311,6 +321,94 @@ bool KeywordAutomaton::walk(std::string_view text, Reach&& reach) const {
   std::copy(row, row + kWalks, rows);
   hit_count = count;
   return i;
+}
+
+// walk() over the skim's blocks and then its last bytes, all read where they lie in the
+// text. The six walks take parts of whole blocks, so that every walk is at the same byte of
+// its block; what is left over goes to the last walk.
+template <typename Reach>
+void KeywordAutomaton::walk_blocks(std::string_view text, const SkimmedText& skim,
+                                   Reach&& reach) const {
+  const std::uint32_t* const next = next_.data();
+  const std::size_t first_match = first_match_row_;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t* const blocks = skim.blocks.data();
+  const std::size_t in_blocks = skim.blocks.size() * 16;
+  const auto byte = [&](std::size_t v) {
+    return v < in_blocks ? bytes[blocks[v / 16] + v % 16] : bytes[skim.tail_from + v - in_blocks];
+  };
+  // Blocks a walk; none where the skim is short: the last walk takes it all.
+  const std::size_t part = skim.blocks.size() * 16 >= kShortText ? skim.blocks.size() / kWalks : 0;
+  std::size_t row[kWalks] = {};
+  if (part != 0) {
+    // As in walk(): every walk but the first is brought to the state its part begins in.
+    for (std::size_t w = 1; w < kWalks; ++w) {
+      const std::size_t start = w * part * 16;
+      std::size_t from = start;
+      for (std::size_t kept = 0; from != 0 && kept + 1 < longest_;) {
+        kept += !kWhitespace[byte(--from)];
+      }
+      for (; from != start; ++from) row[w] = next[row[w] + byte(from)];
+    }
+    constexpr std::size_t kStretch = 256;  // blocks
+    Hit hits[kBlockHits];
+    for (std::size_t b = 0; b < part;) {
+      std::size_t hit_count = 0;
+      b = block_steps(row, bytes, blocks, part, b, std::min(part, b + kStretch), hits, hit_count);
+      for (std::size_t h = 0; h < hit_count; ++h) reach(hits[h].row, hits[h].after);
+    }
+  }
+  std::size_t& last = row[kWalks - 1];
+  const std::size_t size = in_blocks + (text.size() - skim.tail_from);
+  for (std::size_t v = kWalks * part * 16; v < size; ++v) {
+    last = next[last + byte(v)];
+    if (last >= first_match) reach(last, v + 1);
+  }
+}
+
+[[gnu::noinline]] std::size_t KeywordAutomaton::block_steps(std::size_t (&rows)[kWalks],
+                                                            const unsigned char* bytes,
+                                                            const std::size_t* blocks,
+                                                            std::size_t part, std::size_t b,
+                                                            std::size_t to, Hit (&hits)[kBlockHits],
+                                                            std::size_t& hit_count) const {
+  const std::uint32_t* const next = next_.data();
+  const std::size_t first_match = first_match_row_;
+  std::size_t row[kWalks];
+  std::copy(rows, rows + kWalks, row);
+  std::size_t count = 0;
+  static_assert(kWalks == 6 && kBlockHits >= 2 * 16 * kWalks);
+  for (; b < to; ++b) {
+    const unsigned char* const p0 = bytes + blocks[b];
+    const unsigned char* const p1 = bytes + blocks[b + part];
+    const unsigned char* const p2 = bytes + blocks[b + 2 * part];
+    const unsigned char* const p3 = bytes + blocks[b + 3 * part];
+    const unsigned char* const p4 = bytes + blocks[b + 4 * part];
+    const unsigned char* const p5 = bytes + blocks[b + 5 * part];
+#pragma GCC unroll 16
+    for (std::size_t j = 0; j < 16; ++j) {
+      row[0] = next[row[0] + p0[j]];
+      row[1] = next[row[1] + p1[j]];
+      row[2] = next[row[2] + p2[j]];
+      row[3] = next[row[3] + p3[j]];
+      row[4] = next[row[4] + p4[j]];
+      row[5] = next[row[5] + p5[j]];
+      if ((row[0] >= first_match) | (row[1] >= first_match) | (row[2] >= first_match) |
+          (row[3] >= first_match) | (row[4] >= first_match) | (row[5] >= first_match)) {
+#pragma GCC unroll 6
+        for (std::size_t w = 0; w < kWalks; ++w) {
+          if (row[w] >= first_match) hits[count++] = {row[w], (w * part + b) * 16 + j + 1};
+        }
+      }
+    }
+    if (count > kBlockHits - 16 * kWalks) {
+      ++b;
+      break;
+    }
+  }
+  std::copy(row, row + kWalks, rows);
+  hit_count = count;
+  return b;
 }
 
 void KeywordAutomaton::matches_in(std::string_view text,

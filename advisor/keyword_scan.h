@@ -27,13 +27,14 @@ std::string_view searchable_part(std::string_view scanned);
 
 class KeywordAutomaton;
 
-// A text's blocks of 16 bytes where occurrences may count, copied one after another, for a
-// walk that reads only those (OccurrenceFilter::skim): the i-th 16 bytes of `bytes` are the
-// text's from offset blocks[i] on (the last ones may be fewer). What the walk meets across
-// two blocks that were not neighbours is checked against the text.
+// A text's blocks of 16 bytes where occurrences may count, for a walk that reads only those
+// (OccurrenceFilter::skim): the walk reads the text from blocks[0] on for 16 bytes, then from
+// blocks[1] on, and so on, and last the bytes from tail_from to the text's end (fewer than
+// 16). What the walk meets across two blocks that were not neighbours is checked against the
+// text.
 struct SkimmedText {
-  std::string_view bytes;
   std::span<const std::size_t> blocks;
+  std::size_t tail_from = 0;
 };
 
 // Which occurrences count, where not all do (keywords matched in code): keep() is asked for
