@@ -437,11 +437,12 @@ TEST(KeywordSet, FindsAKeywordAcrossTheEdgesOfItsWalks) {
 }
 
 // Matched in code, a walk reads only the blocks of a text where some byte may count (the
-// filter's skim): it counts what the walk over the whole text keeps, for texts short and long,
-// classes that change anywhere (blocks of comments, literals and markup text dropped, with or
-// without words, whitespace among them), occurrences over the seam of two kept blocks that
-// were not neighbours (the walk meets them there, the text does not hold them), and a text
-// that holds a suppression marker's word as it is (walked whole).
+// filter's skim): it counts what the walk over the whole text keeps, for texts short and long
+// (a hundred thousand bytes and more), classes that change anywhere (blocks of comments,
+// literals and markup text dropped, with or without words, whitespace among them),
+// occurrences over the seam of two kept blocks that were not neighbours (the walk meets them
+// there, the text does not hold them), and a text that holds a suppression marker's word as
+// it is (walked whole).
 TEST(KeywordSet, CountsInCodeOnlyWhereClassesAllowAsTheWholeWalkDoes) {
   // What the walk over the whole text keeps: the same check, no skim.
   struct Whole final : OccurrenceFilter {
@@ -462,7 +463,11 @@ TEST(KeywordSet, CountsInCodeOnlyWhereClassesAllowAsTheWholeWalkDoes) {
   kinds[set.index_of("abcd")] = KeywordKind::prefix;
   const std::string_view alphabet = "abcd( <#\n\tz-y";
   for (int round = 0; round < random_rounds(400); ++round) {
-    std::string text(round % 7 == 0 ? random() % 40 : random() % 3000, ' ');
+    // Some long enough that each of the walk's six parts takes several stretches of blocks.
+    std::string text(round % 7 == 0    ? random() % 40
+                     : round % 40 == 1 ? 120000 + random() % 30000
+                                       : random() % 3000,
+                     ' ');
     std::vector<CodeClass> classes(text.size());
     for (std::size_t i = 0; i < text.size();) {
       // Runs of one class, some all blank, some long enough to drop whole blocks.
