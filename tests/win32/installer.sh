@@ -74,12 +74,17 @@ value_in() {
   [ "$1" = @ ] && name=@
   awk -v name="$name=" 'index($0, name) == 1 { print substr($0, length(name) + 1); exit }' <<<"$2"
 }
-# The Windows programs running in this prefix, one per line, as their command lines.
+# The Windows programs running in this prefix, one per line, as their command lines (read
+# from /proc: a bare machine may have no pgrep).
 windows_programs() {
-  local pid
-  for pid in $(pgrep -f '^[A-Z]:\\' 2>/dev/null); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
-      { tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | sed 's/ *$//'; echo; }
+  local proc program line
+  for proc in /proc/[0-9]*; do
+    program=""
+    IFS= read -r -d '' program <"$proc/cmdline" 2>/dev/null
+    [[ "$program" =~ ^[A-Z]:\\ ]] || continue
+    tr '\0' '\n' <"$proc/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    line=$(tr '\0' ' ' <"$proc/cmdline" 2>/dev/null)
+    printf '%s\n' "${line%"${line##*[! ]}"}"
   done
 }
 negate() { ! "$@"; }
