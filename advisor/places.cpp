@@ -390,7 +390,7 @@ bool places_wanted(const WholeFile& whole, const KeywordSet& keywords,
     if (counts[k] != 0) return true;
     open = true;
   }
-  if (!open) return false;
+  if (!open || whole.edges_closed) return false;
   // Over a known edge: the occurrences in the words on both sides of it. (One that runs over
   // both edges of a small file has its first and its last byte in other files: the places of
   // this one are never asked for.)

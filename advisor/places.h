@@ -182,6 +182,9 @@ struct WholeFile {
   // or not at all. Where they are not known, any keyword that could is taken to.
   const std::string* before = nullptr;
   const std::string* after = nullptr;
+  // Matched in code, where nothing counts over the edge of two files: no occurrence runs over
+  // its edges, whatever lies beyond them.
+  bool edges_closed = false;
 };
 
 // The places of one chunk of a file: its keyword occurrences (found with the keyword set's

@@ -344,7 +344,8 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
           segment_keywords(*pieces[i].text, chunk_of(segment), context_of(i), offsets[i]);
         } else {
           // Matched in code, a file counts where its section's rules do (both: a file of no
-          // language), and its keywords are settled where they are in all it counts for.
+          // language), its keywords are settled where they are in all it counts for, and
+          // nothing runs over its edges (the fold joins no two files there).
           const std::optional<Section> section = section_of(segment.language);
           const std::size_t size = keywords_.size();
           for (std::size_t k = 0; k < size; ++k) {
@@ -355,8 +356,9 @@ void Scanner::scan_one(std::unique_lock<std::mutex>& lock) {
                                                            : web && cpp;
           }
           WholeFile around{settled, {}, {}};
-          if (words_before(i, before)) around.before = &before;
-          if (words_after(i, after)) around.after = &after;
+          around.edges_closed = code_;
+          if (!code_ && words_before(i, before)) around.before = &before;
+          if (!code_ && words_after(i, after)) around.after = &after;
           segment_keywords(*pieces[i].text, chunk_of(segment), context_of(i), offsets[i], &around);
         }
         offsets[i] = EdgeOffsets{};

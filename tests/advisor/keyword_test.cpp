@@ -241,6 +241,12 @@ TEST_F(ScanSources, ASegmentSummaryStandsAlone) {
   EXPECT_TRUE(summarise_segment("for abcdz", with_places, &known).places->counts_only);
   known.after = &zy;
   EXPECT_FALSE(summarise_segment("for abcdz", with_places, &known).places->counts_only);
+  // Matched in code nothing counts over the edge of two files, whatever lies beyond it; a
+  // keyword still open that occurs inside the file wants its places all the same.
+  WholeFile closed{one_open, {}, {}};
+  closed.edges_closed = true;
+  EXPECT_TRUE(summarise_segment("for abcdz", with_places, &closed).places->counts_only);
+  EXPECT_FALSE(summarise_segment("for abcdzz", with_places, &closed).places->counts_only);
 
   // In code: a C++ file lexed as the scan lexes it; "for" in a comment or a literal, or inside
   // a longer word, does not count; the edges carry the classes of their bytes.
