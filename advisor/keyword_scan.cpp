@@ -31,6 +31,12 @@ bool words_end_with(std::string_view text, std::size_t end, std::string_view key
   return true;
 }
 
+// Where the i-th byte a walk over the skim reads lies in the text.
+std::size_t in_text(const SkimmedText& skim, std::size_t i) {
+  const std::size_t in_blocks = skim.blocks.size() * 16;
+  return i < in_blocks ? skim.blocks[i / 16] + i % 16 : skim.tail_from + (i - in_blocks);
+}
+
 }  // namespace
 
 class KeywordAutomaton {
@@ -200,11 +206,8 @@ void KeywordAutomaton::count_skimmed(std::string_view text, const SkimmedText& s
                                      std::span<std::uint64_t> counts,
                                      std::span<std::size_t> first_end,
                                      const OccurrenceFilter& keep) const {
-  const std::size_t in_blocks = skim.blocks.size() * 16;
   const auto record = [&](std::size_t row, std::size_t after) {
-    const std::size_t at = after - 1;
-    const std::size_t end =  // back in the text
-        at < in_blocks ? skim.blocks[at / 16] + at % 16 : skim.tail_from + (at - in_blocks);
+    const std::size_t end = in_text(skim, after - 1);
     if (is_whitespace(text[end])) return;
     for (const std::uint16_t k : matches_at(row)) {
       if (!words_end_with(text, end, keywords[k]) || !keep.keep(k, end)) continue;
@@ -333,10 +336,7 @@ void KeywordAutomaton::walk_blocks(std::string_view text, const SkimmedText& ski
   const std::size_t first_match = first_match_row_;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const std::size_t* const blocks = skim.blocks.data();
-  const std::size_t in_blocks = skim.blocks.size() * 16;
-  const auto byte = [&](std::size_t v) {
-    return v < in_blocks ? bytes[blocks[v / 16] + v % 16] : bytes[skim.tail_from + v - in_blocks];
-  };
+  const auto byte = [&](std::size_t v) { return bytes[in_text(skim, v)]; };
   // Blocks a walk; none where the skim is short: the last walk takes it all.
   const std::size_t part = skim.blocks.size() * 16 >= kShortText ? skim.blocks.size() / kWalks : 0;
   std::size_t row[kWalks] = {};
@@ -359,7 +359,7 @@ void KeywordAutomaton::walk_blocks(std::string_view text, const SkimmedText& ski
     }
   }
   std::size_t& last = row[kWalks - 1];
-  const std::size_t size = in_blocks + (text.size() - skim.tail_from);
+  const std::size_t size = skim.blocks.size() * 16 + (text.size() - skim.tail_from);
   for (std::size_t v = kWalks * part * 16; v < size; ++v) {
     last = next[last + byte(v)];
     if (last >= first_match) reach(last, v + 1);

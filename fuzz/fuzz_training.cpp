@@ -24,6 +24,7 @@
 #include "advisor/advisor.h"
 #include "advisor/findings.h"
 #include "advisor/input_walk.h"
+#include "base/platform.h"
 #include "fuzz_common.h"
 #include "texts/cpp_rules.h"
 #include "texts/report.h"
@@ -143,19 +144,6 @@ bool all_found(std::string_view text) {
                      [&](const std::string& k) { return text.find(k) != std::string_view::npos; });
 }
 
-// Whether a file met in a folder is passed over as this program's output: it begins with the
-// report's head template or with the head of the findings as JSON or SARIF.
-bool looks_like_output(std::string_view bytes) {
-  for (const std::string_view head : kFindingsHeads) {
-    if (bytes.starts_with(head)) return true;
-  }
-  for (const std::string_view piece : texts::kHeadTemplate) {
-    if (!bytes.starts_with(piece)) return false;
-    bytes.remove_prefix(piece.size());
-  }
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -201,7 +189,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view piece = std::string_view(whole).substr(from, cuts[i] - from);
     paths.push_back("tree/p" + std::to_string(i) + ".php");
     fuzz::write_file(paths.back(), piece);
-    if (as_folder && looks_like_output(piece)) continue;  // named, it is read all the same
+    if (as_folder) {  // named, an earlier run's output is read all the same
+      platform::InputFile written(paths.back());
+      if (is_own_output(written)) continue;
+    }
     source += piece.substr(0, piece.find('\0'));
     any_source = true;
   }
